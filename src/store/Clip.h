@@ -1,0 +1,37 @@
+#pragma once
+
+#include "store/ClipKind.h"
+
+#include <QDateTime>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// One history entry as the store returns it.
+struct Clip {
+    qint64 id = 0;
+    ClipKind kind = ClipKind::text;
+    // The content key, unique over the whole history. Text: the text itself; image:
+    // "image:<fnv1a base 36>:<w>x<h>:<bytes>"; color: "#RRGGBB" or "#RRGGBBAA"; files: absolute
+    // paths joined with line feeds.
+    QString value;
+    // Only in clips read one by one; the list query never carries it.
+    std::optional<QString> html;
+    std::optional<QString> imagePath;
+    std::optional<QString> source;
+    QDateTime createdAt;
+    bool pinned = false;
+
+    // A text whose value is a hex colour code counts as a colour wherever clips are filtered,
+    // titled, drawn or written; the stored kind stays as it is.
+    ClipKind effectiveKind() const;
+    // The one-line title of rows and the preview.
+    QString listTitle() const;
+    // The pixel size recorded in an image value; nothing when it was unknown (0x0).
+    std::optional<QSize> pixelSize() const;
+    QStringList filePaths() const;
+
+    bool operator==(const Clip&) const = default;
+};

@@ -1,0 +1,50 @@
+#include "store/SqliteDatabase.h"
+
+#include "store/StoreError.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+SqliteDatabase::SqliteDatabase(const QString& path) {
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK || db == nullptr) {
+        QString message = QStringLiteral("No se pudo abrir la base de datos");
+        if (db != nullptr) {
+            if (const char* text = sqlite3_errmsg(db); text != nullptr && *text != '\0') {
+                message = QString::fromUtf8(text);
+            }
+            sqlite3_close_v2(db);
+        }
+        throw StoreError::open(message);
+    }
+    m_db = db;
+}
+
+SqliteDatabase::~SqliteDatabase() {
+    close();
+}
+
+void SqliteDatabase::execute(const QByteArray& script) const {
+    if (m_db == nullptr) {
+        throw StoreError::sqlite(sqliteErrorMessage(nullptr));
+    }
+    char* error = nullptr;
+    if (sqlite3_exec(m_db, script.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        QString message = QStringLiteral("Error de SQLite");
+        if (error != nullptr && *error != '\0') {
+            message = QString::fromUtf8(error);
+        }
+        sqlite3_free(error);
+        throw StoreError::sqlite(message);
+    }
+}
+
+void SqliteDatabase::close() {
+    if (m_db != nullptr) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+}

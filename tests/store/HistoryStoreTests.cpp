@@ -1,0 +1,406 @@
+#include "store/ClipIdentity.h"
+#include "store/FileError.h"
+#include "store/HistoryStore.h"
+#include "store/StoreError.h"
+#include "support/RawDatabase.h"
+#include "support/TestImages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class HistoryStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(temp.isValid());
+        store = std::make_unique<HistoryStore>(databasePath(), imagesPath());
+    }
+
+    QString supportPath() const { return temp.filePath("support"); }
+    QString databasePath() const { return temp.filePath("support/history.db"); }
+    QString imagesPath() const { return temp.filePath("support/images"); }
+
+    // Minutes before now, so that retention never touches what a test did not age on purpose.
+    static QDateTime at(int minutesAgo) {
+        return QDateTime::fromMSecsSinceEpoch(base - qint64(minutesAgo) * 60'000, Qt::UTC);
+    }
+
+    void text(const QString& value, int minutesAgo, const std::optional<QString>& html = {},
+              const std::optional<QString>& source = {}) {
+        store->upsert(ClipKind::text, value, html, {}, source, at(minutesAgo)).waitForFinished();
+    }
+    void image(const QByteArray& bytes, int minutesAgo, const std::optional<QString>& source = {}) {
+        store->recordImage(bytes, source, at(minutesAgo)).waitForFinished();
+    }
+    QList<Clip> list(const QString& search = {}) { return store->clips(search).result(); }
+    QStringList values(const QString& search = {}) {
+        QStringList out;
+        for (const Clip& clip : list(search)) {
+            out.append(clip.value);
+        }
+        return out;
+    }
+    qint64 idOf(const QString& value) {
+        for (const Clip& clip : list()) {
+            if (clip.value == value) {
+                return clip.id;
+            }
+        }
+        ADD_FAILURE() << "no clip " << value.toStdString();
+        return -1;
+    }
+    QStringList imageFiles() const {
+        return QDir(imagesPath()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    QString writeFile(const QString& relative) const {
+        const QString path = temp.filePath(relative);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        return path;
+    }
+    // Makes every delete of the table fail, as a locked or damaged database would.
+    void refuseDeletes() {
+        RawDatabase::execute(databasePath(),
+                             "CREATE TRIGGER refuse BEFORE DELETE ON clips "
+                             "BEGIN SELECT RAISE(ABORT, 'borrado rechazado'); END;");
+    }
+
+    static inline const qint64 base = QDateTime::currentMSecsSinceEpoch();
+    QTemporaryDir temp;
+    std::unique_ptr<HistoryStore> store;
+};
+
+}  // namespace
+
+TEST_F(HistoryStoreTest, OpeningCreatesAPrivateHistory) {
+    EXPECT_EQ(QFileInfo(supportPath()).permissions() & 0x0777, QFile::Permissions(0x0700));
+    EXPECT_EQ(QFileInfo(imagesPath()).permissions() & 0x0777, QFile::Permissions(0x0700));
+    text("secreto", 0);
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    for (const QString& file : {databasePath(), databasePath() + "-wal"}) {
+        ASSERT_TRUE(QFileInfo::exists(file)) << file.toStdString();
+        EXPECT_EQ(QFileInfo(file).permissions() & others, QFile::Permissions()) << file.toStdString();
+    }
+    EXPECT_EQ(RawDatabase::scalar(databasePath(), "PRAGMA journal_mode"), "wal");
+    EXPECT_EQ(store->imageDirectory(), QDir::cleanPath(imagesPath()));
+
+    // Reopening keeps what was stored.
+    store.reset();
+    store = std::make_unique<HistoryStore>(databasePath(), imagesPath());
+    EXPECT_EQ(values(), QStringList{"secreto"});
+}
+
+TEST_F(HistoryStoreTest, UpsertRefreshesTheSameValueKeepingIdAndPin) {
+    text("hola", 10, QStringLiteral("<b>hola</b>"), QStringLiteral("Editor"));
+    const qint64 id = idOf("hola");
+    store->togglePinned(id).waitForFinished();
+    ASSERT_EQ(store->clip(id).result()->html, QStringLiteral("<b>hola</b>"));
+
+    text("hola", 2);
+    const QList<Clip> clips = list();
+    ASSERT_EQ(clips.size(), 1);
+    EXPECT_EQ(clips[0].id, id);
+    EXPECT_TRUE(clips[0].pinned);
+    EXPECT_EQ(clips[0].createdAt, at(2));
+    EXPECT_EQ(clips[0].source, std::nullopt);
+    EXPECT_EQ(clips[0].html, std::nullopt) << "the list never carries html";
+    const auto full = store->clip(id).result();
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->html, std::nullopt) << "a copy without html clears the old one";
+
+    // A new kind replaces the old one; the row and its place stay.
+    store->upsert(ClipKind::color, "hola", {}, {}, {}, at(1)).waitForFinished();
+    EXPECT_EQ(store->clip(id).result()->kind, ClipKind::color);
+    EXPECT_FALSE(store->clip(id + 100).result());
+}
+
+TEST_F(HistoryStoreTest, ValuesWithNulCharactersSurviveWhole) {
+    const QString a = QStringLiteral("antes") + QChar(u'\0') + QStringLiteral("después");
+    const QString b = QStringLiteral("antes") + QChar(u'\0') + QStringLiteral("otro");
+    const QString html = QStringLiteral("<p>") + QChar(u'\0') + QStringLiteral("</p>");
+    text(a, 2, html);
+    text(b, 1);
+    EXPECT_EQ(values(), (QStringList{b, a}));
+    const auto full = store->clip(idOf(a)).result();
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->value, a);
+    EXPECT_EQ(full->html, html);
+    EXPECT_EQ(values(QStringLiteral("DESPUÉS")), QStringList{a});
+}
+
+TEST_F(HistoryStoreTest, OperationsRunInTheOrderTheyWereAsked) {
+    QList<QFuture<void>> pending;
+    for (int i = 0; i < 50; ++i) {
+        pending.append(store->upsert(ClipKind::text, QString::number(i), {}, {}, {}, at(100 - i)));
+    }
+    pending.append(store->togglePinned(1));
+    pending.append(store->deleteClip(2));
+    const QList<Clip> clips = store->clips({}).result();
+    for (auto& future : pending) {
+        EXPECT_TRUE(future.isFinished());
+    }
+    ASSERT_EQ(clips.size(), 49);
+    EXPECT_EQ(clips.first().id, 1);
+    EXPECT_TRUE(clips.first().pinned);
+    EXPECT_EQ(clips.at(1).value, "49");
+    EXPECT_EQ(clips.last().value, "2");
+}
+
+TEST_F(HistoryStoreTest, ListingSortsPinnedFirstThenNewest) {
+    text("viejo", 30);
+    text("medio", 20);
+    text("nuevo", 10);
+    store->togglePinned(idOf("viejo")).waitForFinished();
+    EXPECT_EQ(values(), (QStringList{"viejo", "nuevo", "medio"}));
+    store->togglePinned(idOf("viejo")).waitForFinished();
+    EXPECT_EQ(values(), (QStringList{"nuevo", "medio", "viejo"}));
+    store->togglePinned(9999).waitForFinished();  // no such row: nothing happens
+    EXPECT_EQ(list().size(), 3);
+}
+
+TEST_F(HistoryStoreTest, SearchIgnoresCaseAndSurroundingBlanks) {
+    text("say hello there", 5);
+    text("goodbye", 4);
+    text("Árbol frondoso", 3);
+    text("UN ÁRBOL", 2);
+    text("arbol sin tilde", 1);
+    store->togglePinned(idOf("goodbye")).waitForFinished();
+
+    EXPECT_EQ(values("  HeLLo \n"), QStringList{"say hello there"});
+    EXPECT_EQ(values(""), values("   "));
+    EXPECT_EQ(values("\n\t "),
+              (QStringList{"goodbye", "arbol sin tilde", "UN ÁRBOL", "Árbol frondoso",
+                           "say hello there"}));
+    EXPECT_EQ(values("árbol"), (QStringList{"UN ÁRBOL", "Árbol frondoso"}));
+    EXPECT_EQ(values("ÁRBOL"), values("árbol"));
+    EXPECT_EQ(values("arbol"), QStringList{"arbol sin tilde"});
+    EXPECT_TRUE(values("ausente").isEmpty());
+    // Only the value is searched, not the html or the source.
+    text("plain", 0, QStringLiteral("<i>oculto</i>"), QStringLiteral("oculto"));
+    EXPECT_TRUE(values("oculto").isEmpty());
+}
+
+TEST_F(HistoryStoreTest, UnknownKindsListAsText) {
+    RawDatabase::execute(databasePath(),
+                         "INSERT INTO clips (kind, value, created_at, pinned) "
+                         "VALUES ('sticker', 'raro', 5, 7);"
+                         "INSERT INTO clips (kind, value, created_at) VALUES ('files', '/a', 4);");
+    const QList<Clip> clips = list();
+    ASSERT_EQ(clips.size(), 2);
+    EXPECT_EQ(clips[0].kind, ClipKind::text);
+    EXPECT_TRUE(clips[0].pinned) << "any non-zero pin counts";
+    EXPECT_EQ(clips[0].createdAt, QDateTime::fromMSecsSinceEpoch(5, Qt::UTC));
+    EXPECT_EQ(clips[1].kind, ClipKind::files);
+}
+
+TEST_F(HistoryStoreTest, ImagesAreStoredOnceAsAFilePairBesideTheDatabase) {
+    const QByteArray png = TestImages::png(800, 400);
+    image(png, 5, QStringLiteral("Visor"));
+    image(png, 1, QStringLiteral("Navegador"));
+
+    const QList<Clip> clips = list();
+    ASSERT_EQ(clips.size(), 1);
+    const Clip& clip = clips[0];
+    EXPECT_EQ(clip.kind, ClipKind::image);
+    EXPECT_EQ(clip.value, ClipIdentity::imageValue(png, 800, 400));
+    EXPECT_EQ(clip.source, QStringLiteral("Navegador"));
+    EXPECT_EQ(clip.createdAt, at(1));
+    ASSERT_TRUE(clip.imagePath);
+    const QFileInfo file(*clip.imagePath);
+    EXPECT_TRUE(file.isAbsolute());
+    EXPECT_EQ(file.absolutePath(), store->imageDirectory());
+    static const QRegularExpression upperUuid(
+        "^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.png$");
+    EXPECT_TRUE(upperUuid.match(file.fileName()).hasMatch()) << file.fileName().toStdString();
+
+    const QString stem = file.completeBaseName();
+    EXPECT_EQ(imageFiles(), (QStringList{stem + ".png", stem + ".thumb.png"}));
+    QFile stored(*clip.imagePath);
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    EXPECT_EQ(stored.readAll(), png) << "the image bytes are kept unchanged";
+    EXPECT_EQ(QImage(store->imageDirectory() + "/" + stem + ".thumb.png").size(), QSize(360, 180));
+}
+
+TEST_F(HistoryStoreTest, ImageSizeLimitAndBytesThatAreNoImage) {
+    image("abc", 3);
+    ASSERT_EQ(values(), QStringList{"image:7aigaz:0x0:3"});
+    EXPECT_EQ(imageFiles().size(), 1) << "no thumbnail for bytes that are not an image";
+    EXPECT_EQ(list()[0].listTitle(), "Imagen");
+
+    image({}, 2);
+    EXPECT_EQ(list().size(), 1);
+
+    const QByteArray limit(HistoryStore::maximumImageBytes, 'z');
+    image(limit + 'z', 1);
+    EXPECT_EQ(list().size(), 1) << "one byte over the limit is dropped";
+    image(limit, 1);
+    EXPECT_EQ(list().size(), 2) << "exactly the limit is stored";
+    EXPECT_TRUE(list()[0].value.endsWith(":0x0:20971520"));
+}
+
+TEST_F(HistoryStoreTest, DeleteRemovesTheRowThenItsFiles) {
+    image(TestImages::png(10, 10), 3);
+    image(TestImages::png(12, 10, Qt::blue), 2);
+    text("texto", 1);
+    ASSERT_EQ(imageFiles().size(), 4);
+    const QList<Clip> clips = list();
+
+    store->deleteClip(clips[1].id).waitForFinished();
+    EXPECT_EQ(imageFiles().size(), 2);
+    EXPECT_FALSE(QFile::exists(*clips[1].imagePath));
+
+    // A missing thumbnail is no error.
+    QFile::remove(clips[2].imagePath->chopped(4) + ".thumb.png");
+    store->deleteClip(clips[2].id).waitForFinished();
+    EXPECT_TRUE(imageFiles().isEmpty());
+
+    store->deleteClip(clips[0].id).waitForFinished();
+    store->deleteClip(424242).waitForFinished();
+    EXPECT_TRUE(list().isEmpty());
+}
+
+TEST_F(HistoryStoreTest, OnlyFilesReallyInsideTheImageFolderAreRemoved) {
+    const QString sibling = writeFile("support/images-old/x.png");
+    const QString escaped = writeFile("outside.png");
+    const QString escapedThumb = writeFile("outside.thumb.png");
+    const QString inside = writeFile("support/images/mine.png");
+    const QString insideThumb = writeFile("support/images/mine.thumb.png");
+    const QString climbing = store->imageDirectory() + "/../../outside.png";
+    for (const QString& path : {sibling, climbing, inside, store->imageDirectory() + "/"}) {
+        store->upsert(ClipKind::image, "v" + path, {}, path, {}, at(1)).waitForFinished();
+    }
+    for (const Clip& clip : list()) {
+        store->deleteClip(clip.id).waitForFinished();
+    }
+    EXPECT_TRUE(list().isEmpty());
+    EXPECT_TRUE(QFile::exists(sibling));
+    EXPECT_TRUE(QFile::exists(escaped));
+    EXPECT_TRUE(QFile::exists(escapedThumb));
+    EXPECT_TRUE(QFileInfo(store->imageDirectory()).isDir());
+    EXPECT_FALSE(QFile::exists(inside));
+    EXPECT_FALSE(QFile::exists(insideThumb));
+}
+
+TEST_F(HistoryStoreTest, ClearKeepsPinnedClipsAndTheirFiles) {
+    image(TestImages::png(10, 10), 4);
+    image(TestImages::png(20, 10), 3);
+    text("suelto", 2);
+    text("fijo", 1);
+    const QList<Clip> before = list();
+    store->togglePinned(before[3].id).waitForFinished();  // the older image
+    store->togglePinned(idOf("fijo")).waitForFinished();
+
+    store->clearUnpinned().waitForFinished();
+    const QList<Clip> after = list();
+    ASSERT_EQ(after.size(), 2);
+    EXPECT_EQ(after[0].value, "fijo");
+    EXPECT_EQ(after[1].id, before[3].id);
+    const QString kept = QFileInfo(*after[1].imagePath).completeBaseName();
+    EXPECT_EQ(imageFiles(), (QStringList{kept + ".png", kept + ".thumb.png"}));
+}
+
+TEST_F(HistoryStoreTest, PruneKeepsTheNewestUnpinnedAndExpiresOldOnes) {
+    text("a", 40);
+    text("b", 30);
+    text("c", 20);
+    text("fijo", 50);
+    store->togglePinned(idOf("fijo")).waitForFinished();
+    store->prune(0, 0).waitForFinished();
+    EXPECT_EQ(values(), (QStringList{"fijo", "c"}));
+
+    const int day = 24 * 60;
+    text("hace ocho días", 8 * day);
+    text("hace seis días", 6 * day);
+    image(TestImages::png(5, 5), 9 * day);
+    store->togglePinned(idOf("c")).waitForFinished();
+    store->prune(500, 7).waitForFinished();
+    EXPECT_EQ(values(), (QStringList{"c", "fijo", "hace seis días"}));
+    EXPECT_TRUE(imageFiles().isEmpty()) << "pruned images lose their files";
+
+    text("d", 1);
+    text("e", 0);
+    store->prune(2, 0).waitForFinished();
+    EXPECT_EQ(values(), (QStringList{"c", "fijo", "e", "d"}));
+}
+
+TEST_F(HistoryStoreTest, AFailedDeleteKeepsTheFilesOfItsRows) {
+    image(TestImages::png(10, 10), 2);
+    image(TestImages::png(11, 10), 1);
+    refuseDeletes();
+    const qint64 id = list()[0].id;
+
+    try {
+        store->deleteClip(id).waitForFinished();
+        FAIL() << "the delete must fail";
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.kind(), StoreError::Kind::sqlite);
+        EXPECT_EQ(error.message(), "borrado rechazado");
+    }
+    EXPECT_THROW(store->clearUnpinned().waitForFinished(), StoreError);
+    EXPECT_THROW(store->prune(1, 0).waitForFinished(), StoreError);
+    EXPECT_EQ(list().size(), 2);
+    EXPECT_EQ(imageFiles().size(), 4);
+}
+
+TEST_F(HistoryStoreTest, AFailedImageRecordLeavesNoFiles) {
+    RawDatabase::execute(databasePath(),
+                         "CREATE TRIGGER refuse BEFORE INSERT ON clips "
+                         "BEGIN SELECT RAISE(ABORT, 'lleno'); END;");
+    EXPECT_THROW(image(TestImages::png(10, 10), 1), StoreError);
+    EXPECT_TRUE(imageFiles().isEmpty());
+
+    RawDatabase::execute(databasePath(), "DROP TRIGGER refuse;");
+    // The image folder replaced by a plain file: no write can succeed, whoever runs the test.
+    ASSERT_TRUE(QDir(imagesPath()).removeRecursively());
+    writeFile("support/images");
+    try {
+        image(TestImages::png(10, 10), 1);
+        ADD_FAILURE() << "writing into a folder that is gone must fail";
+    } catch (const FileError& error) {
+        EXPECT_TRUE(error.message().startsWith("No se pudo guardar la imagen")) << error.what();
+    }
+    EXPECT_TRUE(list().isEmpty());
+}
+
+TEST(HistoryStoreOpening, AFileThatIsNoDatabaseIsReportedAndLeftAlone) {
+    QTemporaryDir temp;
+    const QString path = temp.filePath("history.db");
+    QByteArray garbage;
+    for (int i = 0; i < 4096; ++i) {
+        garbage += char('A' + i % 26);
+    }
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(garbage);
+    }
+    try {
+        HistoryStore store(path, temp.filePath("images"));
+        FAIL() << "opening must fail";
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.kind(), StoreError::Kind::sqlite);
+        EXPECT_EQ(error.message(), "file is not a database");
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), garbage);
+    EXPECT_FALSE(QFile::exists(path + "-wal"));
+
+    // A folder where the database file should be cannot be opened at all.
+    QDir().mkpath(temp.filePath("folder.db"));
+    EXPECT_THROW(HistoryStore(temp.filePath("folder.db"), temp.filePath("images")), StoreError);
+
+    // A file where the image folder should be.
+    QFile blocker(temp.filePath("blocked"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    EXPECT_THROW(HistoryStore(temp.filePath("other.db"), temp.filePath("blocked")), FileError);
+}

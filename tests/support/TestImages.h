@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+
+namespace TestImages {
+
+// A PNG of one colour.
+QByteArray png(int width, int height, QColor color = Qt::red);
+// A PNG whose header claims the given size over a few bytes of compressed zeros.
+QByteArray pngClaiming(quint32 width, quint32 height);
+// A JPEG carrying an EXIF orientation tag (6: the picture must be turned 90° clockwise).
+QByteArray jpegWithOrientation(int width, int height, quint16 orientation);
+QImage decode(const QByteArray& bytes);
+
+}  // namespace TestImages
