@@ -44,8 +44,8 @@ std::optional<RGBA> parseHex(QStringView text) {
             number = (number << 4) | static_cast<std::uint32_t>(d);
         }
     }
-    const qsizetype length = (digits.size() == 3 || digits.size() == 4) ? digits.size() * 2
-                                                                         : digits.size();
+    const qsizetype length =
+        (digits.size() == 3 || digits.size() == 4) ? digits.size() * 2 : digits.size();
     const auto byte = [number](int shift) { return ((number >> shift) & 0xFF) / 255.0; };
     if (length == 6) {
         return RGBA{byte(16), byte(8), byte(0), 1.0};

@@ -43,7 +43,8 @@ TEST(ClipIdentity, ParseHexAcceptsTheFourFormsInAnyCase) {
 
     for (const char16_t* rejected : {u"FF0000", u"#", u"#12345", u"#1234567", u"#GG0000",
                                      u"# FF0000", u"", u"#123456789", u"#ff00ff\u00e9", u"#١٢٣"}) {
-        EXPECT_FALSE(ClipIdentity::parseHex(rejected)) << QString::fromUtf16(rejected).toStdString();
+        EXPECT_FALSE(ClipIdentity::parseHex(rejected))
+            << QString::fromUtf16(rejected).toStdString();
     }
 }
 
@@ -111,8 +112,8 @@ TEST(ClipListFilter, AvailableOffersFiltersOnlyWhenTheyNarrowSomething) {
               (QList<F>{F::all(), F::pinned()}));
     EXPECT_EQ(F::available({clipOf(ClipKind::text, "a"), clipOf(ClipKind::text, "#abc")}),
               (QList<F>{F::all(), F::ofKind(ClipKind::text), F::ofKind(ClipKind::color)}));
-    EXPECT_EQ(F::available({clipOf(ClipKind::image, "image:x:1x1:1"),
-                            clipOf(ClipKind::files, "/a"), clipOf(ClipKind::text, "t", true)}),
+    EXPECT_EQ(F::available({clipOf(ClipKind::image, "image:x:1x1:1"), clipOf(ClipKind::files, "/a"),
+                            clipOf(ClipKind::text, "t", true)}),
               (QList<F>{F::all(), F::ofKind(ClipKind::text), F::ofKind(ClipKind::image),
                         F::ofKind(ClipKind::files), F::pinned()}));
     EXPECT_TRUE(F::pinned().matches(clipOf(ClipKind::text, "a", true)));

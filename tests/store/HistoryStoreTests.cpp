@@ -87,7 +87,8 @@ TEST_F(HistoryStoreTest, OpeningCreatesAPrivateHistory) {
     const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
     for (const QString& file : {databasePath(), databasePath() + "-wal"}) {
         ASSERT_TRUE(QFileInfo::exists(file)) << file.toStdString();
-        EXPECT_EQ(QFileInfo(file).permissions() & others, QFile::Permissions()) << file.toStdString();
+        EXPECT_EQ(QFileInfo(file).permissions() & others, QFile::Permissions())
+            << file.toStdString();
     }
     EXPECT_EQ(RawDatabase::scalar(databasePath(), "PRAGMA journal_mode"), "wal");
     EXPECT_EQ(store->imageDirectory(), QDir::cleanPath(imagesPath()));
@@ -176,9 +177,8 @@ TEST_F(HistoryStoreTest, SearchIgnoresCaseAndSurroundingBlanks) {
 
     EXPECT_EQ(values("  HeLLo \n"), QStringList{"say hello there"});
     EXPECT_EQ(values(""), values("   "));
-    EXPECT_EQ(values("\n\t "),
-              (QStringList{"goodbye", "arbol sin tilde", "UN ÁRBOL", "Árbol frondoso",
-                           "say hello there"}));
+    EXPECT_EQ(values("\n\t "), (QStringList{"goodbye", "arbol sin tilde", "UN ÁRBOL",
+                                            "Árbol frondoso", "say hello there"}));
     EXPECT_EQ(values("árbol"), (QStringList{"UN ÁRBOL", "Árbol frondoso"}));
     EXPECT_EQ(values("ÁRBOL"), values("árbol"));
     EXPECT_EQ(values("arbol"), QStringList{"arbol sin tilde"});
@@ -186,6 +186,27 @@ TEST_F(HistoryStoreTest, SearchIgnoresCaseAndSurroundingBlanks) {
     // Only the value is searched, not the html or the source.
     text("plain", 0, QStringLiteral("<i>oculto</i>"), QStringLiteral("oculto"));
     EXPECT_TRUE(values("oculto").isEmpty());
+}
+
+TEST_F(HistoryStoreTest, SearchFoldsEveryScriptAndSurvivesBrokenText) {
+    text("UN PREFIJO LARGO, TODO EN MAYÚSCULAS, Y AL FINAL ÁRBOL", 6);
+    text("ΣΟΦΊΑ и ЗНАНИЕ", 5);
+    text(QStringLiteral("\u023A mayor que su minúscula"), 4);  // Ⱥ lower-cases to three bytes
+    text(QStringLiteral("\U00010400 Deseret"), 3);
+    RawDatabase::execute(databasePath(),
+                         "INSERT INTO clips (kind, value, created_at) "
+                         "VALUES ('text', CAST(X'C3FF414243C3' AS TEXT), 1);");
+
+    EXPECT_EQ(values("mayúsculas, y al final árbol").size(), 1);
+    EXPECT_EQ(values("todo en MAYÚSCULAS").size(), 1);
+    EXPECT_EQ(values("σοφία").size(), 1);
+    EXPECT_EQ(values("знание").size(), 1);
+    EXPECT_EQ(values(QStringLiteral("\u2C65 mayor")).size(), 1);
+    EXPECT_EQ(values(QStringLiteral("\u023A MAYOR")).size(), 1);
+    EXPECT_EQ(values(QStringLiteral("\U00010428 deseret")).size(), 1);
+    // Bytes that are not UTF-8 are listed (with replacement characters) and still searchable.
+    EXPECT_EQ(values().size(), 5);
+    EXPECT_EQ(values("abc").size(), 1);
 }
 
 TEST_F(HistoryStoreTest, UnknownKindsListAsText) {

@@ -73,7 +73,7 @@ QByteArray jpegWithOrientation(int width, int height, quint16 orientation) {
     image.fill(Qt::blue);
     const QByteArray jpeg = encode(image, "jpg");
     QByteArray tiff("MM\0\x2a\0\0\0\x08", 8);
-    tiff += QByteArray("\0\x01", 2);                  // one entry
+    tiff += QByteArray("\0\x01", 2);                    // one entry
     tiff += QByteArray("\x01\x12\0\x03\0\0\0\x01", 8);  // Orientation, SHORT, count 1
     tiff += char(orientation >> 8);
     tiff += char(orientation & 0xFF);
@@ -85,6 +85,12 @@ QByteArray jpegWithOrientation(int width, int height, quint16 orientation) {
     segment += char((payload.size() + 2) & 0xFF);
     segment += payload;
     return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+QByteArray withText(const QByteArray& png, const QByteArray& text) {
+    constexpr qsizetype kAfterHeader = 8 + 25;  // signature, then the IHDR chunk
+    return png.left(kAfterHeader) + chunk("tEXt", QByteArray("Comment\0", 8) + text) +
+           png.mid(kAfterHeader);
 }
 
 QImage decode(const QByteArray& bytes) {

@@ -12,6 +12,8 @@ QByteArray png(int width, int height, QColor color = Qt::red);
 QByteArray pngClaiming(quint32 width, quint32 height);
 // A JPEG carrying an EXIF orientation tag (6: the picture must be turned 90° clockwise).
 QByteArray jpegWithOrientation(int width, int height, quint16 orientation);
+// The same PNG with a text chunk added after its header: other bytes, the same picture.
+QByteArray withText(const QByteArray& png, const QByteArray& text);
 QImage decode(const QByteArray& bytes);
 
 }  // namespace TestImages

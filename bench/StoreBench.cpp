@@ -1,0 +1,152 @@
+// The history at its 2000-clip limit: listing, searching, capturing, and recording images.
+// Every store call is timed from the caller's side (real time): the work itself runs on the
+// store's worker thread.
+#include "store/ClipIdentity.h"
+#include "store/HistoryStore.h"
+#include "support/TestImages.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QImage>
+#include <QImageWriter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int kHistorySize = 2000;
+
+struct History {
+    explicit History(qsizetype valueLength) {
+        store =
+            std::make_unique<HistoryStore>(temp.filePath("history.db"), temp.filePath("images"));
+        QRandomGenerator random(7);
+        static const QStringList words{"lorem", "ipsum",  "dolor", "sit",    "amet",   "copia",
+                                       "texto", "enlace", "nota",  "correo", "código", "Árbol"};
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        QList<QFuture<void>> pending;
+        for (int i = 0; i < kHistorySize; ++i) {
+            QString value = QString::number(i) + u' ';
+            while (value.size() < valueLength) {
+                value += words.at(random.bounded(words.size())) + u' ';
+            }
+            value.truncate(valueLength);
+            // One clip in a hundred holds the searched word.
+            if (i % 100 == 0) {
+                value.replace(value.size() / 2, 6, QStringLiteral("aguja "));
+            }
+            pending.append(store->upsert(ClipKind::text, value, std::nullopt, std::nullopt,
+                                         QStringLiteral("Editor"),
+                                         QDateTime::fromMSecsSinceEpoch(now - i * 1000, Qt::UTC)));
+        }
+        for (auto& future : pending) {
+            future.waitForFinished();
+        }
+    }
+    QTemporaryDir temp;
+    std::unique_ptr<HistoryStore> store;
+};
+
+History& history(qsizetype valueLength) {
+    static std::map<qsizetype, std::unique_ptr<History>> histories;
+    auto& slot = histories[valueLength];
+    if (!slot) {
+        slot = std::make_unique<History>(valueLength);
+    }
+    return *slot;
+}
+
+qint64 listedBytes(const QList<Clip>& clips) {
+    qint64 bytes = clips.capacity() * qint64(sizeof(Clip));
+    for (const Clip& clip : clips) {
+        bytes += clip.value.capacity() * 2 + (clip.source ? clip.source->capacity() * 2 : 0);
+    }
+    return bytes;
+}
+
+void listing(benchmark::State& state, const QString& search) {
+    History& h = history(state.range(0));
+    QList<Clip> clips;
+    for (auto _ : state) {
+        clips = h.store->clips(search).result();
+        benchmark::DoNotOptimize(clips);
+    }
+    state.counters["clips"] = double(clips.size());
+    state.counters["result_MB"] = double(listedBytes(clips)) / (1024 * 1024);
+}
+
+void BM_ListAll(benchmark::State& state) {
+    listing(state, QString());
+}
+void BM_SearchWord(benchmark::State& state) {
+    listing(state, QStringLiteral("Aguja"));
+}
+BENCHMARK(BM_ListAll)->Arg(200)->Arg(100'000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SearchWord)->Arg(200)->Arg(100'000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One text capture as the model does it: upsert, then prune to the limit.
+void BM_TextCapture(benchmark::State& state) {
+    History& h = history(200);
+    qint64 n = 0;
+    for (auto _ : state) {
+        const QString value = QStringLiteral("captura %1 ").arg(++n) + QString(180, u'x');
+        h.store->upsert(ClipKind::text, value, std::nullopt, std::nullopt,
+                        QStringLiteral("Terminal"), QDateTime::currentDateTimeUtc());
+        h.store->prune(kHistorySize, 0).waitForFinished();
+    }
+}
+BENCHMARK(BM_TextCapture)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_ImageValue(benchmark::State& state) {
+    QByteArray data(state.range(0), '\0');
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        data[i] = char(i * 31);
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ClipIdentity::imageValue(data, 4000, 3000));
+    }
+    state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ImageValue)->Arg(20 * 1024 * 1024)->Unit(benchmark::kMillisecond);
+
+// A 4000 x 3000 picture with smooth light and fine grain, which compresses about like a photo.
+QByteArray photoPng() {
+    QImage image(4000, 3000, QImage::Format_RGB32);
+    QRandomGenerator random(11);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int grain = int(random.bounded(12));
+            line[x] = qRgb((x / 16 + grain) & 0xFF, (y / 12 + grain) & 0xFF,
+                           ((x + y) / 28 + grain) & 0xFF);
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "png").write(image);
+    return bytes;
+}
+
+void BM_RecordImage(benchmark::State& state) {
+    History& h = history(200);
+    static const QByteArray photo = photoPng();
+    qint64 n = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const QByteArray data = TestImages::withText(photo, QByteArray::number(++n));
+        state.ResumeTiming();
+        h.store->recordImage(data, QStringLiteral("Fotos"), QDateTime::currentDateTimeUtc())
+            .waitForFinished();
+    }
+    state.counters["png_MB"] = double(photo.size()) / (1024 * 1024);
+}
+BENCHMARK(BM_RecordImage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Orvantide needs (only those missing), then configures and builds.
+# Safe to run again at any time. BUILD_DIR (default: build) chooses the build folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-image-formats-plugins qcoro-qt6-dev
+    libsqlite3-dev libx11-dev libxtst-dev
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    xvfb openbox xclip xdotool
+)
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
+        missing+=("$package")
+    fi
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build=${BUILD_DIR:-build}
+options=()
+[ -f "$build/CMakeCache.txt" ] || options+=(-G Ninja)
+# CI builds with warnings as errors, whatever an earlier configure of the folder chose.
+if [ -n "${CI:-}" ] && [ "${CI}" != "false" ]; then
+    options+=(-DORV_WARNINGS_AS_ERRORS=ON)
+fi
+cmake -S . -B "$build" "${options[@]}"
+cmake --build "$build"
