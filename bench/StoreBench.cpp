@@ -135,7 +135,7 @@ QByteArray photoPng() {
 void BM_RecordImage(benchmark::State& state) {
     History& h = history(200);
     static const QByteArray photo = photoPng();
-    qint64 n = 0;
+    static qint64 n = 0;  // new bytes in every repetition too
     for (auto _ : state) {
         state.PauseTiming();
         const QByteArray data = TestImages::withText(photo, QByteArray::number(++n));
