@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/KeyCodes.h"
+#include "platform/KeyEvent.h"
+
+#include <QString>
+
+#include <optional>
+
+// The key combination that opens and closes the palette: a virtual key code and a mask of
+// CarbonModifier bits, as the preferences persist them.
+struct HotKeyCombo {
+    // ⌃⌥V: Ctrl+Alt+V.
+    static constexpr quint16 defaultKeyCode = 9;
+    static constexpr quint32 defaultModifiers = CarbonModifier::control | CarbonModifier::option;
+
+    quint16 keyCode = defaultKeyCode;
+    quint32 carbonModifiers = defaultModifiers;
+
+    // The modifier symbols in the order ⌃⌥⇧⌘, then the key's name, or "?" for a key without one.
+    QString display() const;
+
+    // A key press with Control, Option or Command held (Shift alone is not enough), other than
+    // Escape.
+    static std::optional<HotKeyCombo> from(const KeyEvent& event);
+
+    // The X grab for this combination; nothing when the key has no keysym.
+    std::optional<KeyCodes::XKeyBinding> xBinding() const {
+        return KeyCodes::xBinding(keyCode, carbonModifiers);
+    }
+
+    bool operator==(const HotKeyCombo&) const = default;
+};

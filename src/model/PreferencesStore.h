@@ -1,0 +1,94 @@
+#pragma once
+
+#include "hotkey/HotKeyCombo.h"
+#include "platform/LoginItemService.h"
+#include "platform/UserDefaults.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+// The user's settings: read once from the user defaults, written back on every assignment, and the
+// login-item switch. Main thread only.
+//
+// Every assignment runs its follow-up (writing, callbacks, the login item) even when the value does
+// not change; the change signals fire only on real changes.
+class PreferencesStore : public QObject {
+    Q_OBJECT
+
+public:
+    static const QList<int> allowedMax;
+    static const QList<int> allowedRetentionDays;
+    static constexpr int defaultMaxItems = 300;
+
+    // Loads every setting; writes nothing and calls nothing back.
+    PreferencesStore(UserDefaults& defaults, LoginItemService& loginItem,
+                     QObject* parent = nullptr);
+
+    int maxItems() const { return m_maxItems; }
+    bool autoPaste() const { return m_autoPaste; }
+    const QStringList& excludedApps() const { return m_excludedApps; }
+    int retentionDays() const { return m_retentionDays; }
+    bool paused() const { return m_paused; }
+    const HotKeyCombo& hotKey() const { return m_hotKey; }
+    bool hotKeySuspended() const { return m_hotKeySuspended; }
+    bool launchAtLogin() const { return m_launchAtLogin; }
+    const QString& launchAtLoginStatus() const { return m_launchAtLoginStatus; }
+
+    // Not validated: the settings window offers only the accepted values.
+    void setMaxItems(int value);
+    void setAutoPaste(bool value);
+    void setExcludedApps(const QStringList& value);
+    void setRetentionDays(int value);
+    void setPaused(bool value);
+    void setHotKey(const HotKeyCombo& value);
+    void setHotKeySuspended(bool value);
+    void setLaunchAtLogin(bool value);
+
+    // Whether clips copied in `source` must not be recorded: an entry equal to it as a whole,
+    // ignoring case.
+    bool excludes(const std::optional<QString>& source) const;
+
+    // After any of the five general settings is assigned, once written.
+    std::function<void()> onChanged;
+    // After the hot key or its suspension is assigned.
+    std::function<void()> onHotKeyRegistrationChanged;
+
+signals:
+    void maxItemsChanged();
+    void autoPasteChanged();
+    void excludedAppsChanged();
+    void retentionDaysChanged();
+    void pausedChanged();
+    void hotKeyChanged();
+    void hotKeySuspendedChanged();
+    void launchAtLoginChanged();
+    void launchAtLoginStatusChanged();
+
+private:
+    template <typename T>
+    void store(T& field, const T& value, void (PreferencesStore::*changed)());
+    void touch();
+    void persistHotKey();
+    void applyLaunchAtLogin(bool previous);
+    void setLaunchAtLoginStatus(const QString& value);
+    static QString statusText(LoginItemService::Status status);
+
+    UserDefaults& m_defaults;
+    LoginItemService& m_loginItem;
+    int m_maxItems = defaultMaxItems;
+    bool m_autoPaste = true;
+    QStringList m_excludedApps;
+    int m_retentionDays = 0;
+    bool m_paused = false;
+    HotKeyCombo m_hotKey;
+    bool m_hotKeySuspended = false;
+    bool m_launchAtLogin = false;
+    QString m_launchAtLoginStatus;
+    bool m_isLoading = true;
+    bool m_isApplyingLaunch = false;
+};

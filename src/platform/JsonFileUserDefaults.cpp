@@ -1,0 +1,61 @@
+#include "platform/JsonFileUserDefaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <cstdio>
+
+JsonFileUserDefaults::JsonFileUserDefaults(const QString& path) : m_path(path) {
+    QFile file(path);
+    if (!file.exists()) {
+        return;
+    }
+    QJsonParseError error{};
+    const QJsonDocument document = file.open(QIODevice::ReadOnly)
+                                       ? QJsonDocument::fromJson(file.readAll(), &error)
+                                       : QJsonDocument();
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        m_keepOldFile = true;
+        return;
+    }
+    m_values = document.object();
+}
+
+QString JsonFileUserDefaults::standardPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/com.quarnelbrisk.orvantide/defaults.json");
+}
+
+QJsonValue JsonFileUserDefaults::object(const QString& key) const {
+    return m_values.value(key);
+}
+
+void JsonFileUserDefaults::set(const QString& key, const QJsonValue& value) {
+    m_values.insert(key, value);
+    save();
+}
+
+// Settings writes have no failure path for their callers: the values stay in memory and the next
+// change tries again.
+void JsonFileUserDefaults::save() {
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    if (m_keepOldFile && QFile::exists(m_path)) {
+        const QString aside = m_path + QStringLiteral(".corrupt");
+        QFile::remove(aside);
+        if (!QFile::rename(m_path, aside)) {
+            std::fprintf(stderr, "orvantide: no se pudo apartar %s\n", qPrintable(m_path));
+            return;
+        }
+    }
+    m_keepOldFile = false;
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(QJsonDocument(m_values).toJson(QJsonDocument::Indented)) < 0 || !file.commit()) {
+        std::fprintf(stderr, "orvantide: no se pudieron guardar las preferencias en %s\n",
+                     qPrintable(m_path));
+    }
+}

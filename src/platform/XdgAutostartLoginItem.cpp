@@ -1,0 +1,100 @@
+#include "platform/XdgAutostartLoginItem.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+// An Exec argument: double-quoted when it holds anything but plain characters, with ", `, $ and
+// \ escaped inside the quotes, then every \ doubled again as a desktop-entry string, and % doubled.
+QString execArgument(const QString& path) {
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    bool needsQuotes = false;
+    for (QChar c : path) {
+        needsQuotes = needsQuotes || reserved.contains(c);
+    }
+    QString argument;
+    for (QChar c : path) {
+        if (needsQuotes && (c == u'"' || c == u'`' || c == u'$' || c == u'\\')) {
+            argument += u'\\';
+        }
+        argument += c;
+    }
+    if (needsQuotes) {
+        argument = u'"' + argument + u'"';
+    }
+    argument.replace(u'\\', QStringLiteral("\\\\"));
+    argument.replace(u'%', QStringLiteral("%%"));
+    return argument;
+}
+
+}  // namespace
+
+XdgAutostartLoginItem::XdgAutostartLoginItem(QString entryPath, QString executable)
+    : m_entryPath(std::move(entryPath)),
+      m_executable(executable.isEmpty() ? QCoreApplication::applicationFilePath()
+                                        : std::move(executable)) {}
+
+QString XdgAutostartLoginItem::standardPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/autostart/com.quarnelbrisk.orvantide.desktop");
+}
+
+QByteArray XdgAutostartLoginItem::entry(const QString& executable) {
+    return QStringLiteral(
+               "[Desktop Entry]\n"
+               "Type=Application\n"
+               "Name=Orvantide\n"
+               "Comment=Historial del portapapeles\n"
+               "Exec=%1\n"
+               "Icon=com.quarnelbrisk.orvantide\n"
+               "Terminal=false\n"
+               "Categories=Utility;\n"
+               "X-GNOME-Autostart-enabled=true\n")
+        .arg(execArgument(executable))
+        .toUtf8();
+}
+
+LoginItemService::Status XdgAutostartLoginItem::status() const {
+    QFile file(m_entryPath);
+    if (!QFileInfo(m_entryPath).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return Status::notRegistered;
+    }
+    // A user who turns the entry off in the desktop's own settings gets Hidden=true.
+    bool inMainGroup = false;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(u'[')) {
+            inMainGroup = line == u"[Desktop Entry]";
+        } else if (inMainGroup && line.startsWith(u"Hidden") &&
+                   line.mid(6).trimmed().startsWith(u'=') &&
+                   line.mid(line.indexOf(u'=') + 1).trimmed() == u"true") {
+            return Status::notRegistered;
+        }
+    }
+    return Status::enabled;
+}
+
+std::optional<QString> XdgAutostartLoginItem::registerItem() {
+    if (!QDir().mkpath(QFileInfo(m_entryPath).absolutePath())) {
+        return QStringLiteral("No se pudo crear la carpeta de inicio automático.");
+    }
+    QSaveFile file(m_entryPath);
+    const QByteArray text = entry(m_executable);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        return file.errorString();
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> XdgAutostartLoginItem::unregisterItem() {
+    QFile file(m_entryPath);
+    if (file.exists() && !file.remove()) {
+        return file.errorString();
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,108 @@
+#include "platform/XdgAutostartLoginItem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Status = LoginItemService::Status;
+
+class XdgAutostartLoginItemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", temp.path().toUtf8());
+    }
+    void TearDown() override { qputenv("XDG_CONFIG_HOME", saved); }
+
+    QString autostart() const { return temp.filePath("autostart"); }
+    QString entryPath() const { return autostart() + "/com.quarnelbrisk.orvantide.desktop"; }
+
+    // desktop-file-validate's verdict on an entry; empty when it passes.
+    static QString validate(const QString& path) {
+        QProcess process;
+        process.start("desktop-file-validate", {path});
+        if (!process.waitForFinished(10000)) {
+            return "desktop-file-validate did not run: " + process.errorString();
+        }
+        const QString output = process.readAllStandardOutput() + process.readAllStandardError();
+        return process.exitCode() == 0 && output.trimmed().isEmpty() ? QString() : output;
+    }
+
+    QByteArray saved;
+    QTemporaryDir temp;
+};
+
+}  // namespace
+
+TEST_F(XdgAutostartLoginItemTest, EnablingWritesAValidEntryAndDisablingRemovesIt) {
+    EXPECT_EQ(XdgAutostartLoginItem::standardPath(), entryPath());
+    XdgAutostartLoginItem item(XdgAutostartLoginItem::standardPath(), "/usr/bin/orvantide");
+    EXPECT_EQ(item.status(), Status::notRegistered);
+
+    EXPECT_EQ(item.registerItem(), std::nullopt);
+    EXPECT_EQ(item.status(), Status::enabled);
+    EXPECT_EQ(validate(entryPath()), QString());
+    QFile entry(entryPath());
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains("\nExec=/usr/bin/orvantide\n"));
+
+    EXPECT_EQ(item.registerItem(), std::nullopt) << "registering twice is fine";
+    EXPECT_EQ(item.unregisterItem(), std::nullopt);
+    EXPECT_EQ(item.status(), Status::notRegistered);
+    EXPECT_FALSE(QFile::exists(entryPath()));
+    EXPECT_EQ(item.unregisterItem(), std::nullopt) << "nothing to remove is no error";
+}
+
+TEST_F(XdgAutostartLoginItemTest, ExecutablePathsWithSpacesAndSymbolsAreQuoted) {
+    const QString odd = temp.filePath("Mis Programas/100% \"orv\"/$orvantide");
+    XdgAutostartLoginItem item(entryPath(), odd);
+    ASSERT_EQ(item.registerItem(), std::nullopt);
+    EXPECT_EQ(validate(entryPath()), QString());
+    QFile entry(entryPath());
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(entry.readAll());
+    const QString expected =
+        "Exec=\"" + temp.path() + "/" + "Mis Programas/100%% \\\\\"orv\\\\\"/\\\\$orvantide\"";
+    EXPECT_TRUE(text.contains(expected)) << text.toStdString();
+}
+
+TEST_F(XdgAutostartLoginItemTest, HiddenEntriesAreNotRegistered) {
+    QDir().mkpath(autostart());
+    QFile entry(entryPath());
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Orvantide\nExec=x\nHidden = true\n");
+    entry.close();
+    EXPECT_EQ(XdgAutostartLoginItem(entryPath(), "x").status(), Status::notRegistered);
+}
+
+TEST_F(XdgAutostartLoginItemTest, FailuresAreReported) {
+    XdgAutostartLoginItem item(entryPath(), "/usr/bin/orvantide");
+    // A read-only autostart folder stops everyone but root.
+    QDir().mkpath(autostart());
+    QFile::setPermissions(autostart(), QFile::ReadOwner | QFile::ExeOwner);
+    if (!QFileInfo(autostart()).isWritable()) {
+        EXPECT_TRUE(item.registerItem());
+        EXPECT_EQ(item.status(), Status::notRegistered);
+    }
+    QFile::setPermissions(autostart(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    // A file where the folder should be stops root as well.
+    ASSERT_TRUE(QDir(autostart()).removeRecursively());
+    QFile blocker(autostart());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    EXPECT_TRUE(item.registerItem());
+    EXPECT_EQ(item.status(), Status::notRegistered);
+
+    // An entry that cannot be removed.
+    QFile::remove(autostart());
+    QDir().mkpath(entryPath() + "/inside");
+    EXPECT_TRUE(item.unregisterItem());
+}
