@@ -1,0 +1,415 @@
+#include "model/AppModel.h"
+
+#include <QCoro/QCoroFuture>
+#include <QCursor>
+
+#include <exception>
+#include <variant>
+
+namespace {
+
+// A store call's result, or the message of its failure.
+template <typename T>
+struct Outcome {
+    std::optional<T> value;
+    QString error;
+};
+
+template <typename T>
+QCoro::Task<Outcome<T>> outcome(QFuture<T> future) {
+    Outcome<T> result;
+    try {
+        result.value = co_await future;
+    } catch (const std::exception& error) {
+        result.error = QString::fromUtf8(error.what());
+    }
+    co_return result;
+}
+
+QCoro::Task<Outcome<std::monostate>> outcome(QFuture<void> future) {
+    Outcome<std::monostate> result;
+    try {
+        co_await future;
+        result.value = std::monostate{};
+    } catch (const std::exception& error) {
+        result.error = QString::fromUtf8(error.what());
+    }
+    co_return result;
+}
+
+std::optional<qsizetype> positionOf(const QList<Clip>& clips, std::optional<qint64> id) {
+    if (!id) {
+        return std::nullopt;
+    }
+    for (qsizetype i = 0; i < clips.size(); ++i) {
+        if (clips[i].id == *id) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+AppModel::AppModel(ClipHistory& history, PreferencesStore& preferences, Scheduler& scheduler,
+                   QObject* parent)
+    : QObject(parent),
+      pointerLocation([] { return QCursor::pos(); }),
+      clock([] { return QDateTime::currentDateTimeUtc(); }),
+      m_history(history),
+      m_preferences(preferences),
+      m_scheduler(scheduler) {}
+
+AppModel::~AppModel() = default;
+
+template <typename T>
+void AppModel::store(T& field, const T& value, void (AppModel::*changed)()) {
+    if (field == value) {
+        return;
+    }
+    field = value;
+    emit(this->*changed)();
+}
+
+void AppModel::setQuery(const QString& query) {
+    store(m_query, query, &AppModel::queryChanged);
+}
+
+void AppModel::increaseFocusToken() {
+    store(m_focusToken, m_focusToken + 1, &AppModel::focusTokenChanged);
+}
+
+void AppModel::setSearchFocus(SearchFocus focus) {
+    store(m_searchFocus, focus, &AppModel::searchFocusChanged);
+}
+
+void AppModel::setPreviewController(PreviewPresenter* controller) {
+    store(m_previewController, QPointer<PreviewPresenter>(controller),
+          &AppModel::previewControllerChanged);
+}
+
+void AppModel::setPaletteWindow(WindowHandle* window) {
+    store(m_paletteWindow, QPointer<WindowHandle>(window), &AppModel::paletteWindowChanged);
+}
+
+void AppModel::setClips(const QList<Clip>& clips) {
+    store(m_clips, clips, &AppModel::clipsChanged);
+}
+
+void AppModel::setFilterValue(const ClipListFilter& filter) {
+    store(m_filter, filter, &AppModel::filterChanged);
+}
+
+void AppModel::setSelectedID(std::optional<qint64> id) {
+    store(m_selectedID, id, &AppModel::selectedIDChanged);
+}
+
+void AppModel::setErrorMessage(const std::optional<QString>& message) {
+    store(m_errorMessage, message, &AppModel::errorMessageChanged);
+}
+
+bool AppModel::paletteIsVisible() const {
+    return m_paletteWindow && m_paletteWindow->isVisible();
+}
+
+// ---- Capture and list
+
+QFuture<void> AppModel::storeCapture(const CapturedClip& clip, const QDateTime& now) {
+    const auto& source = clip.source;
+    if (const auto* text = std::get_if<CapturedClip::Text>(&clip.payload)) {
+        return m_history.upsert(ClipKind::text, text->text, text->html, std::nullopt, source, now);
+    }
+    if (const auto* image = std::get_if<CapturedClip::Image>(&clip.payload)) {
+        return m_history.recordImage(image->png, source, now);
+    }
+    if (const auto* color = std::get_if<CapturedClip::Color>(&clip.payload)) {
+        return m_history.upsert(ClipKind::color, color->hex, std::nullopt, std::nullopt, source,
+                                now);
+    }
+    const auto& files = std::get<CapturedClip::Files>(clip.payload);
+    return m_history.upsert(ClipKind::files, files.paths.join(u'\n'), std::nullopt, std::nullopt,
+                            source, now);
+}
+
+QCoro::Task<> AppModel::record(CapturedClip clip) {
+    if (m_preferences.paused() || m_preferences.excludes(clip.source)) {
+        co_return;
+    }
+    QPointer<AppModel> self(this);
+    const auto stored = co_await outcome(storeCapture(clip, clock()));
+    if (!self) {
+        co_return;
+    }
+    if (!stored.value) {
+        report(stored.error);
+        co_return;
+    }
+    const auto pruned =
+        co_await outcome(m_history.prune(m_preferences.maxItems(), m_preferences.retentionDays()));
+    if (!self) {
+        co_return;
+    }
+    if (!pruned.value) {
+        report(pruned.error);
+        co_return;
+    }
+    if (paletteIsVisible()) {
+        co_await reload(false);
+    }
+}
+
+QCoro::Task<> AppModel::reload(bool resetSelection) {
+    if (resetSelection) {
+        hidePreview();
+    }
+    QPointer<AppModel> self(this);
+    const auto loaded = co_await outcome(m_history.clips(m_query));
+    if (!self) {
+        co_return;
+    }
+    if (!loaded.value) {
+        report(loaded.error);
+        co_return;
+    }
+    setClips(*loaded.value);
+    if (m_filter != ClipListFilter::all() &&
+        !ClipListFilter::available(m_clips).contains(m_filter)) {
+        setFilterValue(ClipListFilter::all());
+    }
+    const QList<Clip> visible = visibleClips();
+    if (resetSelection) {
+        setSelectedID(visible.isEmpty() ? std::nullopt : std::optional(visible.first().id));
+    } else {
+        repairSelection(visible);
+    }
+}
+
+QCoro::Task<> AppModel::prepareForDisplay() {
+    setQuery(QString());
+    setFilterValue(ClipListFilter::all());
+    setSearchFocus(SearchFocus::field);
+    QPointer<AppModel> self(this);
+    co_await reload(true);
+    if (self) {
+        increaseFocusToken();
+    }
+}
+
+QList<Clip> AppModel::visibleClips() const {
+    if (m_filter == ClipListFilter::all()) {
+        return m_clips;
+    }
+    QList<Clip> visible;
+    for (const Clip& clip : m_clips) {
+        if (m_filter.matches(clip)) {
+            visible.append(clip);
+        }
+    }
+    return visible;
+}
+
+void AppModel::repairSelection(const QList<Clip>& visible) {
+    if (positionOf(visible, m_selectedID)) {
+        return;
+    }
+    setSelectedID(visible.isEmpty() ? std::nullopt : std::optional(visible.first().id));
+}
+
+void AppModel::setFilter(const ClipListFilter& filter) {
+    const bool turnOff = filter == m_filter && filter != ClipListFilter::all();
+    setFilterValue(turnOff ? ClipListFilter::all() : filter);
+    hidePreview();
+    repairSelection(visibleClips());
+}
+
+void AppModel::moveSelection(int offset) {
+    const QList<Clip> visible = visibleClips();
+    if (visible.isEmpty()) {
+        return;
+    }
+    const qsizetype current = positionOf(visible, m_selectedID).value_or(0);
+    const qsizetype next = std::clamp<qsizetype>(current + offset, 0, visible.size() - 1);
+    setSelectedID(visible[next].id);
+}
+
+// ---- Actions
+
+QCoro::Task<> AppModel::copy(Clip clip) {
+    if (!onCopy) {
+        co_return;
+    }
+    QPointer<AppModel> self(this);
+    // Listed clips carry no html: read the whole clip before it is used.
+    const auto full = co_await outcome(m_history.clip(clip.id));
+    if (!self || !onCopy) {
+        co_return;
+    }
+    onCopy(full.value && *full.value ? **full.value : clip);
+}
+
+QCoro::Task<> AppModel::copySelected() {
+    const QList<Clip> visible = visibleClips();
+    if (const auto position = positionOf(visible, m_selectedID)) {
+        co_await copy(visible[*position]);
+    }
+}
+
+QCoro::Task<> AppModel::copyAt(int position) {
+    const QList<Clip> visible = visibleClips();
+    if (position < 0 || position >= visible.size()) {
+        co_return;
+    }
+    setSelectedID(visible[position].id);
+    co_await copy(visible[position]);
+}
+
+QCoro::Task<> AppModel::togglePin(Clip clip) {
+    QPointer<AppModel> self(this);
+    const auto toggled = co_await outcome(m_history.togglePinned(clip.id));
+    if (!self) {
+        co_return;
+    }
+    if (!toggled.value) {
+        report(toggled.error);
+        co_return;
+    }
+    co_await reload(false);
+}
+
+QCoro::Task<> AppModel::deleteClip(Clip clip) {
+    const qsizetype position = positionOf(visibleClips(), clip.id).value_or(0);
+    QPointer<AppModel> self(this);
+    const auto deleted = co_await outcome(m_history.deleteClip(clip.id));
+    if (!self) {
+        co_return;
+    }
+    if (!deleted.value) {
+        report(deleted.error);
+        co_return;
+    }
+    hidePreview();
+    co_await reload(false);
+    if (!self) {
+        co_return;
+    }
+    // The clip that followed the deleted one takes its place in the selection.
+    const QList<Clip> visible = visibleClips();
+    if (position < visible.size()) {
+        setSelectedID(visible[position].id);
+    } else {
+        setSelectedID(visible.isEmpty() ? std::nullopt : std::optional(visible.last().id));
+    }
+}
+
+QCoro::Task<> AppModel::deleteSelected() {
+    const QList<Clip> visible = visibleClips();
+    // The row under the pointer wins over the keyboard selection.
+    if (const auto hovered = positionOf(visible, m_hoveredRowID)) {
+        co_await deleteClip(visible[*hovered]);
+    } else if (const auto selected = positionOf(visible, m_selectedID)) {
+        co_await deleteClip(visible[*selected]);
+    }
+}
+
+QCoro::Task<> AppModel::clearUnpinned() {
+    QPointer<AppModel> self(this);
+    const auto cleared = co_await outcome(m_history.clearUnpinned());
+    if (!self) {
+        co_return;
+    }
+    if (!cleared.value) {
+        report(cleared.error);
+        co_return;
+    }
+    hidePreview();
+    co_await reload(true);
+}
+
+QCoro::Task<> AppModel::applyPreferenceLimits() {
+    QPointer<AppModel> self(this);
+    const auto pruned =
+        co_await outcome(m_history.prune(m_preferences.maxItems(), m_preferences.retentionDays()));
+    if (!self) {
+        co_return;
+    }
+    if (!pruned.value) {
+        report(pruned.error);
+        co_return;
+    }
+    if (paletteIsVisible()) {
+        co_await reload(false);
+    }
+}
+
+// ---- Error banner
+
+void AppModel::report(const QString& message) {
+    setErrorMessage(message);
+    QPointer<AppModel> self(this);
+    m_errorTask = m_scheduler.after(errorDuration, [self] {
+        if (self) {
+            self->setErrorMessage(std::nullopt);
+        }
+    });
+}
+
+// ---- Hover preview
+
+void AppModel::schedulePreview(const Clip& clip) {
+    m_dismissTask.reset();
+    m_hoveredID = clip.id;
+    QPointer<AppModel> self(this);
+    m_previewTask = m_scheduler.after(previewDelay, [self, clip] {
+        if (!self || self->m_hoveredID != clip.id || !self->m_paletteWindow) {
+            return;
+        }
+        if (self->m_previewController) {
+            self->m_previewController->show(clip, self->m_paletteWindow);
+        }
+    });
+}
+
+void AppModel::endHover(const Clip& clip) {
+    if (m_hoveredID != clip.id) {
+        return;
+    }
+    m_previewTask.reset();
+    schedulePreviewDismiss();
+}
+
+void AppModel::schedulePreviewDismiss() {
+    QPointer<AppModel> self(this);
+    m_dismissTask = m_scheduler.after(dismissDelay, [self] {
+        if (!self) {
+            return;
+        }
+        PreviewPresenter* preview = self->m_previewController;
+        // The pointer moved from the row onto the preview itself.
+        if (preview && preview->isPanelVisible() &&
+            preview->panelFrame().contains(self->pointerLocation())) {
+            return;
+        }
+        self->m_hoveredID.reset();
+        if (preview) {
+            preview->hide();
+        }
+    });
+}
+
+void AppModel::hidePreview() {
+    m_hoveredID.reset();
+    m_previewTask.reset();
+    m_dismissTask.reset();
+    if (m_previewController) {
+        m_previewController->hide();
+    }
+}
+
+void AppModel::setRowHover(const Clip& clip, bool hovering) {
+    if (hovering) {
+        m_hoveredRowID = clip.id;
+    } else if (m_hoveredRowID == clip.id) {
+        // A late report of leaving one row does not clear the row entered meanwhile.
+        m_hoveredRowID.reset();
+    }
+}

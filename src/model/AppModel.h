@@ -1,0 +1,137 @@
+#pragma once
+
+#include "model/PreferencesStore.h"
+#include "model/PreviewPresenter.h"
+#include "model/SearchFocus.h"
+#include "model/WindowHandle.h"
+#include "platform/Scheduler.h"
+#include "store/CapturedClip.h"
+#include "store/ClipHistory.h"
+#include "store/ClipListFilter.h"
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <QPointer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The state the palette shows and the actions on clips. Main thread only: store calls are awaited
+// from coroutines that resume here, and every coroutine checks that the model still exists after
+// each wait.
+//
+// Operations returning a task start at once; callers may await the task or drop it.
+class AppModel : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds previewDelay{600};
+    static constexpr std::chrono::milliseconds dismissDelay{160};
+    static constexpr std::chrono::milliseconds errorDuration{4000};
+
+    AppModel(ClipHistory& history, PreferencesStore& preferences, Scheduler& scheduler,
+             QObject* parent = nullptr);
+    ~AppModel() override;
+
+    // The list last loaded for the current query: pinned first, then newest first.
+    const QList<Clip>& clips() const { return m_clips; }
+    const QString& query() const { return m_query; }
+    void setQuery(const QString& query);
+    const ClipListFilter& filter() const { return m_filter; }
+    std::optional<qint64> selectedID() const { return m_selectedID; }
+    const std::optional<QString>& errorMessage() const { return m_errorMessage; }
+    // Raised when the palette has appeared and after it is prepared; the view then focuses the
+    // search field.
+    int focusToken() const { return m_focusToken; }
+    void increaseFocusToken();
+    SearchFocus searchFocus() const { return m_searchFocus; }
+    void setSearchFocus(SearchFocus focus);
+    PreferencesStore& preferences() const { return m_preferences; }
+    ClipHistory& history() const { return m_history; }
+    PreviewPresenter* previewController() const { return m_previewController; }
+    void setPreviewController(PreviewPresenter* controller);
+    WindowHandle* paletteWindow() const { return m_paletteWindow; }
+    void setPaletteWindow(WindowHandle* window);
+
+    // What happens when the user picks a clip (write it, close the palette, paste).
+    std::function<void(const Clip&)> onCopy;
+    // The pointer in screen coordinates.
+    std::function<QPoint()> pointerLocation;
+    // The time a capture is stamped with.
+    std::function<QDateTime()> clock;
+
+    // Capture and list.
+    QCoro::Task<> record(CapturedClip clip);
+    QCoro::Task<> reload(bool resetSelection);
+    QCoro::Task<> prepareForDisplay();
+    // `clips` narrowed by `filter`; computed on every call.
+    QList<Clip> visibleClips() const;
+    void setFilter(const ClipListFilter& filter);
+    void moveSelection(int offset);
+
+    // Actions on clips.
+    QCoro::Task<> copy(Clip clip);
+    QCoro::Task<> copySelected();
+    QCoro::Task<> copyAt(int position);
+    QCoro::Task<> togglePin(Clip clip);
+    QCoro::Task<> deleteClip(Clip clip);
+    QCoro::Task<> deleteSelected();
+    QCoro::Task<> clearUnpinned();
+    QCoro::Task<> applyPreferenceLimits();
+
+    // Shows the message for four seconds; a newer one replaces it and starts the time again.
+    void report(const QString& message);
+
+    // The hover preview: shown 0.6 s after the pointer enters a row, dismissed 0.16 s after it
+    // leaves unless it moved onto the preview.
+    void schedulePreview(const Clip& clip);
+    void endHover(const Clip& clip);
+    void setRowHover(const Clip& clip, bool hovering);
+    void schedulePreviewDismiss();
+    void hidePreview();
+
+signals:
+    void clipsChanged();
+    void queryChanged();
+    void filterChanged();
+    void selectedIDChanged();
+    void errorMessageChanged();
+    void focusTokenChanged();
+    void searchFocusChanged();
+    void previewControllerChanged();
+    void paletteWindowChanged();
+
+private:
+    template <typename T>
+    void store(T& field, const T& value, void (AppModel::*changed)());
+    void setClips(const QList<Clip>& clips);
+    void setFilterValue(const ClipListFilter& filter);
+    void setSelectedID(std::optional<qint64> id);
+    void setErrorMessage(const std::optional<QString>& message);
+    // Keeps the selection when it is visible, else selects the first visible clip.
+    void repairSelection(const QList<Clip>& visible);
+    bool paletteIsVisible() const;
+    QFuture<void> storeCapture(const CapturedClip& clip, const QDateTime& now);
+
+    ClipHistory& m_history;
+    PreferencesStore& m_preferences;
+    Scheduler& m_scheduler;
+
+    QList<Clip> m_clips;
+    QString m_query;
+    ClipListFilter m_filter;
+    std::optional<qint64> m_selectedID;
+    std::optional<QString> m_errorMessage;
+    int m_focusToken = 0;
+    SearchFocus m_searchFocus = SearchFocus::field;
+    QPointer<PreviewPresenter> m_previewController;
+    QPointer<WindowHandle> m_paletteWindow;
+
+    std::optional<qint64> m_hoveredID;
+    std::optional<qint64> m_hoveredRowID;
+    std::unique_ptr<Scheduler::Job> m_previewTask;
+    std::unique_ptr<Scheduler::Job> m_dismissTask;
+    std::unique_ptr<Scheduler::Job> m_errorTask;
+};

@@ -1,0 +1,4 @@
+#pragma once
+
+// Which of the palette's two search controls holds keyboard focus.
+enum class SearchFocus { field, clear };

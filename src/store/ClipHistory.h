@@ -1,0 +1,41 @@
+#pragma once
+
+#include "store/Clip.h"
+#include "store/ClipKind.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFuture>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// What the model asks of the history. Each operation runs off the calling thread and returns a
+// future that fails with the error to show (StoreError, FileError).
+class ClipHistory {
+public:
+    virtual ~ClipHistory() = default;
+
+    // Inserts a clip or refreshes the row with the same value: the row keeps its id, pin and
+    // (unless a new one is given) its image path, and takes the new time, html, source and kind.
+    virtual QFuture<void> upsert(ClipKind kind, const QString& value,
+                                 const std::optional<QString>& html,
+                                 const std::optional<QString>& imagePath,
+                                 const std::optional<QString>& source,
+                                 const QDateTime& createdAt) = 0;
+    // Stores PNG bytes as an image clip; an image already stored is only refreshed.
+    virtual QFuture<void> recordImage(const QByteArray& data, const std::optional<QString>& source,
+                                      const QDateTime& createdAt) = 0;
+    virtual QFuture<void> togglePinned(qint64 id) = 0;
+    virtual QFuture<void> deleteClip(qint64 id) = 0;
+    virtual QFuture<void> clearUnpinned() = 0;
+    // Keeps the newest `maxItems` unpinned clips (at least one) and, with a retention period,
+    // drops unpinned clips older than it. Pinned clips neither count nor expire.
+    virtual QFuture<void> prune(int maxItems, int retentionDays) = 0;
+    // Pinned first, each group newest first, without html. A blank search lists everything;
+    // otherwise the clips whose value contains the search text, ignoring case.
+    virtual QFuture<QList<Clip>> clips(const QString& matching) = 0;
+    // The whole clip, html included.
+    virtual QFuture<std::optional<Clip>> clip(qint64 id) = 0;
+};

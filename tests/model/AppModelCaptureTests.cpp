@@ -1,0 +1,219 @@
+#include "ModelFixture.h"
+
+#include "support/TestImages.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+
+TEST_F(ModelTest, PausedCaptureStoresNothingAndSaysNothing) {
+    preferences.setPaused(true);
+    copyText("secreto");
+    await(model.record({CapturedClip::Image{TestImages::png(4, 4)}, std::nullopt}));
+    EXPECT_TRUE(stored().isEmpty());
+    EXPECT_EQ(history.calls.value("upsert") + history.calls.value("recordImage"), 0);
+    EXPECT_FALSE(model.errorMessage());
+}
+
+TEST_F(ModelTest, ExcludedSourcesAreDroppedByWholeNameIgnoringCase) {
+    preferences.setExcludedApps({"KeePassXC"});
+    copyText("contraseña", QStringLiteral("keepassxc"));
+    copyText("nota", QStringLiteral("KeePassXC Browser"));
+    copyText("sin origen");
+    EXPECT_EQ(stored(), (QStringList{"sin origen", "nota"}));
+}
+
+TEST_F(ModelTest, EachPayloadIsStoredUnderItsKind) {
+    await(model.record({CapturedClip::Files{{"/home/ana/a.txt", "/home/ana/b c.pdf", "/tmp/d"}},
+                        QStringLiteral("Archivos")}));
+    await(model.record({CapturedClip::Color{"#FF000080"}, std::nullopt}));
+    await(model.record({CapturedClip::Text{"hola", QStringLiteral("<b>hola</b>")}, std::nullopt}));
+    await(model.record({CapturedClip::Image{TestImages::png(8, 6)}, std::nullopt}));
+
+    const QList<Clip> clips = history.real().clips({}).result();
+    ASSERT_EQ(clips.size(), 4);
+    EXPECT_EQ(clips[3].kind, ClipKind::files);
+    EXPECT_EQ(clips[3].value, "/home/ana/a.txt\n/home/ana/b c.pdf\n/tmp/d");
+    EXPECT_EQ(clips[3].source, QStringLiteral("Archivos"));
+    EXPECT_EQ(clips[2].kind, ClipKind::color);
+    EXPECT_EQ(clips[2].value, "#FF000080");
+    EXPECT_EQ(clips[1].kind, ClipKind::text);
+    EXPECT_EQ(history.real().clip(clips[1].id).result()->html, QStringLiteral("<b>hola</b>"));
+    EXPECT_EQ(clips[0].kind, ClipKind::image);
+    EXPECT_EQ(clips[0].pixelSize(), QSize(8, 6));
+    EXPECT_EQ(history.calls.value("prune"), 4);
+}
+
+TEST_F(ModelTest, CapturesPruneWithTheLimitsOfTheMoment) {
+    preferences.setMaxItems(100);
+    for (int i = 0; i < 103; ++i) {
+        copyText(QString::number(i));
+    }
+    EXPECT_EQ(stored().size(), 100);
+    EXPECT_EQ(stored().last(), "3");
+}
+
+TEST_F(ModelTest, ARecopiedTextMovesUpKeepingItsIdAndTheSelection) {
+    open({"uno", "dos", "tres"});
+    EXPECT_EQ(visible(), (QStringList{"tres", "dos", "uno"}));
+    model.moveSelection(1);
+    ASSERT_EQ(selectedValue(), "dos");
+    const qint64 idOfUno = visibleAt(2).id;
+
+    copyText("uno");
+    EXPECT_EQ(visible(), (QStringList{"uno", "tres", "dos"})) << "the open palette reloads";
+    EXPECT_EQ(visibleAt(0).id, idOfUno);
+    EXPECT_EQ(selectedValue(), "dos");
+
+    // With the palette closed the list is left alone until it opens again.
+    window.visible = false;
+    copyText("cuatro");
+    EXPECT_EQ(visible(), (QStringList{"uno", "tres", "dos"}));
+    EXPECT_EQ(history.calls.value("clips"), 2);
+}
+
+TEST_F(ModelTest, AStoreFailureIsShownAndThePruneSkipped) {
+    open({"antes"});
+    history.failing["upsert"] = "database is locked";
+    copyText("después");
+    EXPECT_EQ(model.errorMessage(), QStringLiteral("database is locked"));
+    EXPECT_EQ(history.calls.value("prune"), 1) << "only the first capture pruned";
+    EXPECT_EQ(visible(), QStringList{"antes"});
+
+    history.failing.clear();
+    history.failing["prune"] = "disk I/O error";
+    copyText("otro");
+    EXPECT_EQ(model.errorMessage(), QStringLiteral("disk I/O error"));
+    EXPECT_EQ(visible(), QStringList{"antes"}) << "no reload after a failed prune";
+
+    history.failing.clear();
+    history.failing["clips"] = "no such table: clips";
+    const QList<Clip> before = model.clips();
+    const auto selectedBefore = model.selectedID();
+    await(model.reload(true));
+    EXPECT_EQ(model.clips(), before);
+    EXPECT_EQ(model.selectedID(), selectedBefore);
+    EXPECT_EQ(model.errorMessage(), QStringLiteral("no such table: clips"));
+}
+
+TEST_F(ModelTest, AFilterWhoseKindDisappearsFallsBackToAll) {
+    await(model.record({CapturedClip::Image{TestImages::png(3, 3)}, std::nullopt}));
+    open({"texto"});
+    model.setFilter(ClipListFilter::ofKind(ClipKind::image));
+    ASSERT_EQ(model.visibleClips().size(), 1);
+    EXPECT_EQ(model.selectedID(), visibleAt(0).id);
+
+    await(model.deleteClip(visibleAt(0)));
+    EXPECT_EQ(model.filter(), ClipListFilter::all());
+    EXPECT_EQ(visible(), QStringList{"texto"});
+    EXPECT_EQ(selectedValue(), "texto");
+}
+
+TEST_F(ModelTest, FiltersUseTheEffectiveKindAndTheActiveChipTurnsOff) {
+    open({"#00FF00", "verde", "azul"});
+    model.setFilter(ClipListFilter::ofKind(ClipKind::color));
+    EXPECT_EQ(visible(), QStringList{"#00FF00"});
+    EXPECT_EQ(selectedValue(), "#00FF00");
+    model.setFilter(ClipListFilter::ofKind(ClipKind::text));
+    EXPECT_EQ(visible(), (QStringList{"azul", "verde"}));
+    EXPECT_EQ(selectedValue(), "azul");
+
+    await(model.togglePin(visibleAt(1)));
+    model.setFilter(ClipListFilter::pinned());
+    EXPECT_EQ(visible(), QStringList{"verde"});
+    model.setFilter(ClipListFilter::pinned());
+    EXPECT_EQ(model.filter(), ClipListFilter::all());
+    EXPECT_EQ(visible().size(), 3);
+    EXPECT_EQ(selectedValue(), "verde") << "a selection that stays visible is kept";
+}
+
+TEST_F(ModelTest, SelectionMovesWithoutWrapping) {
+    open({"e", "d", "c", "b", "a"});
+    EXPECT_EQ(selectedValue(), "a");
+    model.moveSelection(-1);
+    EXPECT_EQ(selectedValue(), "a");
+    model.moveSelection(4);
+    EXPECT_EQ(selectedValue(), "e");
+    model.moveSelection(1);
+    EXPECT_EQ(selectedValue(), "e");
+    model.moveSelection(-100);
+    EXPECT_EQ(selectedValue(), "a");
+
+    // With nothing selected the move counts from the top.
+    model.setQuery("zzz");
+    await(model.reload(true));
+    EXPECT_EQ(model.selectedID(), std::nullopt);
+    model.moveSelection(1);
+    EXPECT_EQ(model.selectedID(), std::nullopt);
+    model.setQuery("");
+    await(model.reload(false));
+    EXPECT_EQ(selectedValue(), "a");
+}
+
+TEST_F(ModelTest, PrepareForDisplayResetsThePalette) {
+    open({"#112233", "rojo", "#445566"});
+    model.setQuery("#");
+    await(model.reload(true));
+    model.setFilter(ClipListFilter::ofKind(ClipKind::color));
+    model.moveSelection(1);
+    model.setSearchFocus(SearchFocus::clear);
+    const int token = model.focusToken();
+    QSignalSpy focusSpy(&model, &AppModel::focusTokenChanged);
+
+    await(model.prepareForDisplay());
+    EXPECT_EQ(model.query(), "");
+    EXPECT_EQ(model.filter(), ClipListFilter::all());
+    EXPECT_EQ(visible(), (QStringList{"#445566", "rojo", "#112233"}));
+    EXPECT_EQ(selectedValue(), "#445566");
+    EXPECT_EQ(model.searchFocus(), SearchFocus::field);
+    EXPECT_EQ(model.focusToken(), token + 1);
+    EXPECT_EQ(focusSpy.count(), 1);
+}
+
+TEST_F(ModelTest, ObserversHearOnlyRealChanges) {
+    open({"a", "b"});
+    QSignalSpy clipsSpy(&model, &AppModel::clipsChanged);
+    QSignalSpy selectionSpy(&model, &AppModel::selectedIDChanged);
+    QSignalSpy querySpy(&model, &AppModel::queryChanged);
+    await(model.reload(false));
+    model.setQuery("");
+    EXPECT_EQ(clipsSpy.count(), 0) << "an equal list, element by element";
+    EXPECT_EQ(selectionSpy.count(), 0);
+    EXPECT_EQ(querySpy.count(), 0);
+    copyText("c");
+    EXPECT_EQ(clipsSpy.count(), 1);
+}
+
+TEST_F(ModelTest, TheLastReloadToFinishSetsTheList) {
+    open({"uno"});
+    history.holdLists = true;
+    model.setQuery("nada");
+    auto first = model.reload(true);
+    model.setQuery("");
+    auto second = model.reload(true);
+    ASSERT_EQ(history.heldCount(), 2);
+    history.release(1);
+    await(std::move(second));
+    EXPECT_EQ(visible(), QStringList{"uno"});
+    history.release(0);
+    await(std::move(first));
+    EXPECT_TRUE(visible().isEmpty()) << "the earlier request finished last";
+    EXPECT_EQ(model.selectedID(), std::nullopt);
+}
+
+TEST_F(ModelTest, WorkInFlightWhenTheModelGoesDoesNothing) {
+    auto model2 = std::make_unique<AppModel>(history, preferences, scheduler);
+    model2->setPaletteWindow(&window);
+    await(model2->prepareForDisplay());
+    history.holdLists = true;
+    auto pending = model2->reload(false);
+    model2->report("se irá");
+    model2->schedulePreview(Clip{});
+    EXPECT_EQ(scheduler.pendingCount(), 2u);
+    model2.reset();
+    EXPECT_EQ(scheduler.pendingCount(), 0u) << "the model's jobs go with it";
+    history.release(0);
+    await(std::move(pending));
+    EXPECT_TRUE(pending.isReady());
+    scheduler.advance(std::chrono::seconds(5));
+    EXPECT_TRUE(preview.shown.isEmpty());
+}

@@ -1,0 +1,86 @@
+#include "support/ControllableHistory.h"
+
+#include "store/StoreError.h"
+
+ControllableHistory::ControllableHistory()
+    : m_store(std::make_unique<HistoryStore>(m_temp.filePath("history.db"),
+                                             m_temp.filePath("images"))) {}
+
+template <typename T>
+bool ControllableHistory::fails(const QString& operation, QFuture<T>& failed) {
+    ++calls[operation];
+    if (!failing.contains(operation)) {
+        return false;
+    }
+    QPromise<T> promise;
+    failed = promise.future();
+    promise.start();
+    promise.setException(StoreError::sqlite(failing.value(operation)));
+    promise.finish();
+    return true;
+}
+
+QFuture<void> ControllableHistory::upsert(ClipKind kind, const QString& value,
+                                          const std::optional<QString>& html,
+                                          const std::optional<QString>& imagePath,
+                                          const std::optional<QString>& source,
+                                          const QDateTime& createdAt) {
+    QFuture<void> failed;
+    return fails("upsert", failed)
+               ? failed
+               : m_store->upsert(kind, value, html, imagePath, source, createdAt);
+}
+
+QFuture<void> ControllableHistory::recordImage(const QByteArray& data,
+                                               const std::optional<QString>& source,
+                                               const QDateTime& createdAt) {
+    QFuture<void> failed;
+    return fails("recordImage", failed) ? failed : m_store->recordImage(data, source, createdAt);
+}
+
+QFuture<void> ControllableHistory::togglePinned(qint64 id) {
+    QFuture<void> failed;
+    return fails("togglePinned", failed) ? failed : m_store->togglePinned(id);
+}
+
+QFuture<void> ControllableHistory::deleteClip(qint64 id) {
+    QFuture<void> failed;
+    return fails("deleteClip", failed) ? failed : m_store->deleteClip(id);
+}
+
+QFuture<void> ControllableHistory::clearUnpinned() {
+    QFuture<void> failed;
+    return fails("clearUnpinned", failed) ? failed : m_store->clearUnpinned();
+}
+
+QFuture<void> ControllableHistory::prune(int maxItems, int retentionDays) {
+    QFuture<void> failed;
+    return fails("prune", failed) ? failed : m_store->prune(maxItems, retentionDays);
+}
+
+QFuture<std::optional<Clip>> ControllableHistory::clip(qint64 id) {
+    QFuture<std::optional<Clip>> failed;
+    return fails("clip", failed) ? failed : m_store->clip(id);
+}
+
+QFuture<QList<Clip>> ControllableHistory::clips(const QString& matching) {
+    QFuture<QList<Clip>> failed;
+    if (fails("clips", failed)) {
+        return failed;
+    }
+    QFuture<QList<Clip>> real = m_store->clips(matching);
+    if (!holdLists) {
+        return real;
+    }
+    // The query runs now; only its answer waits.
+    auto promise = std::make_shared<QPromise<QList<Clip>>>();
+    promise->start();
+    m_held.push_back({real, promise});
+    return promise->future();
+}
+
+void ControllableHistory::release(int index) {
+    Held& held = m_held.at(size_t(index));
+    held.promise->addResult(held.real.result());
+    held.promise->finish();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "store/HistoryStore.h"
+
+#include <QHash>
+#include <QPromise>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A real history in a temporary folder whose operations a test can make fail, count, or hold back
+// to finish in an order of its choosing.
+class ControllableHistory : public ClipHistory {
+public:
+    ControllableHistory();
+
+    HistoryStore& real() { return *m_store; }
+
+    // Operations by name ("upsert", "recordImage", "togglePinned", "deleteClip", "clearUnpinned",
+    // "prune", "clips", "clip"): a message here makes them fail with StoreError(message).
+    QHash<QString, QString> failing;
+    QHash<QString, int> calls;
+    // While set, list requests wait until release() is called for them.
+    bool holdLists = false;
+    // Finishes the held list request number `index` (in the order they were made).
+    void release(int index);
+    int heldCount() const { return int(m_held.size()); }
+
+    QFuture<void> upsert(ClipKind kind, const QString& value, const std::optional<QString>& html,
+                         const std::optional<QString>& imagePath,
+                         const std::optional<QString>& source, const QDateTime& createdAt) override;
+    QFuture<void> recordImage(const QByteArray& data, const std::optional<QString>& source,
+                              const QDateTime& createdAt) override;
+    QFuture<void> togglePinned(qint64 id) override;
+    QFuture<void> deleteClip(qint64 id) override;
+    QFuture<void> clearUnpinned() override;
+    QFuture<void> prune(int maxItems, int retentionDays) override;
+    QFuture<QList<Clip>> clips(const QString& matching) override;
+    QFuture<std::optional<Clip>> clip(qint64 id) override;
+
+private:
+    template <typename T>
+    QFuture<T> pass(const QString& operation, QFuture<T> (HistoryStore::*real)());
+    template <typename T>
+    bool fails(const QString& operation, QFuture<T>& failed);
+
+    QTemporaryDir m_temp;
+    std::unique_ptr<HistoryStore> m_store;
+    struct Held {
+        QFuture<QList<Clip>> real;
+        std::shared_ptr<QPromise<QList<Clip>>> promise;
+    };
+    std::vector<Held> m_held;
+};
