@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/Pasteboard.h"
+#include "platform/Workspace.h"
+#include "store/CapturedClip.h"
+
+#include <optional>
+
+// Turns what is on the clipboard now into one clip, or nothing: concealed, transient and
+// auto-generated content and copies made in this program are skipped.
+namespace ClipboardReader {
+
+inline constexpr qsizetype maximumTextCharacters = 100'000;
+inline constexpr qsizetype maximumHtmlCharacters = 200'000;
+
+// Files first, then an image, a colour, and text.
+std::optional<CapturedClip> read(const Pasteboard& pasteboard, const Workspace& workspace);
+
+// "#RRGGBB" for an opaque colour, else "#RRGGBBAA": components × 255 rounded half away from zero.
+QString hexOf(double red, double green, double blue, double alpha);
+
+}  // namespace ClipboardReader

@@ -1,0 +1,88 @@
+#include "clipboard/FileUrlList.h"
+
+#include <QUrl>
+
+namespace FileUrlList {
+
+namespace {
+
+std::optional<QString> localPath(QByteArrayView line) {
+    const QUrl url = QUrl::fromEncoded(line.trimmed().toByteArray(), QUrl::StrictMode);
+    if (!url.isValid() || !url.isLocalFile()) {
+        return std::nullopt;
+    }
+    // file://otherhost/… names a file on another machine.
+    if (!url.host().isEmpty() && url.host() != u"localhost") {
+        return std::nullopt;
+    }
+    const QString path = url.path(QUrl::FullyDecoded);
+    if (!path.startsWith(u'/')) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+QStringList paths(const QList<QByteArrayView>& lines) {
+    QStringList result;
+    for (QByteArrayView line : lines) {
+        if (line.trimmed().isEmpty() || line.startsWith('#')) {
+            continue;
+        }
+        if (auto path = localPath(line)) {
+            result.append(*path);
+        }
+    }
+    return result;
+}
+
+QList<QByteArrayView> lines(const QByteArray& text) {
+    QList<QByteArrayView> result;
+    QByteArrayView rest(text);
+    while (!rest.isEmpty()) {
+        const qsizetype end = rest.indexOf('\n');
+        QByteArrayView line = end < 0 ? rest : rest.first(end);
+        if (line.endsWith('\r')) {
+            line.chop(1);
+        }
+        result.append(line);
+        rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
+    }
+    return result;
+}
+
+QByteArrayList encoded(const QStringList& paths) {
+    QByteArrayList urls;
+    for (const QString& path : paths) {
+        urls.append(QUrl::fromLocalFile(path).toEncoded());
+    }
+    return urls;
+}
+
+}  // namespace
+
+QStringList pathsFromUriList(const QByteArray& list) {
+    return paths(lines(list));
+}
+
+QStringList pathsFromGnomeCopiedFiles(const QByteArray& list) {
+    QList<QByteArrayView> all = lines(list);
+    if (all.isEmpty() || (all.first() != "copy" && all.first() != "cut")) {
+        return {};
+    }
+    all.removeFirst();
+    return paths(all);
+}
+
+QByteArray uriList(const QStringList& paths) {
+    QByteArray list;
+    for (const QByteArray& url : encoded(paths)) {
+        list += url + "\r\n";
+    }
+    return list;
+}
+
+QByteArray gnomeCopiedFiles(const QStringList& paths) {
+    return "copy\n" + encoded(paths).join('\n');
+}
+
+}  // namespace FileUrlList

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "platform/Workspace.h"
+
+// The active window from EWMH (_NET_ACTIVE_WINDOW), or the input focus when no window manager
+// runs; its WM_CLASS names the application and _NET_WM_PID its process. Without an X11 session
+// there is never a frontmost application.
+class X11Workspace : public Workspace {
+public:
+    std::optional<RunningApplication> frontmostApplication() const override;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/Workspace.h"
+
+// A desktop whose active application the test chooses.
+class FakeWorkspace : public Workspace {
+public:
+    std::optional<RunningApplication> frontmostApplication() const override { return frontmost; }
+
+    static RunningApplication application(const QString& name) {
+        return RunningApplication{name, name.toLower(), 0x400001, 4242};
+    }
+    static RunningApplication ourselves() {
+        return RunningApplication{QStringLiteral("Orvantide"), ownBundleIdentifier, 0x600001, 1};
+    }
+
+    std::optional<RunningApplication> frontmost = application(QStringLiteral("Editor"));
+};
