@@ -26,4 +26,6 @@ public:
     virtual ~Workspace() = default;
     // The application whose window is active; none when nothing has focus.
     virtual std::optional<RunningApplication> frontmostApplication() const = 0;
+    // Brings the application's remembered window back to the front with the keyboard focus.
+    virtual bool activate(const RunningApplication& application) = 0;
 };

@@ -5,17 +5,13 @@
 
 #include <unistd.h>
 
+#include "platform/X11Display.h"
 #include "platform/X11ErrorTrap.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 namespace {
-
-Display* x11Display() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->display() : nullptr;
-}
 
 // The first value of a 32-bit property; nothing when the window lacks it.
 std::optional<unsigned long> cardinalProperty(Display* display, Window window, const char* name,
@@ -82,7 +78,7 @@ std::optional<QString> nonEmpty(const char* text) {
 }  // namespace
 
 std::optional<RunningApplication> X11Workspace::frontmostApplication() const {
-    Display* display = x11Display();
+    Display* display = X11Display::get();
     if (display == nullptr) {
         return std::nullopt;
     }
@@ -129,4 +125,31 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() const {
         application.bundleIdentifier = ownBundleIdentifier;
     }
     return application;
+}
+
+bool X11Workspace::activate(const RunningApplication& application) {
+    Display* display = X11Display::get();
+    if (display == nullptr || application.window == 0) {
+        return false;
+    }
+    X11ErrorTrap trap(display);
+    const Window root = DefaultRootWindow(display);
+    const auto window = Window(application.window);
+    const auto active = cardinalProperty(display, root, "_NET_ACTIVE_WINDOW", XA_WINDOW);
+    if (active) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2;  // from a pager: honoured without focus-stealing checks
+        event.xclient.data.l[1] = CurrentTime;
+        event.xclient.data.l[2] = long(*active);
+        XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    } else {
+        XRaiseWindow(display, window);
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    }
+    XFlush(display);
+    return trap.sync() == 0;
 }

@@ -8,4 +8,6 @@
 class X11Workspace : public Workspace {
 public:
     std::optional<RunningApplication> frontmostApplication() const override;
+    // _NET_ACTIVE_WINDOW to the remembered window (as a pager would ask), else raise and focus it.
+    bool activate(const RunningApplication& application) override;
 };

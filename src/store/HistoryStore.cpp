@@ -3,6 +3,7 @@
 #include "store/ClipIdentity.h"
 #include "store/FileError.h"
 #include "store/ImageThumbnail.h"
+#include "store/PrivateFolder.h"
 #include "store/SqliteDatabase.h"
 #include "store/SqliteStatement.h"
 #include "store/StoreError.h"
@@ -234,19 +235,6 @@ QString absoluteClean(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
-// Creates a folder private to the user; an existing one is left as it is.
-void makeDirectory(const QString& path) {
-    if (QFileInfo(path).isDir()) {
-        return;
-    }
-    const QString parent = QFileInfo(path).absolutePath();
-    const bool made = QDir().mkpath(parent) &&
-                      QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (!made && !QFileInfo(path).isDir()) {
-        throw FileError(QStringLiteral("No se pudo crear la carpeta «%1».").arg(path));
-    }
-}
-
 // A new database file is created readable by its owner only; SQLite gives its journal files the
 // same mode.
 void createPrivateFile(const QString& path) {
@@ -270,8 +258,8 @@ void writeAtomically(const QString& path, const QByteArray& bytes) {
 
 // Makes the folders and the private database file that the connection is about to open.
 const QString& preparedDatabasePath(const QString& databasePath, const QString& imageDirectory) {
-    makeDirectory(QFileInfo(databasePath).absolutePath());
-    makeDirectory(imageDirectory);
+    makePrivateFolder(QFileInfo(databasePath).absolutePath());
+    makePrivateFolder(imageDirectory);
     createPrivateFile(databasePath);
     return databasePath;
 }

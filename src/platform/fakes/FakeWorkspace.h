@@ -2,10 +2,17 @@
 
 #include "platform/Workspace.h"
 
+#include <QList>
+
 // A desktop whose active application the test chooses.
 class FakeWorkspace : public Workspace {
 public:
     std::optional<RunningApplication> frontmostApplication() const override { return frontmost; }
+    bool activate(const RunningApplication& application) override {
+        activated.append(application);
+        frontmost = application;
+        return true;
+    }
 
     static RunningApplication application(const QString& name) {
         return RunningApplication{name, name.toLower(), 0x400001, 4242};
@@ -15,4 +22,5 @@ public:
     }
 
     std::optional<RunningApplication> frontmost = application(QStringLiteral("Editor"));
+    QList<RunningApplication> activated;
 };

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "clipboard/ClipboardMonitor.h"
+#include "hotkey/GlobalHotKey.h"
+#include "model/AppModel.h"
+#include "model/PreferencesStore.h"
+#include "platform/JsonFileUserDefaults.h"
+#include "platform/SystemPasteboard.h"
+#include "platform/TimerScheduler.h"
+#include "platform/X11HotKeyService.h"
+#include "platform/X11Workspace.h"
+#include "platform/XdgAutostartLoginItem.h"
+#include "store/HistoryStore.h"
+
+#include <QObject>
+
+#include <memory>
+
+// The composition root: builds every long-lived object, wires their callbacks and owns them until
+// the process ends.
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // The launch sequence. False when the history could not be opened; the alert has then been
+    // shown and dismissed, and nothing else was created.
+    bool applicationDidFinishLaunching();
+
+    // The hot key, a second launch and `orvantide --toggle` all end here.
+    void togglePalette();
+
+    // $XDG_DATA_HOME/com.quarnelbrisk.orvantide, created private to the user. Raises FileError.
+    static QString supportDirectory();
+
+signals:
+    // Until the palette exists, the only trace of a toggle.
+    void paletteToggleRequested();
+
+private:
+    void refreshHotKey();
+    static void showLaunchError(const QString& message);
+
+    SystemPasteboard m_pasteboard;
+    X11Workspace m_workspace;
+    X11HotKeyService m_hotKeyService;
+    TimerScheduler m_scheduler;
+    GlobalHotKey m_hotKey;
+    ClipboardMonitor m_monitor;
+
+    std::unique_ptr<HistoryStore> m_history;
+    std::unique_ptr<JsonFileUserDefaults> m_defaults;
+    std::unique_ptr<XdgAutostartLoginItem> m_loginItem;
+    std::unique_ptr<PreferencesStore> m_preferences;
+    std::unique_ptr<AppModel> m_model;
+};

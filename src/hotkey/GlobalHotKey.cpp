@@ -1,0 +1,50 @@
+#include "hotkey/GlobalHotKey.h"
+
+#include "platform/SystemLog.h"
+
+#include <QCoreApplication>
+
+GlobalHotKey::GlobalHotKey(HotKeyService& service, QObject* parent)
+    : QObject(parent), log(&SystemLog::write), m_service(service) {}
+
+void GlobalHotKey::registerCombo(const HotKeyCombo& combo) {
+    current = this;
+    if (!m_handlerInstalled) {
+        m_service.onPressed = &GlobalHotKey::handle;
+        m_handlerInstalled = true;
+    }
+    if (m_registered) {
+        m_service.ungrab();
+        m_registered = false;
+    }
+    const auto binding = combo.xBinding();
+    const int status = binding ? m_service.grab(*binding) : HotKeyService::badValue;
+    m_registered = status == 0;
+    if (!m_registered && log) {
+        log(QStringLiteral("No se pudo registrar el atajo %1: %2")
+                .arg(combo.display())
+                .arg(status));
+    }
+}
+
+void GlobalHotKey::unregister() {
+    if (m_registered) {
+        m_service.ungrab();
+        m_registered = false;
+    }
+}
+
+// Runs inside the native event dispatch: only queues the call.
+void GlobalHotKey::handle(quint32 id) {
+    if (id != 1 || QCoreApplication::instance() == nullptr) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [] {
+            if (GlobalHotKey* hotKey = current; hotKey != nullptr && hotKey->onPress) {
+                hotKey->onPress();
+            }
+        },
+        Qt::QueuedConnection);
+}

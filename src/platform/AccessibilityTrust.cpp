@@ -1,0 +1,15 @@
+#include "platform/AccessibilityTrust.h"
+
+#include "platform/X11Display.h"
+
+#include <X11/extensions/XTest.h>
+
+bool X11AccessibilityTrust::isTrusted() const {
+    Display* display = X11Display::get();
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    return display != nullptr &&
+           XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor) != 0;
+}

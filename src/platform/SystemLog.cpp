@@ -1,0 +1,17 @@
+#include "platform/SystemLog.h"
+
+#include <syslog.h>
+#include <cstdio>
+
+namespace SystemLog {
+
+void write(const QString& line) {
+    const QByteArray utf8 = line.toUtf8();
+    openlog("orvantide", LOG_PID, LOG_USER);
+    syslog(LOG_WARNING, "%s", utf8.constData());
+    closelog();
+    std::fprintf(stderr, "%s\n", utf8.constData());
+    std::fflush(stderr);
+}
+
+}  // namespace SystemLog

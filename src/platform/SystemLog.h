@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// The system log (syslog, ident "orvantide"; journald keeps it), echoed to standard error.
+namespace SystemLog {
+void write(const QString& line);
+}

@@ -1,0 +1,12 @@
+#include <QGuiApplication>
+
+#include "platform/X11Display.h"
+
+namespace X11Display {
+
+Display* get() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->display() : nullptr;
+}
+
+}  // namespace X11Display

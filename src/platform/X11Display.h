@@ -1,0 +1,8 @@
+#pragma once
+
+#include <X11/Xlib.h>
+
+// The application's own X connection (Qt's), or none outside an X11 session.
+namespace X11Display {
+Display* get();
+}

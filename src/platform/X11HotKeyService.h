@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/HotKeyService.h"
+
+#include <QAbstractNativeEventFilter>
+
+#include <optional>
+
+// XGrabKey on the root window, with the Lock and NumLock variants of the mask so that the lock keys
+// do not get in the way; presses come through a native event filter.
+class X11HotKeyService : public HotKeyService, public QAbstractNativeEventFilter {
+public:
+    X11HotKeyService();
+    ~X11HotKeyService() override;
+
+    int grab(const KeyCodes::XKeyBinding& binding) override;
+    void ungrab() override;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    struct Grab {
+        unsigned int keycode;
+        unsigned int modifiers;
+    };
+    std::optional<Grab> m_grab;
+};

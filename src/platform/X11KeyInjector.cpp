@@ -1,0 +1,89 @@
+#include "platform/X11KeyInjector.h"
+
+#include <QList>
+
+#include "platform/X11Display.h"
+#include "platform/X11ErrorTrap.h"
+
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace {
+
+// The modifier keys that change what a key press means; lock keys are left alone (pressing them
+// would toggle them).
+QList<KeyCode> heldModifierKeys(Display* display) {
+    char pressed[32] = {};
+    XQueryKeymap(display, pressed);
+    const KeyCode numLock = XKeysymToKeycode(display, XK_Num_Lock);
+    XModifierKeymap* map = XGetModifierMapping(display);
+    QList<KeyCode> held;
+    for (int modifier = 0; map != nullptr && modifier < 8; ++modifier) {
+        if (modifier == LockMapIndex) {
+            continue;
+        }
+        for (int k = 0; k < map->max_keypermod; ++k) {
+            const KeyCode key = map->modifiermap[modifier * map->max_keypermod + k];
+            const bool down = key != 0 && (pressed[key / 8] & (1 << (key % 8))) != 0;
+            if (down && key != numLock && !held.contains(key)) {
+                held.append(key);
+            }
+        }
+    }
+    if (map != nullptr) {
+        XFreeModifiermap(map);
+    }
+    return held;
+}
+
+QList<KeyCode> modifierKeys(Display* display, quint32 xModifiers) {
+    const std::pair<unsigned int, KeySym> keys[] = {{ControlMask, XK_Control_L},
+                                                    {ShiftMask, XK_Shift_L},
+                                                    {Mod1Mask, XK_Alt_L},
+                                                    {Mod4Mask, XK_Super_L}};
+    QList<KeyCode> codes;
+    for (const auto& [mask, keysym] : keys) {
+        if ((xModifiers & mask) != 0) {
+            if (const KeyCode code = XKeysymToKeycode(display, keysym); code != 0) {
+                codes.append(code);
+            }
+        }
+    }
+    return codes;
+}
+
+}  // namespace
+
+bool X11KeyInjector::tap(quint32 keysym, quint32 xModifiers) {
+    Display* display = X11Display::get();
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    if (display == nullptr ||
+        !XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
+        return false;
+    }
+    const KeyCode key = XKeysymToKeycode(display, keysym);
+    if (key == 0) {
+        return false;
+    }
+    X11ErrorTrap trap(display);
+    const QList<KeyCode> held = heldModifierKeys(display);
+    const QList<KeyCode> ours = modifierKeys(display, xModifiers);
+    for (KeyCode code : held) {
+        XTestFakeKeyEvent(display, code, False, CurrentTime);
+    }
+    for (KeyCode code : ours) {
+        XTestFakeKeyEvent(display, code, True, CurrentTime);
+    }
+    XTestFakeKeyEvent(display, key, True, CurrentTime);
+    XTestFakeKeyEvent(display, key, False, CurrentTime);
+    for (auto it = ours.rbegin(); it != ours.rend(); ++it) {
+        XTestFakeKeyEvent(display, *it, False, CurrentTime);
+    }
+    for (KeyCode code : held) {
+        XTestFakeKeyEvent(display, code, True, CurrentTime);
+    }
+    return trap.sync() == 0;
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "platform/KeyInjector.h"
+
+// Synthetic key events through the XTest extension.
+class X11KeyInjector : public KeyInjector {
+public:
+    bool tap(quint32 keysym, quint32 xModifiers) override;
+};

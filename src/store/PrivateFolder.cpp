@@ -1,0 +1,18 @@
+#include "store/PrivateFolder.h"
+
+#include "store/FileError.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+void makePrivateFolder(const QString& path) {
+    if (QFileInfo(path).isDir()) {
+        return;
+    }
+    const QString parent = QFileInfo(path).absolutePath();
+    const bool made = QDir().mkpath(parent) &&
+                      QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!made && !QFileInfo(path).isDir()) {
+        throw FileError(QStringLiteral("No se pudo crear la carpeta «%1».").arg(path));
+    }
+}

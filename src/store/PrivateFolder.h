@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// Creates a folder (with its parents) readable by its owner only; an existing one is left as it
+// is. Raises FileError.
+void makePrivateFolder(const QString& path);
