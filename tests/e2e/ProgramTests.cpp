@@ -1,0 +1,191 @@
+// The whole program under Xvfb, as a user runs it: started from its binary with the wrapper's
+// private HOME and XDG folders, with xclip and a helper as the other applications.
+#include "support/RawDatabase.h"
+#include "support/TestImages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString supportFolder(const QString& dataHome) {
+    return dataHome + "/com.quarnelbrisk.orvantide";
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    ~ProgramTest() override {
+        for (QProcess* process : processes) {
+            process->kill();
+            process->waitForFinished();
+            delete process;
+        }
+    }
+
+    QProcess* launch(
+        const QStringList& arguments = {},
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+        auto* process = new QProcess;
+        processes.append(process);
+        process->setProcessEnvironment(environment);
+        process->start(ORV_PROGRAM, arguments);
+        EXPECT_TRUE(process->waitForStarted(5000));
+        return process;
+    }
+    static bool finishes(QProcess* process, int timeoutMs = 10000) {
+        return QTest::qWaitFor([&] { return process->state() == QProcess::NotRunning; }, timeoutMs);
+    }
+    static void run(const QString& program, const QStringList& arguments,
+                    const QByteArray& input = {}) {
+        QProcess process;
+        process.start(program, arguments);
+        ASSERT_TRUE(process.waitForStarted(5000));
+        process.write(input);
+        process.closeWriteChannel();
+        ASSERT_TRUE(finishes(&process));
+    }
+    static void xclipCopy(const QByteArray& data, const QString& type) {
+        run("xclip", {"-selection", "clipboard", "-t", type, "-i"}, data);
+    }
+    QString database() const {
+        return supportFolder(qEnvironmentVariable("XDG_DATA_HOME")) + "/history.db";
+    }
+    // Waits up to a second for a row with this value; its kind, or empty.
+    QString kindOfRowWithin1s(const QString& value) {
+        QString kind;
+        QString query = "SELECT kind FROM clips WHERE value = '" + value + "'";
+        (void)QTest::qWaitFor(
+            [&] {
+                kind =
+                    QFile::exists(database()) ? RawDatabase::scalar(database(), query) : QString();
+                return !kind.isEmpty();
+            },
+            1000);
+        return kind;
+    }
+
+    QList<QProcess*> processes;
+};
+
+}  // namespace
+
+TEST_F(ProgramTest, RecordsWhatIsCopiedAndStaysASingleInstance) {
+    QProcess* program = launch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 10000));
+    QTest::qWait(600);  // its first tick has passed
+
+    xclipCopy("texto copiado en otra aplicación", "UTF8_STRING");
+    EXPECT_EQ(kindOfRowWithin1s("texto copiado en otra aplicación"), "text");
+
+    QProcess owner;
+    owner.start(ORV_CLIPBOARD_OWNER, {"text/plain=con formato", "text/html=<b>con formato</b>"});
+    ASSERT_TRUE(owner.waitForReadyRead(5000));
+    EXPECT_EQ(kindOfRowWithin1s("con formato"), "text");
+    EXPECT_EQ(RawDatabase::scalar(database(), "SELECT html FROM clips WHERE value = 'con formato'"),
+              "<b>con formato</b>");
+
+    const QByteArray png = TestImages::png(30, 20, Qt::yellow);
+    xclipCopy(png, "image/png");
+    QString imageKind;
+    (void)QTest::qWaitFor(
+        [&] {
+            imageKind =
+                RawDatabase::scalar(database(), "SELECT kind FROM clips WHERE kind = 'image'");
+            return !imageKind.isEmpty();
+        },
+        1000);
+    EXPECT_EQ(imageKind, "image");
+    const QString imagePath =
+        RawDatabase::scalar(database(), "SELECT image FROM clips WHERE kind = 'image'");
+    QFile image(imagePath);
+    ASSERT_TRUE(image.open(QIODevice::ReadOnly)) << imagePath.toStdString();
+    EXPECT_EQ(image.readAll(), png);
+
+    QTemporaryDir files;
+    const QString a = files.filePath("informe.pdf");
+    const QString b = files.filePath("foto de grupo.jpg");
+    QFile(a).open(QIODevice::WriteOnly);
+    QFile(b).open(QIODevice::WriteOnly);
+    xclipCopy(QUrl::fromLocalFile(a).toEncoded() + "\r\n" + QUrl::fromLocalFile(b).toEncoded(),
+              "text/uri-list");
+    EXPECT_EQ(kindOfRowWithin1s(a + "\n" + b), "files");
+
+    // A second launch hands over to the first and leaves.
+    QProcess* second = launch();
+    ASSERT_TRUE(finishes(second));
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 0);
+    QProcess* toggle = launch({"--toggle"});
+    ASSERT_TRUE(finishes(toggle));
+    EXPECT_EQ(toggle->exitCode(), 0);
+    EXPECT_EQ(program->state(), QProcess::Running);
+    owner.kill();
+    owner.waitForFinished();
+}
+
+TEST_F(ProgramTest, AHistoryThatIsNoDatabaseEndsTheProgramAfterTheAlert) {
+    QTemporaryDir dataHome;
+    QDir().mkpath(supportFolder(dataHome.path()));
+    const QString path = supportFolder(dataHome.path()) + "/history.db";
+    const QByteArray garbage = QByteArray("esto no es una base de datos ").repeated(100);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(garbage);
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", dataHome.path());
+    environment.insert("XDG_RUNTIME_DIR", dataHome.path());  // its own instance
+    QProcess* program = launch({}, environment);
+
+    // The alert waits for the user.
+    QProcess search;
+    search.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Orvantide$"});
+    ASSERT_TRUE(finishes(&search));
+    const QByteArray window = search.readAllStandardOutput().trimmed().split('\n').first();
+    ASSERT_FALSE(window.isEmpty());
+    QTest::qWait(300);
+    EXPECT_EQ(program->state(), QProcess::Running) << "the alert stays until dismissed";
+    run("xdotool", {"windowactivate", "--sync", QString::fromLatin1(window)});
+    run("xdotool", {"key", "Return"});
+
+    ASSERT_TRUE(finishes(program));
+    EXPECT_NE(program->exitCode(), 0);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), garbage);
+}
+
+TEST_F(ProgramTest, CommandLineAndEnvironmentWithoutStartingAnything) {
+    QTemporaryDir dataHome;
+    QProcessEnvironment hosted = QProcessEnvironment::systemEnvironment();
+    hosted.insert("XDG_DATA_HOME", dataHome.path());
+    hosted.insert("XCTestConfigurationFilePath", "/dev/null");
+    QProcess* quiet = launch({}, hosted);
+    ASSERT_TRUE(finishes(quiet));
+    EXPECT_EQ(quiet->exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(supportFolder(dataHome.path()))) << "a hosted run creates nothing";
+
+    QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+    headless.remove("DISPLAY");
+    headless.remove("QT_QPA_PLATFORM");
+    QProcess* noDisplay = launch({}, headless);
+    ASSERT_TRUE(finishes(noDisplay));
+    EXPECT_NE(noDisplay->exitCode(), 0);
+    const QString said = QString::fromUtf8(noDisplay->readAllStandardError());
+    EXPECT_EQ(said.count(u'\n'), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains("sesión de escritorio")) << said.toStdString();
+
+    QProcess* version = launch({"--version"});
+    ASSERT_TRUE(finishes(version));
+    EXPECT_TRUE(version->readAllStandardOutput().startsWith("Orvantide "));
+    QProcess* unknown = launch({"--nada"});
+    ASSERT_TRUE(finishes(unknown));
+    EXPECT_EQ(unknown->exitCode(), 2);
+}

@@ -1,0 +1,83 @@
+#include "hotkey/GlobalHotKey.h"
+#include "platform/fakes/FakeKeyboard.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <X11/X.h>
+#include <X11/keysym.h>
+
+namespace {
+
+class GlobalHotKeyTest : public ::testing::Test {
+protected:
+    GlobalHotKeyTest() {
+        hotKey->onPress = [this] { ++presses; };
+        hotKey->log = [this](const QString& line) { logged.append(line); };
+    }
+    FakeHotKeyService service;
+    std::unique_ptr<GlobalHotKey> hotKey = std::make_unique<GlobalHotKey>(service);
+    int presses = 0;
+    QStringList logged;
+};
+
+}  // namespace
+
+TEST_F(GlobalHotKeyTest, PressesArriveOnTheMainLoopAfterTheNativeCallback) {
+    hotKey->registerCombo(HotKeyCombo{});
+    ASSERT_EQ(service.grabbed, (KeyCodes::XKeyBinding{XK_v, ControlMask | Mod1Mask}));
+    EXPECT_TRUE(hotKey->isRegistered());
+    EXPECT_EQ(GlobalHotKey::current, hotKey.get());
+
+    service.press();
+    EXPECT_EQ(presses, 0) << "never inside the native dispatch";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(presses, 1);
+
+    service.press(2);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(presses, 1) << "another id is swallowed";
+
+    service.press();
+    hotKey.reset();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(presses, 1) << "a press after the instance is gone does nothing";
+}
+
+TEST_F(GlobalHotKeyTest, RegisteringReplacesTheEarlierCombination) {
+    hotKey->registerCombo(HotKeyCombo{});
+    hotKey->registerCombo(HotKeyCombo{});
+    EXPECT_EQ(service.ungrabCalls, 1) << "the first registration goes before the second";
+    hotKey->registerCombo(HotKeyCombo{11, CarbonModifier::command});
+    EXPECT_EQ(service.grabbed, (KeyCodes::XKeyBinding{XK_b, Mod4Mask}));
+    EXPECT_EQ(service.ungrabCalls, 2);
+
+    hotKey->unregister();
+    EXPECT_FALSE(service.grabbed);
+    EXPECT_FALSE(hotKey->isRegistered());
+    hotKey->unregister();
+    EXPECT_EQ(service.ungrabCalls, 3) << "nothing to release the second time";
+    hotKey->registerCombo(HotKeyCombo{});
+    EXPECT_TRUE(hotKey->isRegistered());
+    EXPECT_TRUE(logged.isEmpty());
+}
+
+TEST_F(GlobalHotKeyTest, AFailedRegistrationLogsOneLineAndALaterOneRecovers) {
+    service.refuseWith = HotKeyService::badAccess;
+    hotKey->registerCombo(HotKeyCombo{});
+    EXPECT_EQ(logged, QStringList{"No se pudo registrar el atajo ⌃⌥V: 10"});
+    EXPECT_FALSE(hotKey->isRegistered());
+
+    // A key that cannot be grabbed at all.
+    service.refuseWith = 0;
+    hotKey->registerCombo(HotKeyCombo{52, CarbonModifier::control});
+    EXPECT_EQ(logged.last(), "No se pudo registrar el atajo ⌃?: 2");
+
+    hotKey->registerCombo(HotKeyCombo{49, CarbonModifier::control | CarbonModifier::shift});
+    EXPECT_TRUE(hotKey->isRegistered());
+    EXPECT_EQ(logged.size(), 2);
+    service.press();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(presses, 1);
+}

@@ -1,0 +1,176 @@
+// The global hot key, the synthetic paste and window activation against a real X server, driven
+// by xdotool. Run through scripts/xvfb-run.sh.
+#include "clipboard/Keystroke.h"
+#include "hotkey/GlobalHotKey.h"
+#include "platform/X11HotKeyService.h"
+#include "platform/X11KeyInjector.h"
+#include "platform/X11Workspace.h"
+
+#include <QKeyEvent>
+#include <QProcess>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+void xdotool(const QStringList& arguments) {
+    QProcess process;
+    process.start("xdotool", arguments);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+}
+
+// A window that writes down the keys it receives.
+class KeyRecorder : public QWidget {
+public:
+    struct Press {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        bool operator==(const Press&) const = default;
+    };
+    KeyRecorder() {
+        resize(300, 200);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+    QList<Press> presses;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_V) {
+            presses.append({event->key(), event->modifiers() & ~Qt::KeypadModifier});
+        }
+    }
+};
+
+class KeyboardX11Test : public ::testing::Test {
+protected:
+    KeyboardX11Test() {
+        hotKey.onPress = [this] { ++presses; };
+        hotKey.log = [this](const QString& line) { logged.append(line); };
+    }
+    ~KeyboardX11Test() override {
+        for (QProcess* helper : helpers) {
+            helper->kill();
+            helper->waitForFinished();
+            delete helper;
+        }
+    }
+    // Presses keys and lets the events come in.
+    int pressesAfter(const QString& keys) {
+        const int before = presses;
+        xdotool({"key", keys});
+        QTest::qWait(300);
+        return presses - before;
+    }
+    void show(QWidget& window) {
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                const auto front = workspace.frontmostApplication();
+                return front && front->window == window.winId() && window.isActiveWindow();
+            },
+            5000))
+            << "the window never got the focus";
+    }
+
+    X11HotKeyService service;
+    GlobalHotKey hotKey{service};
+    X11Workspace workspace;
+    X11KeyInjector injector;
+    int presses = 0;
+    QStringList logged;
+    QList<QProcess*> helpers;
+};
+
+}  // namespace
+
+TEST_F(KeyboardX11Test, TheHotKeyFiresOncePerPressWhateverTheLocks) {
+    hotKey.registerCombo(HotKeyCombo{});
+    ASSERT_TRUE(hotKey.isRegistered()) << logged.join(u'\n').toStdString();
+    EXPECT_EQ(pressesAfter("ctrl+alt+v"), 1);
+    EXPECT_EQ(pressesAfter("ctrl+v"), 0);
+    EXPECT_EQ(pressesAfter("ctrl+alt+shift+v"), 0);
+
+    xdotool({"key", "Num_Lock"});
+    EXPECT_EQ(pressesAfter("ctrl+alt+v"), 1) << "with Num Lock on";
+    xdotool({"key", "Num_Lock"});
+    xdotool({"key", "Caps_Lock"});
+    EXPECT_EQ(pressesAfter("ctrl+alt+v"), 1) << "with Caps Lock on";
+    xdotool({"key", "Caps_Lock"});
+
+    hotKey.registerCombo(HotKeyCombo{11, CarbonModifier::control | CarbonModifier::option});
+    EXPECT_EQ(pressesAfter("ctrl+alt+v"), 0) << "the old combination is released";
+    EXPECT_EQ(pressesAfter("ctrl+alt+b"), 1);
+    hotKey.unregister();
+    EXPECT_EQ(pressesAfter("ctrl+alt+b"), 0);
+    EXPECT_TRUE(logged.isEmpty());
+}
+
+TEST_F(KeyboardX11Test, ACombinationHeldByAnotherClientFailsCleanly) {
+    // The other client holds only the Num Lock variant: our plain grab succeeds before the failure
+    // and must be released again.
+    auto* holder = new QProcess;
+    helpers.append(holder);
+    holder->start(ORV_GRAB_HOLDER, {"k", QString::number(ControlMask | Mod1Mask | Mod2Mask)});
+    ASSERT_TRUE(holder->waitForReadyRead(5000));
+
+    hotKey.registerCombo(HotKeyCombo{40, CarbonModifier::control | CarbonModifier::option});
+    EXPECT_FALSE(hotKey.isRegistered());
+    EXPECT_EQ(logged, QStringList{"No se pudo registrar el atajo ⌃⌥K: 10"});
+    EXPECT_EQ(pressesAfter("ctrl+alt+k"), 0) << "no partial grab is left";
+
+    hotKey.registerCombo(HotKeyCombo{});
+    EXPECT_TRUE(hotKey.isRegistered());
+    EXPECT_EQ(pressesAfter("ctrl+alt+v"), 1);
+}
+
+TEST_F(KeyboardX11Test, ThePastePressesControlVOnlyWhateverIsHeld) {
+    KeyRecorder window;
+    show(window);
+    Keystroke::commandV(injector, workspace);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.presses.isEmpty(); }, 3000));
+    EXPECT_EQ(window.presses.first(), (KeyRecorder::Press{Qt::Key_V, Qt::ControlModifier}));
+
+    xdotool({"keydown", "shift"});
+    Keystroke::commandV(injector, workspace);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.presses.size() == 2; }, 3000));
+    EXPECT_EQ(window.presses.last(), (KeyRecorder::Press{Qt::Key_V, Qt::ControlModifier}));
+    xdotool({"keyup", "shift"});
+
+    // A terminal emulator gets Ctrl+Shift+V.
+    XClassHint hint{const_cast<char*>("gnome-terminal-server"),
+                    const_cast<char*>("Gnome-terminal")};
+    Display* display = XOpenDisplay(nullptr);
+    XSetClassHint(display, Window(window.winId()), &hint);
+    XSync(display, False);
+    XCloseDisplay(display);
+    Keystroke::commandV(injector, workspace);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.presses.size() == 3; }, 3000));
+    EXPECT_EQ(window.presses.last(),
+              (KeyRecorder::Press{Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier}));
+}
+
+TEST_F(KeyboardX11Test, ActivationBringsARememberedWindowBack) {
+    QWidget first;
+    first.setWindowTitle("primera");
+    first.resize(200, 100);
+    show(first);
+    const auto remembered = workspace.frontmostApplication();
+    ASSERT_TRUE(remembered);
+
+    QWidget second;
+    second.setWindowTitle("segunda");
+    second.resize(200, 100);
+    show(second);
+    ASSERT_NE(workspace.frontmostApplication()->window, remembered->window);
+
+    EXPECT_TRUE(workspace.activate(*remembered));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return workspace.frontmostApplication()->window == remembered->window; }, 5000));
+}
