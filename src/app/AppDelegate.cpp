@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "clipboard/ClipboardWriter.h"
 #include "store/PrivateFolder.h"
 
 #include <QApplication>
@@ -38,14 +39,27 @@ bool AppDelegate::applicationDidFinishLaunching() {
     m_loginItem = std::make_unique<XdgAutostartLoginItem>();
     m_preferences = std::make_unique<PreferencesStore>(*m_defaults, *m_loginItem);
     m_model = std::make_unique<AppModel>(*m_history, *m_preferences, m_scheduler);
+    m_preview = std::make_unique<PreviewPanelController>();
+    m_palette = std::make_unique<PalettePanelController>(*m_model, m_workspace);
+    m_model->setPreviewController(m_preview.get());
 
     QPointer<AppModel> model(m_model.get());
+    m_preview->onMouseExited = [model] {
+        if (model) {
+            model->schedulePreviewDismiss();
+        }
+    };
+    QPointer<AppDelegate> self(this);
+    m_model->onCopy = [self](const Clip& clip) {
+        if (self) {
+            self->copy(clip);
+        }
+    };
     m_preferences->onChanged = [model] {
         if (model) {
             model->applyPreferenceLimits();
         }
     };
-    QPointer<AppDelegate> self(this);
     m_preferences->onHotKeyRegistrationChanged = [self] {
         if (self) {
             self->refreshHotKey();
@@ -67,7 +81,20 @@ bool AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::togglePalette() {
-    emit paletteToggleRequested();
+    if (m_palette) {
+        m_palette->toggle();
+    }
+}
+
+void AppDelegate::copy(const Clip& clip) {
+    try {
+        ClipboardWriter::write(clip, m_pasteboard);
+    } catch (const std::exception& error) {
+        m_model->report(QString::fromUtf8(error.what()));
+        return;
+    }
+    m_monitor.suppressCurrentChange();
+    m_palette->close();
 }
 
 void AppDelegate::refreshHotKey() {

@@ -4,12 +4,14 @@
 #include "hotkey/GlobalHotKey.h"
 #include "model/AppModel.h"
 #include "model/PreferencesStore.h"
+#include "palette/PalettePanelController.h"
 #include "platform/JsonFileUserDefaults.h"
 #include "platform/SystemPasteboard.h"
 #include "platform/TimerScheduler.h"
 #include "platform/X11HotKeyService.h"
 #include "platform/X11Workspace.h"
 #include "platform/XdgAutostartLoginItem.h"
+#include "preview/PreviewPanelController.h"
 #include "store/HistoryStore.h"
 
 #include <QObject>
@@ -32,15 +34,15 @@ public:
     // The hot key, a second launch and `orvantide --toggle` all end here.
     void togglePalette();
 
+    PalettePanelController* palette() const { return m_palette.get(); }
+
     // $XDG_DATA_HOME/com.quarnelbrisk.orvantide, created private to the user. Raises FileError.
     static QString supportDirectory();
 
-signals:
-    // Until the palette exists, the only trace of a toggle.
-    void paletteToggleRequested();
-
 private:
     void refreshHotKey();
+    // Choosing a clip: onto the clipboard, not recorded again, palette closed.
+    void copy(const Clip& clip);
     static void showLaunchError(const QString& message);
 
     SystemPasteboard m_pasteboard;
@@ -55,4 +57,6 @@ private:
     std::unique_ptr<XdgAutostartLoginItem> m_loginItem;
     std::unique_ptr<PreferencesStore> m_preferences;
     std::unique_ptr<AppModel> m_model;
+    std::unique_ptr<PreviewPanelController> m_preview;
+    std::unique_ptr<PalettePanelController> m_palette;
 };

@@ -83,8 +83,8 @@ void draw(QPainter& p, const QString& symbol, const QColor& color) {
         p.drawLine(QPointF(9.5, 6.5), QPointF(10, 3.5));
         p.drawLine(QPointF(10, 3.5), QPointF(14, 3.5));
         p.drawLine(QPointF(14, 3.5), QPointF(14.5, 6.5));
-        p.drawPolyline(QPolygonF({QPointF(6, 6.5), QPointF(7.2, 20.5), QPointF(16.8, 20.5),
-                                  QPointF(18, 6.5)}));
+        p.drawPolyline(QPolygonF(
+            {QPointF(6, 6.5), QPointF(7.2, 20.5), QPointF(16.8, 20.5), QPointF(18, 6.5)}));
         p.drawLine(QPointF(10, 10), QPointF(10, 17));
         p.drawLine(QPointF(14, 10), QPointF(14, 17));
     } else if (symbol == u"gearshape") {

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "model/AppModel.h"
+#include "palette/ClipListModel.h"
+
+#include <QListView>
+
+// The palette's list: rows report clicks, their context menu, and two kinds of hover (over the
+// whole row, and over the leading picture that opens the preview) to the model.
+class ClipListView : public QListView {
+    Q_OBJECT
+
+public:
+    ClipListView(AppModel& model, ClipListModel& rows, QWidget* parent = nullptr);
+
+    // Scrolls the selected clip to the vertical centre.
+    void scrollToSelection();
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void hoverAt(const QPoint& position);
+
+    AppModel& m_model;
+    ClipListModel& m_rows;
+    std::optional<Clip> m_hoveredRow;
+    std::optional<Clip> m_hoveredLeading;
+};

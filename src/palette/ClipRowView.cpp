@@ -1,0 +1,263 @@
+#include "palette/ClipRowView.h"
+
+#include "palette/PaletteStyle.h"
+#include "platform/SymbolIcon.h"
+#include "preview/FileTypeIcon.h"
+#include "store/ClipIdentity.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextLayout>
+
+namespace {
+
+constexpr int kHorizontalPadding = 8;
+constexpr int kVerticalPadding = 5;
+constexpr int kSpacing = 8;
+constexpr int kTitlePixels = 13;
+constexpr int kShortcutPixels = 10;
+
+bool prominentSwatch(const ClipRowView::Row& row) {
+    return row.prominentColor && row.clip.effectiveKind() == ClipKind::color;
+}
+
+int leadingSide(const ClipRowView::Row& row) {
+    return prominentSwatch(row) ? 36 : 28;
+}
+
+QFont shortcutFont(const QFont& base) {
+    QFont font = base;
+    font.setPixelSize(kShortcutPixels);
+    return font;
+}
+
+int shortcutWidth(const QFont& base, const ClipRowView::Row& row) {
+    return row.shortcut ? QFontMetrics(shortcutFont(base)).horizontalAdvance(*row.shortcut) : 0;
+}
+
+// The title laid out in `width`, at most two lines, the second elided when there is more.
+QStringList titleLines(const QString& title, const QFont& font, int width) {
+    QStringList lines;
+    if (width <= 0) {
+        return lines;
+    }
+    const QFontMetrics metrics(font);
+    QTextLayout layout(title, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (int i = 0; i < 2; ++i) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid()) {
+            break;
+        }
+        line.setLineWidth(width);
+        QString text = title.mid(line.textStart(), line.textLength());
+        if (i == 1 && line.textStart() + line.textLength() < title.size()) {
+            text =
+                metrics.elidedText(title.mid(line.textStart()).simplified(), Qt::ElideRight, width);
+        }
+        // Line breaks inside a title end the line where they stand.
+        text.replace(u'\n', u' ');
+        lines.append(text.trimmed().isEmpty() && i == 1 ? QString() : text);
+    }
+    layout.endLayout();
+    while (lines.size() > 1 && lines.last().isEmpty()) {
+        lines.removeLast();
+    }
+    return lines;
+}
+
+int titleWidth(const QRect& rect, const QFont& base, const ClipRowView::Row& row) {
+    int width = rect.width() - 2 * kHorizontalPadding - leadingSide(row) - kSpacing;
+    if (row.shortcut) {
+        width -= 4 + kSpacing + shortcutWidth(base, row);
+    }
+    return width;
+}
+
+void paintLeading(QPainter* painter, const QRect& square, const ClipRowView::Row& row,
+                  const QPalette& palette, ThumbnailCache& thumbnails) {
+    const QColor secondary = PaletteStyle::secondary(palette);
+    const auto centered = [&square](int side) {
+        return QRect(square.center().x() - side / 2 + 1, square.center().y() - side / 2 + 1, side,
+                     side);
+    };
+    switch (row.clip.effectiveKind()) {
+        case ClipKind::text:
+            painter->drawPixmap(centered(22), SymbolIcon::pixmap("text.alignleft", 22, secondary));
+            break;
+        case ClipKind::color: {
+            const bool prominent = row.prominentColor;
+            const int side = prominent ? 32 : 22;
+            const qreal radius = prominent ? 6 : 4;
+            const QRectF swatch = centered(side);
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(ClipRowView::swatchColor(row.clip));
+            painter->drawRoundedRect(swatch, radius, radius);
+            QColor border = palette.color(QPalette::WindowText);
+            border.setAlphaF(0.18);
+            painter->setPen(QPen(border, 1));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRoundedRect(swatch.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+            break;
+        }
+        case ClipKind::image: {
+            const QPixmap thumbnail = thumbnails.thumbnail(row.clip);
+            const QRect frame = centered(22);
+            if (thumbnail.isNull()) {
+                painter->drawPixmap(frame, SymbolIcon::pixmap("photo", 22, secondary));
+                break;
+            }
+            // Scaled to fill the square and clipped to its rounded corners.
+            const QSize filled =
+                thumbnail.size().scaled(frame.size(), Qt::KeepAspectRatioByExpanding);
+            const QRect source(QPoint((filled.width() - frame.width()) / 2,
+                                      (filled.height() - frame.height()) / 2),
+                               frame.size());
+            QPainterPath clip;
+            clip.addRoundedRect(frame, 4, 4);
+            painter->save();
+            painter->setClipPath(clip);
+            painter->drawPixmap(
+                frame, thumbnail.scaled(filled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                source);
+            painter->restore();
+            break;
+        }
+        case ClipKind::files: {
+            const QStringList paths = row.clip.filePaths();
+            const QRect frame = centered(22);
+            if (paths.isEmpty()) {
+                painter->drawPixmap(frame, SymbolIcon::pixmap("doc", 22, secondary));
+            } else {
+                FileTypeIcon::image(paths.first()).paint(painter, frame);
+            }
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+ClipRowView::ClipRowView(ThumbnailCache& thumbnails, QObject* parent)
+    : QStyledItemDelegate(parent), m_thumbnails(thumbnails) {}
+
+QString ClipRowView::accessibilityTitle(const Clip& clip) {
+    if (clip.source && !clip.source->isEmpty()) {
+        return clip.listTitle() + QStringLiteral(", ") + *clip.source;
+    }
+    return clip.listTitle();
+}
+
+QString ClipRowView::accessibilityHint(const Clip& clip) {
+    return clip.pinned ? QStringLiteral("Clip fijado") : QStringLiteral("Clip del historial");
+}
+
+QStringList ClipRowView::contextMenuTitles(const Clip& clip) {
+    return {QStringLiteral("Copiar y pegar"),
+            clip.pinned ? QStringLiteral("Desfijar") : QStringLiteral("Fijar"),
+            QStringLiteral("Eliminar")};
+}
+
+QRect ClipRowView::leadingRect(const QRect& rowRect, const Row& row) {
+    const int side = leadingSide(row);
+    return QRect(rowRect.left() + kHorizontalPadding, rowRect.center().y() - side / 2 + 1, side,
+                 side);
+}
+
+QFont ClipRowView::titleFont(const QFont& base, const Row& row) {
+    QFont font = base;
+    font.setPixelSize(kTitlePixels);
+    font.setWeight(row.showsPinMark && row.clip.pinned ? QFont::DemiBold : QFont::Normal);
+    if (prominentSwatch(row)) {
+        font.setFamily(QStringLiteral("monospace"));
+        font.setStyleHint(QFont::Monospace);
+    }
+    return font;
+}
+
+QColor ClipRowView::swatchColor(const Clip& clip) {
+    if (const auto rgba = ClipIdentity::parseHex(clip.value)) {
+        return QColor::fromRgbF(float(rgba->red), float(rgba->green), float(rgba->blue),
+                                float(rgba->alpha));
+    }
+    return QColor(Qt::gray);
+}
+
+void ClipRowView::paintRow(QPainter* painter, const QRect& rect, const Row& row,
+                           const QPalette& palette, ThumbnailCache& thumbnails) {
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    const QRectF background = QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5);
+    if (row.isSelected) {
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(PaletteStyle::accent(palette, 0.28));
+        painter->drawRoundedRect(background, 6, 6);
+    } else if (row.isHovered) {
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(PaletteStyle::primary(palette, 0.08));
+        painter->drawRoundedRect(background, 6, 6);
+    }
+    if (row.showsPinMark && row.clip.pinned) {
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(PaletteStyle::accent(palette, 1.0));
+        painter->drawRoundedRect(QRectF(rect.left() + 3, rect.top() + 6, 2, rect.height() - 12), 1,
+                                 1);
+    }
+
+    paintLeading(painter, leadingRect(rect, row), row, palette, thumbnails);
+
+    const QFont base = QApplication::font();
+    const QFont font = titleFont(base, row);
+    const int left = rect.left() + kHorizontalPadding + leadingSide(row) + kSpacing;
+    const QStringList lines = titleLines(row.clip.listTitle(), font, titleWidth(rect, base, row));
+    const QFontMetrics metrics(font);
+    const int textHeight = int(lines.size()) * metrics.lineSpacing();
+    int y = rect.center().y() - textHeight / 2 + metrics.ascent() + 1;
+    painter->setFont(font);
+    painter->setPen(palette.color(QPalette::WindowText));
+    for (const QString& line : lines) {
+        painter->drawText(QPoint(left, y), line);
+        y += metrics.lineSpacing();
+    }
+
+    if (row.shortcut) {
+        const QFont small = shortcutFont(base);
+        painter->setFont(small);
+        painter->setPen(PaletteStyle::secondary(palette));
+        const int width = shortcutWidth(base, row);
+        painter->drawText(
+            QRect(rect.right() - kHorizontalPadding - width, rect.top(), width, rect.height()),
+            Qt::AlignVCenter | Qt::AlignRight, *row.shortcut);
+    }
+    painter->restore();
+}
+
+void ClipRowView::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const {
+    Row row = index.data(rowRole).value<Row>();
+    row.isHovered = option.state.testFlag(QStyle::State_MouseOver);
+    paintRow(painter, option.rect, row, option.palette, m_thumbnails);
+}
+
+QSize ClipRowView::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const Row row = index.data(rowRole).value<Row>();
+    const QFont base = QApplication::font();
+    const QFont font = titleFont(base, row);
+    const int width = option.rect.width() > 0 ? option.rect.width() : 400;
+    const QString title = row.clip.listTitle();
+    const auto cached = m_heights.constFind(row.clip.id);
+    if (cached != m_heights.constEnd() && cached->width == width && cached->font == font &&
+        cached->title == title) {
+        return QSize(width, cached->height);
+    }
+    const int lines = std::max<int>(
+        1, int(titleLines(title, font, titleWidth(QRect(0, 0, width, 1), base, row)).size()));
+    const int height =
+        std::max(leadingSide(row), lines * QFontMetrics(font).lineSpacing()) + 2 * kVerticalPadding;
+    m_heights.insert(row.clip.id, Height{title, width, font, height});
+    return QSize(width, height);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "palette/ThumbnailCache.h"
+#include "store/Clip.h"
+
+#include <QFont>
+#include <QHash>
+#include <QStyledItemDelegate>
+
+#include <functional>
+#include <optional>
+
+// One row of the palette list: a picture for the kind of clip, its title on at most two lines, the
+// pin bar and the shortcut label. A list delegate: rows are painted, never built as widgets.
+class ClipRowView : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    // What the palette passes for each row.
+    struct Row {
+        Clip clip;
+        bool isSelected = false;
+        // The list shows colours only: bigger swatches, monospaced titles.
+        bool prominentColor = false;
+        // False while the list shows pinned clips only.
+        bool showsPinMark = true;
+        std::optional<QString> shortcut;
+        bool isHovered = false;
+    };
+
+    // The row of an index, filled by the list model.
+    static constexpr int rowRole = Qt::UserRole + 1;
+
+    explicit ClipRowView(ThumbnailCache& thumbnails, QObject* parent = nullptr);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    static QString accessibilityTitle(const Clip& clip);
+    static QString accessibilityHint(const Clip& clip);
+    // "Copiar y pegar", "Fijar" or "Desfijar", then "Eliminar".
+    static QStringList contextMenuTitles(const Clip& clip);
+    // The square that reports hover for the preview, within a row's rectangle.
+    static QRect leadingRect(const QRect& rowRect, const Row& row);
+    static QFont titleFont(const QFont& base, const Row& row);
+    // The colour of a swatch: the clip's hex colour, or gray.
+    static QColor swatchColor(const Clip& clip);
+
+    static void paintRow(QPainter* painter, const QRect& rect, const Row& row,
+                         const QPalette& palette, ThumbnailCache& thumbnails);
+
+private:
+    struct Height {
+        QString title;
+        int width;
+        QFont font;
+        int height;
+    };
+
+    ThumbnailCache& m_thumbnails;
+    // Row heights by clip: the list asks for every row's height on each reload.
+    mutable QHash<qint64, Height> m_heights;
+};
+
+Q_DECLARE_METATYPE(ClipRowView::Row)

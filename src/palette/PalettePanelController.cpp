@@ -1,0 +1,296 @@
+#include "palette/PalettePanelController.h"
+
+#include "palette/PaletteStyle.h"
+#include "palette/PaletteView.h"
+#include "platform/Compositing.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDateTime>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+
+#include <limits>
+
+namespace {
+
+constexpr int kCornerRadius = 12;
+
+// The model's handle on the palette window; it goes with the window.
+class PaletteWindowHandle : public WindowHandle {
+public:
+    explicit PaletteWindowHandle(QWidget* window) : WindowHandle(window), m_window(window) {}
+    bool isVisible() const override { return m_window->isVisible(); }
+    QRect frame() const override { return m_window->frameGeometry(); }
+
+private:
+    QWidget* m_window;
+};
+
+constexpr quint16 kUp = 126;
+constexpr quint16 kDown = 125;
+constexpr quint16 kReturn = 36;
+constexpr quint16 kEnter = 76;
+constexpr quint16 kTab = 48;
+constexpr quint16 kSpace = 49;
+constexpr quint16 kDelete = 51;
+constexpr quint16 kEscape = 53;
+
+// The digits 1 to 5 of the main row; 6 (22) lies between 4 and 5 and is not one of them.
+std::optional<int> numberIndex(quint16 keyCode) {
+    switch (keyCode) {
+        case 18:
+            return 0;
+        case 19:
+            return 1;
+        case 20:
+            return 2;
+        case 21:
+            return 3;
+        case 23:
+            return 4;
+        default:
+            return std::nullopt;
+    }
+}
+
+// The palette's shortcuts use the primary modifier: Ctrl here.
+constexpr quint64 kPrimary = ModifierFlag::control;
+
+}  // namespace
+
+PaletteWindow::PaletteWindow(AppModel& model)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_view(new PaletteView(model, this)),
+      m_translucent(Compositing::isActive()) {
+    setWindowTitle(QStringLiteral("Orvantide"));
+    setAttribute(Qt::WA_TranslucentBackground, m_translucent);
+    setFixedSize(m_view->size());
+}
+
+void PaletteWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor background = palette().color(QPalette::Window);
+    background.setAlphaF(m_translucent ? 0.97f : 1.0f);
+    painter.setPen(QPen(PaletteStyle::primary(palette(), 0.14), 1));
+    painter.setBrush(background);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius,
+                            kCornerRadius);
+}
+
+void PaletteWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Without a compositor the corners cannot be see-through: shape the window instead.
+    if (!m_translucent) {
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+        setMask(QRegion(path.toFillPolygon().toPolygon()));
+    }
+}
+
+PalettePanelController::PalettePanelController(AppModel& model, const Workspace& workspace,
+                                               QObject* parent)
+    : QObject(parent),
+      clock([] { return QDateTime::currentMSecsSinceEpoch(); }),
+      pointerLocation([] { return QCursor::pos(); }),
+      m_model(model),
+      m_workspace(workspace),
+      m_window(std::make_unique<PaletteWindow>(model)),
+      m_handle(new PaletteWindowHandle(m_window.get())),
+      m_closedAt(std::numeric_limits<qint64>::min() / 2) {
+    QPointer<PalettePanelController> self(this);
+    // Decided once the notices of the moment are through: a stale one must not close a palette
+    // that has just been shown and has the keyboard.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [self](Qt::ApplicationState) {
+        QMetaObject::invokeMethod(
+            self,
+            [self] {
+                if (self && QGuiApplication::applicationState() != Qt::ApplicationActive &&
+                    !self->m_window->isActiveWindow()) {
+                    self->applicationDidResignActive();
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    view()->onSettings = [self] {
+        if (self && self->onSettings) {
+            self->onSettings();
+        }
+    };
+    view()->onClear = [self] {
+        if (self && self->onClear) {
+            self->onClear();
+        }
+    };
+    qApp->installEventFilter(this);
+}
+
+PalettePanelController::~PalettePanelController() {
+    qApp->removeEventFilter(this);
+}
+
+PaletteView* PalettePanelController::view() const {
+    return m_window->view();
+}
+
+bool PalettePanelController::isShown() const {
+    return m_window->isVisible();
+}
+
+void PalettePanelController::toggle(const std::optional<QRect>& anchor) {
+    if (isShown()) {
+        close();
+        return;
+    }
+    if (clock() - m_closedAt < reopenGuardMs) {
+        return;
+    }
+    show(anchor);
+}
+
+QPoint PalettePanelController::placement(const std::optional<QRect>& anchor, const QPoint& pointer,
+                                         const QRect& screen, const QSize& size) {
+    QPoint origin = anchor ? QPoint(anchor->x() + anchor->width() / 2 - size.width() / 2,
+                                    anchor->y() + anchor->height() + 4)
+                           : QPoint(pointer.x() - size.width() / 2, pointer.y());
+    if (anchor && screen.isValid() && anchor->top() > screen.center().y()) {
+        origin.setY(anchor->top() - 4 - size.height());  // a tray at the bottom opens upward
+    }
+    if (screen.isValid()) {
+        origin.setX(std::clamp(origin.x(), screen.left(),
+                               std::max(screen.left(), screen.right() + 1 - size.width())));
+        origin.setY(std::clamp(origin.y(), screen.top(),
+                               std::max(screen.top(), screen.bottom() + 1 - size.height())));
+    }
+    return origin;
+}
+
+void PalettePanelController::show(const std::optional<QRect>& anchor) {
+    // The application in front, unless it is this one: then the earlier one stays.
+    const auto front = m_workspace.frontmostApplication();
+    const auto identifier = front ? front->bundleIdentifier : std::nullopt;
+    if (identifier != Workspace::ownBundleIdentifier) {
+        previousApplication = front;
+    }
+    const QPoint pointer = pointerLocation();
+    QScreen* screen = QGuiApplication::screenAt(anchor ? anchor->center() : pointer);
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    m_window->move(placement(anchor, pointer, available, m_window->size()));
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    didShow();
+    m_model.prepareForDisplay();
+}
+
+void PalettePanelController::didShow() {
+    m_model.setPaletteWindow(m_handle);
+    m_model.increaseFocusToken();
+}
+
+void PalettePanelController::close() {
+    if (!isShown()) {
+        m_model.hidePreview();
+        return;
+    }
+    m_closingIntentionally = true;
+    m_window->hide();
+    didClose();
+}
+
+void PalettePanelController::applicationDidResignActive() {
+    if (isShown()) {
+        m_window->hide();
+        didClose();
+    }
+}
+
+void PalettePanelController::didClose() {
+    if (!m_closingIntentionally) {
+        m_closedAt = clock();
+    }
+    m_closingIntentionally = false;
+    m_model.setPaletteWindow(nullptr);
+    m_model.hidePreview();
+}
+
+bool PalettePanelController::handle(const KeyEvent& key) {
+    const bool primary = (key.modifierFlags & kPrimary) != 0;
+    const bool shift = (key.modifierFlags & ModifierFlag::shift) != 0;
+    const bool onClear = m_model.searchFocus() == SearchFocus::clear;
+    const auto clearQuery = [this] {
+        m_model.setQuery(QString());
+        m_model.setSearchFocus(SearchFocus::field);
+    };
+    switch (key.keyCode) {
+        case kUp:
+            m_model.moveSelection(-1);
+            return true;
+        case kDown:
+            m_model.moveSelection(1);
+            return true;
+        case kReturn:
+        case kEnter:
+            if (onClear) {
+                clearQuery();
+            } else {
+                m_model.copySelected();
+            }
+            return true;
+        case kTab:
+            if (!shift && !onClear && !m_model.query().isEmpty()) {
+                m_model.setSearchFocus(SearchFocus::clear);
+            } else {
+                m_model.setSearchFocus(SearchFocus::field);
+            }
+            return true;
+        case kSpace:
+            if (onClear) {
+                clearQuery();
+                return true;
+            }
+            return false;
+        case kDelete:
+            if (primary) {
+                m_model.deleteSelected();
+                return true;
+            }
+            return false;
+        case kEscape:
+            if (!m_model.query().isEmpty()) {
+                m_model.setQuery(QString());
+                m_model.setSearchFocus(SearchFocus::field);
+            } else {
+                close();
+            }
+            return true;
+        default:
+            break;
+    }
+    if (const auto position = numberIndex(key.keyCode); position && primary) {
+        m_model.copyAt(*position);
+        return true;
+    }
+    return false;
+}
+
+// Key presses anywhere in the palette window pass through the key table first. Keys reach a
+// window's widgets only while it has the keyboard, so another window in front (the settings, say)
+// keeps its own keys.
+bool PalettePanelController::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !isShown()) {
+        return false;
+    }
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || widget->window() != m_window.get()) {
+        return false;
+    }
+    const auto key = KeyEvent::from(*static_cast<QKeyEvent*>(event));
+    return key && handle(*key);
+}

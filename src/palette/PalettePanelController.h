@@ -1,0 +1,88 @@
+#pragma once
+
+#include "model/AppModel.h"
+#include "platform/KeyEvent.h"
+#include "platform/Workspace.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class PaletteView;
+class QKeyEvent;
+
+// The palette's window: frameless, rounded, kept above other windows.
+class PaletteWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit PaletteWindow(AppModel& model);
+    PaletteView* view() const { return m_view; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    PaletteView* m_view;
+    bool m_translucent;
+};
+
+// Opens and closes the palette, remembers the application that was in front before it (for
+// pasting there), turns key presses inside it into actions on the model, and keeps it from
+// reopening in the instant after the desktop closed it.
+class PalettePanelController : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr qint64 reopenGuardMs = 300;
+
+    PalettePanelController(AppModel& model, const Workspace& workspace, QObject* parent = nullptr);
+    ~PalettePanelController() override;
+
+    // Closes the palette when it is shown, else shows it unless the desktop closed it less than
+    // 0.3 s ago. `anchor` is the tray icon's geometry when known.
+    void toggle(const std::optional<QRect>& anchor = std::nullopt);
+    void show(const std::optional<QRect>& anchor = std::nullopt);
+    // Asked for by this program (hot key, Escape, a chosen clip): never arms the reopen guard.
+    void close();
+    bool isShown() const;
+    // Another application took the keyboard (a click elsewhere, the tray icon): the desktop's own
+    // close, which arms the reopen guard.
+    void applicationDidResignActive();
+
+    // The key table; true when the key was consumed, false when it goes on to the search field.
+    bool handle(const KeyEvent& key);
+
+    // Where the palette goes: centred under the anchor, else at the pointer; inside `screen`.
+    static QPoint placement(const std::optional<QRect>& anchor, const QPoint& pointer,
+                            const QRect& screen, const QSize& size);
+
+    std::optional<RunningApplication> previousApplication;
+    std::function<void()> onSettings;
+    std::function<void()> onClear;
+    // Milliseconds; the wall clock unless a test sets it.
+    std::function<qint64()> clock;
+    std::function<QPoint()> pointerLocation;
+
+    PaletteWindow* window() const { return m_window.get(); }
+    PaletteView* view() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void didShow();
+    void didClose();
+
+    AppModel& m_model;
+    const Workspace& m_workspace;
+    std::unique_ptr<PaletteWindow> m_window;
+    QPointer<WindowHandle> m_handle;
+    qint64 m_closedAt;
+    bool m_closingIntentionally = false;
+};

@@ -1,0 +1,68 @@
+#include "preview/FileTypeIcon.h"
+
+#include "platform/SymbolIcon.h"
+
+#include <QGuiApplication>
+#include <QMimeDatabase>
+#include <QPalette>
+
+namespace FileTypeIcon {
+
+namespace {
+
+const QString kGenericData = QStringLiteral("application-octet-stream");
+
+}  // namespace
+
+QString lastPathComponent(const QString& path) {
+    qsizetype end = path.size();
+    while (end > 1 && path.at(end - 1) == u'/') {
+        --end;
+    }
+    const QStringView trimmed = QStringView(path).left(end);
+    if (trimmed == u"/") {
+        return trimmed.toString();
+    }
+    return trimmed.mid(trimmed.lastIndexOf(u'/') + 1).toString();
+}
+
+QString extension(const QString& path) {
+    const QString name = lastPathComponent(path);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+QStringList themeNames(const QString& path) {
+    QStringList names;
+    const QString suffix = extension(path);
+    if (!suffix.isEmpty()) {
+        // A made-up name keeps whole-name patterns ("README", "Makefile") out of the match, so
+        // only the extension decides.
+        const QList<QMimeType> types =
+            QMimeDatabase().mimeTypesForFileName(QStringLiteral("file.") + suffix);
+        for (const QMimeType& type : types) {
+            for (const QString& name : {type.iconName(), type.genericIconName()}) {
+                if (!name.isEmpty() && !names.contains(name)) {
+                    names.append(name);
+                }
+            }
+        }
+    }
+    if (!names.contains(kGenericData)) {
+        names.append(kGenericData);
+    }
+    return names;
+}
+
+QIcon image(const QString& path) {
+    for (const QString& name : themeNames(path)) {
+        if (QIcon::hasThemeIcon(name)) {
+            return QIcon::fromTheme(name);
+        }
+    }
+    // Sessions without an icon theme still get a picture.
+    return SymbolIcon::icon(QStringLiteral("doc"),
+                            QGuiApplication::palette().color(QPalette::WindowText));
+}
+
+}  // namespace FileTypeIcon

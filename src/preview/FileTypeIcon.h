@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+#include <QStringList>
+
+// The desktop's icon for a file, chosen by the extension of its path alone: the file is never
+// opened or looked up, so a file that no longer exists still gets the icon of its type.
+namespace FileTypeIcon {
+
+// The last component of a path; trailing slashes are ignored and the root stays "/".
+QString lastPathComponent(const QString& path);
+
+// The text after the last dot of the last component, without the dot; empty when there is none.
+QString extension(const QString& path);
+
+// The icon-theme names tried for the path, best first; always ends with the generic data icon.
+QStringList themeNames(const QString& path);
+
+// The first of themeNames() the icon theme has, else a document picture of our own; never null.
+QIcon image(const QString& path);
+
+}  // namespace FileTypeIcon

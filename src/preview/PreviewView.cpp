@@ -1,0 +1,252 @@
+#include "preview/PreviewView.h"
+
+#include "preview/FilePreview.h"
+#include "preview/FileTypeIcon.h"
+#include "store/ClipIdentity.h"
+
+#include <QFontDatabase>
+#include <QImageReader>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kPadding = 14;
+constexpr int kSpacing = 10;
+constexpr int kColourSpacing = 12;
+constexpr int kSwatchRadius = 16;
+constexpr int kCaptionPixels = 11;
+constexpr int kCaption2Pixels = 10;
+constexpr int kBodyPixels = 13;
+
+void makeSecondary(QWidget* widget) {
+    QPalette palette = widget->palette();
+    QColor colour = palette.color(QPalette::WindowText);
+    colour.setAlphaF(0.55f);
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+void setPixelSize(QWidget* widget, int pixels, QFont::Weight weight = QFont::Normal) {
+    QFont font = widget->font();
+    font.setPixelSize(pixels);
+    font.setWeight(weight);
+    widget->setFont(font);
+}
+
+QLabel* centredMessage(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    makeSecondary(label);
+    return label;
+}
+
+QWidget* textContent(const QString& text, QWidget* parent) {
+    auto* edit = new QPlainTextEdit(parent);
+    edit->setObjectName(QStringLiteral("text"));
+    edit->setReadOnly(true);
+    edit->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The panel never takes focus, so neither does anything inside it.
+    edit->setFocusPolicy(Qt::NoFocus);
+    edit->setFrameShape(QFrame::NoFrame);
+    edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    edit->setPalette(palette);
+    setPixelSize(edit, kBodyPixels);
+    edit->document()->setDocumentMargin(0);
+    edit->setPlainText(text);
+    return edit;
+}
+
+QWidget* colourContent(const QString& value, QWidget* parent) {
+    auto* box = new QWidget(parent);
+    box->setObjectName(QStringLiteral("color"));
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(kColourSpacing);
+    layout->addStretch(1);
+    auto* swatch = new ColorSwatch(PreviewView::swatchColor(value), box);
+    swatch->setObjectName(QStringLiteral("swatch"));
+    layout->addWidget(swatch, 0, Qt::AlignHCenter);
+    auto* hex = new QLabel(value, box);
+    hex->setObjectName(QStringLiteral("colorValue"));
+    hex->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPixelSize(kBodyPixels);
+    hex->setFont(mono);
+    hex->setAlignment(Qt::AlignCenter);
+    layout->addWidget(hex);
+    layout->addStretch(1);
+    return box;
+}
+
+QWidget* imageContent(const std::optional<QString>& path, QWidget* parent) {
+    QImage image;
+    if (path && !path->isEmpty()) {
+        QImageReader reader(*path);
+        reader.setAutoTransform(true);
+        image = reader.read();
+    }
+    if (image.isNull()) {
+        auto* missing = centredMessage(QStringLiteral("La imagen ya no está disponible."), parent);
+        missing->setObjectName(QStringLiteral("missingImage"));
+        return missing;
+    }
+    auto* view = new FittedImage(QPixmap::fromImage(std::move(image)), parent);
+    view->setObjectName(QStringLiteral("image"));
+    return view;
+}
+
+}  // namespace
+
+ColorSwatch::ColorSwatch(const QColor& color, QWidget* parent) : QWidget(parent), m_color(color) {
+    setFixedSize(side, side);
+}
+
+void ColorSwatch::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), kSwatchRadius, kSwatchRadius);
+    painter.fillPath(shape, m_color);
+    // A faint edge keeps a swatch close to the background colour visible.
+    QColor edge = palette().color(QPalette::WindowText);
+    edge.setAlphaF(0.18f);
+    painter.setPen(QPen(edge, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kSwatchRadius - 0.5,
+                            kSwatchRadius - 0.5);
+}
+
+FittedImage::FittedImage(const QPixmap& pixmap, QWidget* parent)
+    : QWidget(parent), m_pixmap(pixmap) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void FittedImage::resizeEvent(QResizeEvent*) {
+    m_scaled = QPixmap();
+}
+
+void FittedImage::paintEvent(QPaintEvent*) {
+    if (m_pixmap.isNull() || width() <= 0 || height() <= 0) {
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    if (m_scaled.isNull() || m_scaled.devicePixelRatio() != ratio) {
+        const QSize target = m_pixmap.size().scaled(size() * ratio, Qt::KeepAspectRatio);
+        m_scaled = m_pixmap.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        m_scaled.setDevicePixelRatio(ratio);
+    }
+    const QSizeF shown = m_scaled.deviceIndependentSize();
+    QPainter painter(this);
+    painter.drawPixmap(QPointF((width() - shown.width()) / 2, (height() - shown.height()) / 2),
+                       m_scaled);
+}
+
+PreviewView::PreviewView(QWidget* parent)
+    : QWidget(parent),
+      m_title(new ElidedLabel(QString(), 2, this)),
+      m_body(new QWidget(this)),
+      m_bodyLayout(new QVBoxLayout(m_body)),
+      m_source(new ElidedLabel(QString(), 1, this)) {
+    setFixedSize(fixedSize);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    layout->setSpacing(kSpacing);
+
+    m_title->setObjectName(QStringLiteral("title"));
+    setPixelSize(m_title, kCaptionPixels, QFont::DemiBold);
+    makeSecondary(m_title);
+    layout->addWidget(m_title);
+
+    // Takes all the room between the heading and the source line, also while empty.
+    m_bodyLayout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_body, 1);
+
+    m_source->setObjectName(QStringLiteral("source"));
+    setPixelSize(m_source, kCaption2Pixels);
+    makeSecondary(m_source);
+    m_source->hide();
+    layout->addWidget(m_source);
+}
+
+void PreviewView::setClip(const Clip& clip) {
+    if (m_clip == clip) {
+        return;
+    }
+    clear();
+    m_clip = clip;
+    m_title->setText(titleFor(clip));
+    m_content = makeContent(clip);
+    m_bodyLayout->addWidget(m_content);
+    const bool hasSource = clip.source && !clip.source->isEmpty();
+    m_source->setText(hasSource ? *clip.source : QString());
+    m_source->setVisible(hasSource);
+}
+
+void PreviewView::clear() {
+    m_clip.reset();
+    m_title->setText(QString());
+    m_source->setText(QString());
+    m_source->hide();
+    delete m_content;
+    m_content = nullptr;
+}
+
+QString PreviewView::title() const {
+    return m_title->text();
+}
+
+QWidget* PreviewView::makeContent(const Clip& clip) {
+    switch (clip.effectiveKind()) {
+        case ClipKind::text:
+            return textContent(clip.value, m_body);
+        case ClipKind::color:
+            return colourContent(clip.value, m_body);
+        case ClipKind::image:
+            return imageContent(clip.imagePath, m_body);
+        case ClipKind::files: {
+            auto* files = new FilePreview(clip.filePaths(), m_body);
+            files->setObjectName(QStringLiteral("files"));
+            return files;
+        }
+    }
+    return new QWidget(m_body);
+}
+
+QString PreviewView::titleFor(const Clip& clip) {
+    switch (clip.kind) {
+        case ClipKind::text:
+            return ClipIdentity::parseHex(clip.value) ? QStringLiteral("Color")
+                                                      : QStringLiteral("Texto");
+        case ClipKind::image:
+            return clip.listTitle();
+        case ClipKind::color:
+            return QStringLiteral("Color");
+        case ClipKind::files: {
+            const QStringList paths = clip.filePaths();
+            if (paths.isEmpty()) {
+                return QStringLiteral("Archivos");
+            }
+            if (paths.size() == 1) {
+                return FileTypeIcon::lastPathComponent(paths.first());
+            }
+            return QStringLiteral("%1 archivos").arg(paths.size());
+        }
+    }
+    return QString();
+}
+
+QColor PreviewView::swatchColor(const QString& value) {
+    if (const auto rgba = ClipIdentity::parseHex(value)) {
+        return QColor::fromRgbF(static_cast<float>(rgba->red), static_cast<float>(rgba->green),
+                                static_cast<float>(rgba->blue), static_cast<float>(rgba->alpha));
+    }
+    return QColor(142, 142, 147);
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "store/Clip.h"
+
+#include <QColor>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+
+class ElidedLabel;
+class QVBoxLayout;
+
+// A rounded square filled with a clip's colour.
+class ColorSwatch : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int side = 148;
+
+    explicit ColorSwatch(const QColor& color, QWidget* parent = nullptr);
+    const QColor& color() const { return m_color; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor m_color;
+};
+
+// An image scaled to fit the widget with its aspect ratio kept, centred.
+class FittedImage : public QWidget {
+    Q_OBJECT
+public:
+    explicit FittedImage(const QPixmap& pixmap, QWidget* parent = nullptr);
+    const QPixmap& pixmap() const { return m_pixmap; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QPixmap m_pixmap;
+    // The last scaled copy, kept until the size changes: smooth scaling a large picture on every
+    // paint would make hovering sluggish.
+    QPixmap m_scaled;
+};
+
+// The content of the hover preview: a heading, the clip in full and the application it came from.
+class PreviewView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr QSize fixedSize{360, 320};
+
+    explicit PreviewView(QWidget* parent = nullptr);
+
+    // Rebuilds the content; the same clip again keeps it (and its scroll position) as it is.
+    void setClip(const Clip& clip);
+    // Drops the content, and with it any loaded image.
+    void clear();
+    const std::optional<Clip>& clip() const { return m_clip; }
+
+    // The heading as shown now; empty without a clip.
+    QString title() const;
+
+    static QString titleFor(const Clip& clip);
+    // The value's colour; gray when it is no hex colour.
+    static QColor swatchColor(const QString& value);
+
+private:
+    QWidget* makeContent(const Clip& clip);
+
+    std::optional<Clip> m_clip;
+    ElidedLabel* m_title;
+    QWidget* m_body;
+    QVBoxLayout* m_bodyLayout;
+    QWidget* m_content = nullptr;
+    ElidedLabel* m_source;
+};

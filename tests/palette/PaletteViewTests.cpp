@@ -1,0 +1,156 @@
+#include "palette/PaletteView.h"
+#include "support/ModelFixture.h"
+#include "support/TestImages.h"
+
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+class PaletteViewTest : public ModelTest {
+protected:
+    void SetUp() override {
+        view.onClear = [this] { ++clears; };
+        view.onSettings = [this] { ++settings; };
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+    QStringList chipTitles() const {
+        QStringList titles;
+        for (QPushButton* chip : view.chips()) {
+            titles.append(chip->text());
+        }
+        return titles;
+    }
+    int headerBottom() const { return view.header()->layout()->contentsMargins().bottom(); }
+    ClipRowView::Row row(int index) const { return view.rows()->row(index); }
+
+    PaletteView view{model};
+    int clears = 0;
+    int settings = 0;
+};
+
+}  // namespace
+
+TEST_F(PaletteViewTest, ChipsAppearOnlyWhenTheyNarrowTheList) {
+    open({"uno", "dos"});
+    EXPECT_TRUE(view.chips().isEmpty());
+    EXPECT_TRUE(view.filterBar()->isHidden());
+    EXPECT_EQ(headerBottom(), 10);
+
+    await(model.record({CapturedClip::Image{TestImages::png(4, 4)}, std::nullopt}));
+    copyText("#336699");
+    await(model.togglePin(visibleAt(2)));
+    EXPECT_EQ(chipTitles(), (QStringList{"Todo", "Texto", "Imagen", "Color", "Fijados"}));
+    EXPECT_FALSE(view.filterBar()->isHidden());
+    EXPECT_EQ(headerBottom(), 8);
+    EXPECT_EQ(view.filterBar()->accessibleName(), "Filtro de tipo");
+
+    view.chips()[3]->click();
+    EXPECT_EQ(model.filter(), ClipListFilter::ofKind(ClipKind::color));
+    EXPECT_TRUE(view.chips()[3]->property("active").toBool());
+    EXPECT_FALSE(view.chips()[0]->property("active").toBool());
+    EXPECT_EQ(view.chips()[3]->toolTip(), "Color");
+}
+
+TEST_F(PaletteViewTest, EmptyStatesSayWhetherNothingWasCopiedOrNothingMatches) {
+    open({});
+    EXPECT_TRUE(view.emptyState()->isVisible());
+    EXPECT_EQ(view.emptyText()->text(), "Copia algo para verlo aquí");
+    EXPECT_EQ(view.emptySymbol(), "doc.on.clipboard");
+
+    copyText("algo");
+    view.searchField()->setFocus();
+    QTest::keyClicks(view.searchField(), "zz");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.clips().isEmpty(); }, 2000));
+    EXPECT_EQ(model.query(), "zz");
+    EXPECT_EQ(view.emptyText()->text(), "Ningún clip coincide");
+    EXPECT_EQ(view.emptySymbol(), "magnifyingglass");
+
+    // Clips that the filter hides leave an empty list, not the empty state.
+    view.clearSearch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.clips().isEmpty(); }, 2000));
+    model.setFilter(ClipListFilter::ofKind(ClipKind::image));
+    EXPECT_TRUE(view.list()->isVisible());
+    EXPECT_EQ(view.rows()->rowCount(), 0);
+}
+
+TEST_F(PaletteViewTest, RowsGetTheirShortcutsPinBarsAndColourProminence) {
+    open({"g", "f", "e", "#AA0000", "c", "b", "a"});
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(row(i).shortcut, QStringLiteral("⌃%1").arg(i + 1));
+    }
+    EXPECT_EQ(row(5).shortcut, std::nullopt);
+    EXPECT_EQ(row(6).shortcut, std::nullopt);
+    EXPECT_TRUE(row(0).isSelected);
+    EXPECT_FALSE(row(1).isSelected);
+    EXPECT_TRUE(row(0).showsPinMark);
+    EXPECT_FALSE(row(0).prominentColor);
+
+    model.setFilter(ClipListFilter::ofKind(ClipKind::color));
+    EXPECT_TRUE(row(0).prominentColor);
+    EXPECT_EQ(row(0).shortcut, QStringLiteral("⌃1")) << "labels follow the visible list";
+
+    await(model.togglePin(model.clips().last()));
+    model.setFilter(ClipListFilter::pinned());
+    EXPECT_FALSE(row(0).showsPinMark);
+}
+
+TEST_F(PaletteViewTest, PauseAndErrorsShowInTheirPlaces) {
+    open({"a"});
+    EXPECT_TRUE(view.pausedNotice()->isHidden());
+    preferences.setPaused(true);
+    EXPECT_FALSE(view.pausedNotice()->isHidden());
+    EXPECT_EQ(view.pausedNotice()->text(), "Captura en pausa");
+
+    EXPECT_TRUE(view.errorLabel()->isHidden());
+    const QString message = QString("No se pudo guardar la imagen: ").repeated(10);
+    model.report(message);
+    EXPECT_FALSE(view.errorLabel()->isHidden());
+    EXPECT_EQ(view.errorLabel()->toolTip(), message);
+    EXPECT_LE(view.errorLabel()->height(), 2 * view.errorLabel()->fontMetrics().height());
+    scheduler.advance(AppModel::errorDuration);
+    EXPECT_TRUE(view.errorLabel()->isHidden());
+
+    view.trashButton()->click();
+    view.settingsButton()->click();
+    EXPECT_EQ(clears, 1);
+    EXPECT_EQ(settings, 1);
+    EXPECT_EQ(view.trashButton()->toolTip(), "Limpiar historial no fijado");
+    EXPECT_EQ(view.settingsButton()->toolTip(), "Preferencias");
+}
+
+TEST_F(PaletteViewTest, TheKeyboardStaysWhereTheModelPutsIt) {
+    open({"hola"});
+    EXPECT_EQ(view.focus(), SearchFocus::field);
+    EXPECT_TRUE(view.clearButton()->isHidden());
+
+    QTest::keyClicks(view.searchField(), "ho");
+    EXPECT_EQ(model.query(), "ho");
+    EXPECT_FALSE(view.clearButton()->isHidden());
+
+    // The clear button takes the keyboard only when the model says so.
+    view.clearButton()->setFocus();
+    EXPECT_EQ(view.focus(), SearchFocus::field);
+    model.setSearchFocus(SearchFocus::clear);
+    EXPECT_EQ(view.focus(), SearchFocus::clear);
+
+    // Clearing the query while the button has the keyboard gives it back to the field.
+    model.setQuery(QString());
+    EXPECT_EQ(model.searchFocus(), SearchFocus::field);
+    EXPECT_EQ(view.focus(), SearchFocus::field);
+    EXPECT_TRUE(view.clearButton()->isHidden());
+    EXPECT_EQ(view.searchField()->text(), "");
+
+    // Each opening puts the keyboard in the field.
+    model.setQuery("h");
+    model.setSearchFocus(SearchFocus::clear);
+    model.increaseFocusToken();
+    EXPECT_EQ(model.searchFocus(), SearchFocus::field);
+    EXPECT_EQ(view.focus(), SearchFocus::field);
+}
