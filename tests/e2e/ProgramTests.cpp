@@ -129,6 +129,46 @@ TEST_F(ProgramTest, RecordsWhatIsCopiedAndStaysASingleInstance) {
     owner.waitForFinished();
 }
 
+TEST_F(ProgramTest, TheHotKeyOpensThePaletteAndAChosenClipGoesBackOnTheClipboard) {
+    launch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 10000));
+    QTest::qWait(600);
+    xclipCopy("primero", "UTF8_STRING");
+    ASSERT_EQ(kindOfRowWithin1s("primero"), "text");
+    xclipCopy("segundo", "UTF8_STRING");
+    ASSERT_EQ(kindOfRowWithin1s("segundo"), "text");
+    const QString rows = RawDatabase::scalar(database(), "SELECT count(*) FROM clips");
+
+    run("xdotool", {"key", "ctrl+alt+v"});
+    QProcess search;
+    search.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Orvantide$"});
+    ASSERT_TRUE(finishes(&search));
+    ASSERT_FALSE(search.readAllStandardOutput().trimmed().isEmpty()) << "the palette is on screen";
+    QTest::qWait(300);
+
+    // Down to the older clip, Return to choose it.
+    run("xdotool", {"key", "Down"});
+    run("xdotool", {"key", "Return"});
+    QByteArray clipboard;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            QProcess xclip;
+            xclip.start("xclip", {"-selection", "clipboard", "-o"});
+            xclip.waitForFinished(3000);
+            clipboard = xclip.readAllStandardOutput();
+            return clipboard == "primero";
+        },
+        3000))
+        << clipboard.toStdString();
+    QProcess visible;
+    visible.start("xdotool", {"search", "--onlyvisible", "--name", "^Orvantide$"});
+    ASSERT_TRUE(finishes(&visible));
+    EXPECT_TRUE(visible.readAllStandardOutput().trimmed().isEmpty()) << "the palette closed";
+    QTest::qWait(1000);
+    EXPECT_EQ(RawDatabase::scalar(database(), "SELECT count(*) FROM clips"), rows)
+        << "our own write is not recorded again";
+}
+
 TEST_F(ProgramTest, AHistoryThatIsNoDatabaseEndsTheProgramAfterTheAlert) {
     QTemporaryDir dataHome;
     QDir().mkpath(supportFolder(dataHome.path()));
