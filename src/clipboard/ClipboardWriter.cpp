@@ -57,7 +57,7 @@ PasteboardContents filesContents(const Clip& clip) {
     QStringList absent;
     for (const QString& path : paths) {
         if (!QFileInfo::exists(path)) {
-            absent.append(QFileInfo(path).fileName());
+            absent.append(lastPathComponent(path));
         }
     }
     if (absent.size() == 1) {

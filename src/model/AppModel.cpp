@@ -144,18 +144,8 @@ QCoro::Task<> AppModel::record(CapturedClip clip) {
         report(stored.error);
         co_return;
     }
-    const auto pruned =
-        co_await outcome(m_history.prune(m_preferences.maxItems(), m_preferences.retentionDays()));
-    if (!self) {
-        co_return;
-    }
-    if (!pruned.value) {
-        report(pruned.error);
-        co_return;
-    }
-    if (paletteIsVisible()) {
-        co_await reload(false);
-    }
+    // Then the same as a change of limits: prune, and refresh an open palette.
+    co_await applyPreferenceLimits();
 }
 
 QCoro::Task<> AppModel::reload(bool resetSelection) {

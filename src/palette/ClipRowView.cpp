@@ -1,6 +1,6 @@
 #include "palette/ClipRowView.h"
 
-#include "palette/PaletteStyle.h"
+#include "platform/InterfaceStyle.h"
 #include "platform/SymbolIcon.h"
 #include "preview/FileTypeIcon.h"
 #include "store/ClipIdentity.h"
@@ -80,7 +80,7 @@ int titleWidth(const QRect& rect, const QFont& base, const ClipRowView::Row& row
 
 void paintLeading(QPainter* painter, const QRect& square, const ClipRowView::Row& row,
                   const QPalette& palette, ThumbnailCache& thumbnails) {
-    const QColor secondary = PaletteStyle::secondary(palette);
+    const QColor secondary = InterfaceStyle::secondary(palette);
     const auto centered = [&square](int side) {
         return QRect(square.center().x() - side / 2 + 1, square.center().y() - side / 2 + 1, side,
                      side);
@@ -194,16 +194,16 @@ void ClipRowView::paintRow(QPainter* painter, const QRect& rect, const Row& row,
     const QRectF background = QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5);
     if (row.isSelected) {
         painter->setPen(Qt::NoPen);
-        painter->setBrush(PaletteStyle::accent(palette, 0.28));
+        painter->setBrush(InterfaceStyle::accent(palette, 0.28));
         painter->drawRoundedRect(background, 6, 6);
     } else if (row.isHovered) {
         painter->setPen(Qt::NoPen);
-        painter->setBrush(PaletteStyle::primary(palette, 0.08));
+        painter->setBrush(InterfaceStyle::primary(palette, 0.08));
         painter->drawRoundedRect(background, 6, 6);
     }
     if (row.showsPinMark && row.clip.pinned) {
         painter->setPen(Qt::NoPen);
-        painter->setBrush(PaletteStyle::accent(palette, 1.0));
+        painter->setBrush(InterfaceStyle::accent(palette, 1.0));
         painter->drawRoundedRect(QRectF(rect.left() + 3, rect.top() + 6, 2, rect.height() - 12), 1,
                                  1);
     }
@@ -227,7 +227,7 @@ void ClipRowView::paintRow(QPainter* painter, const QRect& rect, const Row& row,
     if (row.shortcut) {
         const QFont small = shortcutFont(base);
         painter->setFont(small);
-        painter->setPen(PaletteStyle::secondary(palette));
+        painter->setPen(InterfaceStyle::secondary(palette));
         const int width = shortcutWidth(base, row);
         painter->drawText(
             QRect(rect.right() - kHorizontalPadding - width, rect.top(), width, rect.height()),

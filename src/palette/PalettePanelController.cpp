@@ -1,8 +1,8 @@
 #include "palette/PalettePanelController.h"
 
-#include "palette/PaletteStyle.h"
 #include "palette/PaletteView.h"
 #include "platform/Compositing.h"
+#include "platform/InterfaceStyle.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -75,7 +75,7 @@ void PaletteWindow::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     QColor background = palette().color(QPalette::Window);
     background.setAlphaF(m_translucent ? 0.97f : 1.0f);
-    painter.setPen(QPen(PaletteStyle::primary(palette(), 0.14), 1));
+    painter.setPen(QPen(InterfaceStyle::primary(palette(), 0.14), 1));
     painter.setBrush(background);
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius,
                             kCornerRadius);

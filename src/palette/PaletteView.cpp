@@ -1,6 +1,6 @@
 #include "palette/PaletteView.h"
 
-#include "palette/PaletteStyle.h"
+#include "platform/InterfaceStyle.h"
 #include "platform/SymbolIcon.h"
 
 #include <QApplication>
@@ -42,7 +42,7 @@ QFrame* divider(QWidget* parent) {
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Plain);
     QPalette palette = line->palette();
-    palette.setColor(QPalette::WindowText, PaletteStyle::primary(line->palette(), 0.12));
+    palette.setColor(QPalette::WindowText, InterfaceStyle::primary(line->palette(), 0.12));
     line->setPalette(palette);
     return line;
 }
@@ -60,9 +60,9 @@ protected:
         const QRect inner = rect().adjusted(3, 3, -3, -3);
         painter.drawPixmap(inner.adjusted(2, 2, -2, -2),
                            SymbolIcon::pixmap("xmark.circle.fill", inner.width() - 4,
-                                              PaletteStyle::secondary(palette())));
+                                              InterfaceStyle::secondary(palette())));
         if (m_model.searchFocus() == SearchFocus::clear) {
-            painter.setPen(QPen(PaletteStyle::accent(palette(), 1.0), 1.5));
+            painter.setPen(QPen(InterfaceStyle::accent(palette(), 1.0), 1.5));
             painter.drawEllipse(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75));
         }
     }
@@ -148,7 +148,7 @@ PaletteView::PaletteView(AppModel& model, QWidget* parent) : QWidget(parent), m_
     m_pausedNotice->setFont(pixelFont(11));
     m_pausedNotice->setContentsMargins(14, 0, 14, 6);
     QPalette secondary = m_pausedNotice->palette();
-    secondary.setColor(QPalette::WindowText, PaletteStyle::secondary(palette()));
+    secondary.setColor(QPalette::WindowText, InterfaceStyle::secondary(palette()));
     m_pausedNotice->setPalette(secondary);
     layout->addWidget(m_pausedNotice);
 
@@ -251,12 +251,13 @@ QWidget* PaletteView::buildHeader() {
     auto* search = new QFrame(header);
     search->setObjectName(QStringLiteral("search"));
     search->setStyleSheet(QStringLiteral("QFrame#search { background: %1; border-radius: 8px; }")
-                              .arg(rgba(PaletteStyle::primary(palette(), 0.06))));
+                              .arg(rgba(InterfaceStyle::primary(palette(), 0.06))));
     auto* searchRow = new QHBoxLayout(search);
     searchRow->setContentsMargins(10, 7, 10, 7);
     searchRow->setSpacing(8);
     auto* glass = new QLabel(search);
-    glass->setPixmap(SymbolIcon::pixmap("magnifyingglass", 14, PaletteStyle::secondary(palette())));
+    glass->setPixmap(
+        SymbolIcon::pixmap("magnifyingglass", 14, InterfaceStyle::secondary(palette())));
     searchRow->addWidget(glass);
     m_searchField = new QLineEdit(search);
     m_searchField->setFrame(false);
@@ -286,7 +287,7 @@ QWidget* PaletteView::buildFooter() {
     auto* footer = new QWidget(this);
     footer->setFont(pixelFont(11));
     QPalette secondary = footer->palette();
-    secondary.setColor(QPalette::WindowText, PaletteStyle::secondary(palette()));
+    secondary.setColor(QPalette::WindowText, InterfaceStyle::secondary(palette()));
     footer->setPalette(secondary);
     auto* row = new QHBoxLayout(footer);
     row->setContentsMargins(12, 7, 12, 7);
@@ -311,7 +312,7 @@ QWidget* PaletteView::buildFooter() {
         tool->setAutoRaise(true);
         tool->setFixedSize(22, 18);
         tool->setIconSize(QSize(14, 14));
-        tool->setIcon(SymbolIcon::icon(symbol, PaletteStyle::secondary(palette())));
+        tool->setIcon(SymbolIcon::icon(symbol, InterfaceStyle::secondary(palette())));
         tool->setToolTip(help);
         tool->setAccessibleName(help);
         tool->setFocusPolicy(Qt::NoFocus);
@@ -364,8 +365,8 @@ void PaletteView::rebuildChips() {
         chip->setStyleSheet(
             QStringLiteral("QPushButton { background: %1; border: none; border-radius: 10px;"
                            " padding: 4px 8px; color: %2; }")
-                .arg(rgba(active ? PaletteStyle::accent(palette(), 0.28)
-                                 : PaletteStyle::primary(palette(), 0.06)),
+                .arg(rgba(active ? InterfaceStyle::accent(palette(), 0.28)
+                                 : InterfaceStyle::primary(palette(), 0.06)),
                      rgba(palette().color(QPalette::WindowText))));
     }
     m_filterBar->setVisible(!m_chips.isEmpty());
@@ -385,7 +386,7 @@ void PaletteView::updateContent() {
         m_emptySymbol =
             searching ? QStringLiteral("magnifyingglass") : QStringLiteral("doc.on.clipboard");
         m_emptyIcon->setPixmap(
-            SymbolIcon::pixmap(m_emptySymbol, 16, PaletteStyle::tertiary(palette())));
+            SymbolIcon::pixmap(m_emptySymbol, 16, InterfaceStyle::tertiary(palette())));
         m_emptyText->setText(searching ? QStringLiteral("Ningún clip coincide")
                                        : QStringLiteral("Copia algo para verlo aquí"));
         m_emptyState->setAccessibleName(m_emptyText->text());

@@ -1,5 +1,7 @@
 #include "preview/FilePreview.h"
 
+#include "platform/InterfaceStyle.h"
+
 #include "preview/FileTypeIcon.h"
 #include "preview/FileTypeIconView.h"
 
@@ -18,14 +20,6 @@ namespace {
 constexpr int kCalloutPixels = 12;
 constexpr int kRowSpacing = 8;
 
-void makeSecondary(QWidget* widget) {
-    QPalette palette = widget->palette();
-    QColor colour = palette.color(QPalette::WindowText);
-    colour.setAlphaF(0.55f);
-    palette.setColor(QPalette::WindowText, colour);
-    widget->setPalette(palette);
-}
-
 QWidget* fileRow(const QString& path, QWidget* parent) {
     auto* row = new QWidget(parent);
     row->setObjectName(QStringLiteral("fileRow"));
@@ -35,7 +29,7 @@ QWidget* fileRow(const QString& path, QWidget* parent) {
     layout->setSpacing(kRowSpacing);
     layout->addWidget(new FileTypeIconView(path, FilePreview::rowIconSide, row), 0,
                       Qt::AlignVCenter);
-    auto* name = new ElidedLabel(FileTypeIcon::lastPathComponent(path), 1, row);
+    auto* name = new ElidedLabel(lastPathComponent(path), 1, row);
     QFont font = name->font();
     font.setPixelSize(kCalloutPixels);
     name->setFont(font);
@@ -126,7 +120,7 @@ FilePreview::FilePreview(const QStringList& paths, QWidget* parent)
         message->setObjectName(QStringLiteral("emptyMessage"));
         message->setAlignment(Qt::AlignCenter);
         message->setWordWrap(true);
-        makeSecondary(message);
+        InterfaceStyle::setSecondary(message);
         layout->addWidget(message);
         return;
     }

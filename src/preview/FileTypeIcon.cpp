@@ -14,18 +14,6 @@ const QString kGenericData = QStringLiteral("application-octet-stream");
 
 }  // namespace
 
-QString lastPathComponent(const QString& path) {
-    qsizetype end = path.size();
-    while (end > 1 && path.at(end - 1) == u'/') {
-        --end;
-    }
-    const QStringView trimmed = QStringView(path).left(end);
-    if (trimmed == u"/") {
-        return trimmed.toString();
-    }
-    return trimmed.mid(trimmed.lastIndexOf(u'/') + 1).toString();
-}
-
 QString extension(const QString& path) {
     const QString name = lastPathComponent(path);
     const qsizetype dot = name.lastIndexOf(u'.');

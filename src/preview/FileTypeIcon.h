@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Clip.h"
+
 #include <QIcon>
 #include <QString>
 #include <QStringList>
@@ -7,9 +9,6 @@
 // The desktop's icon for a file, chosen by the extension of its path alone: the file is never
 // opened or looked up, so a file that no longer exists still gets the icon of its type.
 namespace FileTypeIcon {
-
-// The last component of a path; trailing slashes are ignored and the root stays "/".
-QString lastPathComponent(const QString& path);
 
 // The text after the last dot of the last component, without the dot; empty when there is none.
 QString extension(const QString& path);

@@ -1,5 +1,7 @@
 #include "preview/PreviewView.h"
 
+#include "platform/InterfaceStyle.h"
+
 #include "preview/FilePreview.h"
 #include "preview/FileTypeIcon.h"
 #include "store/ClipIdentity.h"
@@ -22,14 +24,6 @@ constexpr int kCaptionPixels = 11;
 constexpr int kCaption2Pixels = 10;
 constexpr int kBodyPixels = 13;
 
-void makeSecondary(QWidget* widget) {
-    QPalette palette = widget->palette();
-    QColor colour = palette.color(QPalette::WindowText);
-    colour.setAlphaF(0.55f);
-    palette.setColor(QPalette::WindowText, colour);
-    widget->setPalette(palette);
-}
-
 void setPixelSize(QWidget* widget, int pixels, QFont::Weight weight = QFont::Normal) {
     QFont font = widget->font();
     font.setPixelSize(pixels);
@@ -41,7 +35,7 @@ QLabel* centredMessage(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
-    makeSecondary(label);
+    InterfaceStyle::setSecondary(label);
     return label;
 }
 
@@ -162,7 +156,7 @@ PreviewView::PreviewView(QWidget* parent)
 
     m_title->setObjectName(QStringLiteral("title"));
     setPixelSize(m_title, kCaptionPixels, QFont::DemiBold);
-    makeSecondary(m_title);
+    InterfaceStyle::setSecondary(m_title);
     layout->addWidget(m_title);
 
     // Takes all the room between the heading and the source line, also while empty.
@@ -171,7 +165,7 @@ PreviewView::PreviewView(QWidget* parent)
 
     m_source->setObjectName(QStringLiteral("source"));
     setPixelSize(m_source, kCaption2Pixels);
-    makeSecondary(m_source);
+    InterfaceStyle::setSecondary(m_source);
     m_source->hide();
     layout->addWidget(m_source);
 }
@@ -235,7 +229,7 @@ QString PreviewView::titleFor(const Clip& clip) {
                 return QStringLiteral("Archivos");
             }
             if (paths.size() == 1) {
-                return FileTypeIcon::lastPathComponent(paths.first());
+                return lastPathComponent(paths.first());
             }
             return QStringLiteral("%1 archivos").arg(paths.size());
         }

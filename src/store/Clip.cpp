@@ -7,8 +7,8 @@ namespace {
 
 constexpr qsizetype kTitleCharacters = 500;
 
-// The last component of a path, as a file manager names it: trailing slashes are ignored and the
-// root stays "/".
+}  // namespace
+
 QString lastPathComponent(const QString& path) {
     qsizetype end = path.size();
     while (end > 1 && path.at(end - 1) == u'/') {
@@ -20,8 +20,6 @@ QString lastPathComponent(const QString& path) {
     }
     return trimmed.mid(trimmed.lastIndexOf(u'/') + 1).toString();
 }
-
-}  // namespace
 
 ClipKind Clip::effectiveKind() const {
     if (kind == ClipKind::text && ClipIdentity::parseHex(value)) {

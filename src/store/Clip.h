@@ -9,6 +9,10 @@
 
 #include <optional>
 
+// The last component of a path, as file managers name it: trailing slashes are ignored and the
+// root stays "/".
+QString lastPathComponent(const QString& path);
+
 // One history entry as the store returns it.
 struct Clip {
     qint64 id = 0;

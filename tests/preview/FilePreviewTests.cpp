@@ -58,8 +58,8 @@ TEST(FileTypeIcon, ExtensionIsTakenFromTheLastComponentOnly) {
     EXPECT_EQ(FileTypeIcon::extension("/x/README"), "");
     EXPECT_EQ(FileTypeIcon::extension("/x.d/Makefile"), "");
     EXPECT_EQ(FileTypeIcon::extension("/x/fotos.2024/"), "2024");
-    EXPECT_EQ(FileTypeIcon::lastPathComponent("/x/fotos/"), "fotos");
-    EXPECT_EQ(FileTypeIcon::lastPathComponent("/"), "/");
+    EXPECT_EQ(lastPathComponent("/x/fotos/"), "fotos");
+    EXPECT_EQ(lastPathComponent("/"), "/");
 }
 
 TEST(FileTypeIcon, TypeIconComesFromTheExtensionAloneAndFallsBackToGenericData) {

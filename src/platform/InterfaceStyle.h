@@ -2,10 +2,11 @@
 
 #include <QColor>
 #include <QPalette>
+#include <QWidget>
 
-// The palette's colours, from the desktop's own palette: the primary text colour at an opacity,
-// the secondary (dimmed) text colour, and the accent (highlight) colour.
-namespace PaletteStyle {
+// The interface's colours, from the desktop's own palette: the primary text colour at an opacity,
+// the secondary and tertiary (dimmed) text colours, and the accent (highlight) colour.
+namespace InterfaceStyle {
 
 inline QColor primary(const QPalette& palette, qreal opacity) {
     QColor color = palette.color(QPalette::WindowText);
@@ -15,7 +16,7 @@ inline QColor primary(const QPalette& palette, qreal opacity) {
 
 inline QColor secondary(const QPalette& palette) {
     QColor color = palette.color(QPalette::WindowText);
-    color.setAlphaF(0.6f);
+    color.setAlphaF(0.55f);
     return color;
 }
 
@@ -31,4 +32,11 @@ inline QColor accent(const QPalette& palette, qreal opacity) {
     return color;
 }
 
-}  // namespace PaletteStyle
+// Draws the widget's text in the secondary colour.
+inline void setSecondary(QWidget* widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, secondary(palette));
+    widget->setPalette(palette);
+}
+
+}  // namespace InterfaceStyle
