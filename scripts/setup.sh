@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev qt6-image-formats-plugins qcoro-qt6-dev
     libsqlite3-dev libx11-dev libxtst-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    xvfb openbox xclip xdotool x11-utils desktop-file-utils
+    xvfb openbox trayer xclip xdotool x11-utils desktop-file-utils
 )
 missing=()
 for package in "${packages[@]}"; do

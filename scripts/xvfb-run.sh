@@ -7,7 +7,9 @@ set -euo pipefail
 work=$(mktemp -d -t orvantide-x11.XXXXXX)
 xvfb_pid=""
 wm_pid=""
+tray_pid=""
 cleanup() {
+    [ -n "$tray_pid" ] && kill "$tray_pid" 2>/dev/null || true
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
@@ -45,6 +47,14 @@ for _ in $(seq 1 100); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
     sleep 0.05
 done
+
+# A system tray, so that tray icons have somewhere to live.
+if command -v trayer >/dev/null; then
+    trayer --edge top --align right --widthtype pixel --width 96 --height 24 \
+        --SetDockType true --transparent false >"$work/trayer.log" 2>&1 &
+    tray_pid=$!
+    sleep 0.3
+fi
 
 status=0
 "$@" || status=$?

@@ -1,0 +1,57 @@
+#include "clipboard/PasteSequence.h"
+
+#include "clipboard/ClipboardWriter.h"
+#include "clipboard/Keystroke.h"
+
+#include <QCoro/QCoroFuture>
+#include <QPromise>
+
+#include <memory>
+
+namespace PasteSequence {
+
+namespace {
+
+// Resumes after `delay`; the job lives in the coroutine's frame while it waits.
+QCoro::Task<> wait(Scheduler& scheduler, std::chrono::milliseconds delay) {
+    auto promise = std::make_shared<QPromise<void>>();
+    QFuture<void> done = promise->future();
+    promise->start();
+    const auto job = scheduler.after(delay, [promise] { promise->finish(); });
+    co_await done;
+}
+
+}  // namespace
+
+QCoro::Task<> run(Clip clip, Services services, Host host) {
+    try {
+        ClipboardWriter::write(clip, services.pasteboard);
+    } catch (const std::exception& error) {
+        if (host.report) {
+            host.report(QString::fromUtf8(error.what()));
+        }
+        co_return;
+    }
+    services.monitor.suppressCurrentChange();
+    const bool autoPaste = host.autoPaste ? host.autoPaste() : true;
+    const auto previous =
+        host.previousApplication ? host.previousApplication() : std::optional<RunningApplication>();
+    if (host.closePalette) {
+        host.closePalette();
+    }
+    if (!autoPaste) {
+        co_return;
+    }
+    co_await wait(services.scheduler, activationDelay);
+    if (previous) {
+        services.workspace.activate(*previous);
+    }
+    co_await wait(services.scheduler, keystrokeDelay);
+    if (services.trust.isTrusted()) {
+        Keystroke::commandV(services.injector, services.workspace);
+    } else if (host.showPermissions) {
+        host.showPermissions();
+    }
+}
+
+}  // namespace PasteSequence

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "clipboard/ClipboardMonitor.h"
+#include "platform/AccessibilityTrust.h"
+#include "platform/KeyInjector.h"
+#include "platform/Pasteboard.h"
+#include "platform/Scheduler.h"
+#include "platform/Workspace.h"
+#include "store/Clip.h"
+
+#include <QCoro/QCoroTask>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+// Choosing a clip: it goes onto the clipboard (marked as our own change), the palette closes, and
+// with automatic pasting the previous application comes back and gets the paste keystroke. The
+// waits suspend the sequence, never the main thread.
+namespace PasteSequence {
+
+inline constexpr std::chrono::milliseconds activationDelay{180};
+inline constexpr std::chrono::milliseconds keystrokeDelay{120};
+
+struct Services {
+    Pasteboard& pasteboard;
+    ClipboardMonitor& monitor;
+    Workspace& workspace;
+    KeyInjector& injector;
+    const AccessibilityTrust& trust;
+    Scheduler& scheduler;
+};
+
+// What the sequence asks of the application around it.
+struct Host {
+    // Automatic pasting; on when not given.
+    std::function<bool()> autoPaste;
+    // The application that was in front before the palette opened.
+    std::function<std::optional<RunningApplication>()> previousApplication;
+    std::function<void()> closePalette;
+    // A clip that cannot be written: the message for the banner. The palette stays open.
+    std::function<void(const QString&)> report;
+    std::function<void()> showPermissions;
+};
+
+QCoro::Task<> run(Clip clip, Services services, Host host);
+
+}  // namespace PasteSequence

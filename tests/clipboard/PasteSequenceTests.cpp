@@ -1,0 +1,131 @@
+#include "clipboard/PasteSequence.h"
+#include "platform/fakes/FakeKeyboard.h"
+#include "platform/fakes/FakeWorkspace.h"
+#include "platform/fakes/InMemoryPasteboard.h"
+#include "platform/fakes/VirtualScheduler.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <X11/X.h>
+#include <X11/keysym.h>
+
+namespace {
+
+using std::chrono::milliseconds;
+
+class PasteSequenceTest : public ::testing::Test {
+protected:
+    PasteSequenceTest() {
+        monitor.onCapture = [this](const CapturedClip&) { ++captures; };
+        monitor.start();
+        host.autoPaste = [this] { return autoPaste; };
+        host.previousApplication = [this] { return previous; };
+        host.closePalette = [this] { ++closes; };
+        host.report = [this](const QString& message) { reported.append(message); };
+        host.showPermissions = [this] { ++permissionWindows; };
+        workspace.frontmost = FakeWorkspace::ourselves();
+    }
+    void run(const Clip& clip) {
+        task.emplace(PasteSequence::run(clip, services, host));
+        QCoreApplication::processEvents();
+    }
+    // Moves virtual time on a millisecond at a time, letting the sequence resume in between.
+    void after(milliseconds span) {
+        for (milliseconds step{0}; step < span; ++step) {
+            scheduler.advance(milliseconds(1));
+            QCoreApplication::processEvents();
+        }
+    }
+    static Clip text(const QString& value) {
+        Clip clip;
+        clip.id = 1;
+        clip.value = value;
+        return clip;
+    }
+
+    InMemoryPasteboard pasteboard;
+    FakeWorkspace workspace;
+    FakeKeyInjector injector;
+    FakeAccessibilityTrust trust;
+    VirtualScheduler scheduler;
+    ClipboardMonitor monitor{pasteboard, workspace};
+    PasteSequence::Services services{pasteboard, monitor, workspace, injector, trust, scheduler};
+    PasteSequence::Host host;
+    std::optional<QCoro::Task<>> task;
+
+    bool autoPaste = true;
+    std::optional<RunningApplication> previous = FakeWorkspace::application("Editor");
+    int closes = 0;
+    int captures = 0;
+    int permissionWindows = 0;
+    QStringList reported;
+};
+
+}  // namespace
+
+TEST_F(PasteSequenceTest, WritesClosesThenActivatesAndPastesAfterItsWaits) {
+    run(text("hola"));
+    EXPECT_EQ(pasteboard.data("text/plain"), "hola");
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(workspace.activated.isEmpty());
+
+    after(milliseconds(179));
+    EXPECT_TRUE(workspace.activated.isEmpty());
+    after(milliseconds(1));
+    ASSERT_EQ(workspace.activated.size(), 1);
+    EXPECT_EQ(workspace.activated[0].localizedName, QStringLiteral("Editor"));
+    EXPECT_TRUE(injector.taps.isEmpty());
+
+    after(milliseconds(119));
+    EXPECT_TRUE(injector.taps.isEmpty());
+    after(milliseconds(1));
+    EXPECT_EQ(injector.taps, (QList<FakeKeyInjector::Tap>{{XK_v, ControlMask}}));
+    EXPECT_TRUE(task->isReady());
+
+    monitor.poll();
+    EXPECT_EQ(captures, 0) << "our own write is not recorded";
+}
+
+TEST_F(PasteSequenceTest, WithoutAutomaticPastingOnlyTheClipboardChanges) {
+    autoPaste = false;
+    run(text("solo copiar"));
+    after(milliseconds(1000));
+    EXPECT_EQ(pasteboard.data("text/plain"), "solo copiar");
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(workspace.activated.isEmpty());
+    EXPECT_TRUE(injector.taps.isEmpty());
+    EXPECT_TRUE(task->isReady());
+}
+
+TEST_F(PasteSequenceTest, WithoutTrustThePermissionWindowComesInsteadOfTheKeystroke) {
+    trust.trusted = false;
+    run(text("hola"));
+    after(milliseconds(300));
+    EXPECT_EQ(workspace.activated.size(), 1);
+    EXPECT_TRUE(injector.taps.isEmpty());
+    EXPECT_EQ(permissionWindows, 1);
+}
+
+TEST_F(PasteSequenceTest, WithNoPreviousApplicationItStillPastes) {
+    previous.reset();
+    run(text("hola"));
+    after(milliseconds(300));
+    EXPECT_TRUE(workspace.activated.isEmpty());
+    EXPECT_EQ(injector.taps.size(), 1);
+}
+
+TEST_F(PasteSequenceTest, AClipThatCannotBeWrittenLeavesEverythingAsItWas) {
+    pasteboard.copy({{"text/plain", "anterior"}});
+    Clip image;
+    image.kind = ClipKind::image;
+    image.value = "image:x:1x1:1";
+    image.imagePath = QStringLiteral("/nonexistent/ABC.png");
+    run(image);
+    after(milliseconds(1000));
+    EXPECT_EQ(reported, QStringList{"La imagen original ya no está disponible."});
+    EXPECT_EQ(closes, 0) << "the palette stays open";
+    EXPECT_EQ(pasteboard.data("text/plain"), "anterior");
+    EXPECT_TRUE(injector.taps.isEmpty());
+}
