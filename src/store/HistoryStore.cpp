@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QPromise>
 #include <QSaveFile>
+#include <QSet>
 #include <QUuid>
 
 #include <sqlite3.h>
@@ -398,6 +399,31 @@ public:
 
     void close() { database.close(); }
 
+    int removeOrphanImages() {
+        SqliteStatement named = database.prepare("SELECT image FROM clips WHERE image IS NOT NULL");
+        QSet<QString> kept;
+        for (const QString& path : imagePaths(named)) {
+            const QString clean = absoluteClean(path);
+            kept.insert(clean);
+            if (clean.endsWith(u".png")) {
+                kept.insert(clean.chopped(4) + QStringLiteral(".thumb.png"));
+            }
+        }
+        SqliteStatement newest = database.prepare("SELECT max(created_at) FROM clips");
+        const qint64 newestRow = newest.step() ? newest.int64At(0) : 0;
+        int removed = 0;
+        const QFileInfoList files =
+            QDir(imageDirectory).entryInfoList({QStringLiteral("*.png")}, QDir::Files);
+        for (const QFileInfo& file : files) {
+            const QString path = absoluteClean(file.filePath());
+            if (!kept.contains(path) && file.lastModified().toMSecsSinceEpoch() < newestRow &&
+                QFile::remove(path)) {
+                ++removed;
+            }
+        }
+        return removed;
+    }
+
     const QString imageDirectory;
 
 private:
@@ -536,6 +562,10 @@ QFuture<QList<Clip>> HistoryStore::clips(const QString& matching) {
 
 QFuture<std::optional<Clip>> HistoryStore::clip(qint64 id) {
     return enqueue([this, id] { return m_isolated->clipWhere(kClipById, id); });
+}
+
+QFuture<int> HistoryStore::removeOrphanImages() {
+    return enqueue([this] { return m_isolated->removeOrphanImages(); });
 }
 
 QFuture<void> HistoryStore::close() {

@@ -47,6 +47,11 @@ public:
     QFuture<std::optional<Clip>> clip(qint64 id) override;
     QFuture<void> close();
 
+    // Removes image files that no row names and that are older than the newest row: what a crash
+    // between writing an image and storing its row leaves behind. A file newer than every row may
+    // belong to a capture still on its way and stays. Gives how many files went.
+    QFuture<int> removeOrphanImages();
+
 private:
     class Isolated;
 

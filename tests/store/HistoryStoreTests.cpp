@@ -391,6 +391,31 @@ TEST_F(HistoryStoreTest, AFailedImageRecordLeavesNoFiles) {
     EXPECT_TRUE(list().isEmpty());
 }
 
+TEST_F(HistoryStoreTest, OrphanImagesOlderThanTheNewestRowAreRemoved) {
+    image(TestImages::png(10, 10), 10);
+    const QString kept = *list()[0].imagePath;
+    const auto ageFile = [&](const QString& name, int minutesAgo) {
+        const QString path = writeFile("support/images/" + name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadWrite));
+        EXPECT_TRUE(file.setFileTime(at(minutesAgo), QFileDevice::FileModificationTime));
+        return path;
+    };
+    const QString old = ageFile("A.png", 30);
+    const QString oldThumb = ageFile("A.thumb.png", 30);
+    const QString inFlight = ageFile("B.png", -1);  // newer than every row
+    const QString other = ageFile("notes.txt", 30);
+    text("más nuevo", 5);
+
+    EXPECT_EQ(store->removeOrphanImages().result(), 2);
+    EXPECT_FALSE(QFile::exists(old));
+    EXPECT_FALSE(QFile::exists(oldThumb));
+    EXPECT_TRUE(QFile::exists(inFlight));
+    EXPECT_TRUE(QFile::exists(other)) << "only pictures are ours to clean";
+    EXPECT_TRUE(QFile::exists(kept));
+    EXPECT_TRUE(QFile::exists(kept.chopped(4) + ".thumb.png"));
+}
+
 TEST(HistoryStoreOpening, AFileThatIsNoDatabaseIsReportedAndLeftAlone) {
     QTemporaryDir temp;
     const QString path = temp.filePath("history.db");
