@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Runs every benchmark program (three repetitions each) and prints one table: operation, size,
+# median and goal. Offscreen; the store works on its own thread, so times are wall-clock.
+#   scripts/bench.sh [extra Google Benchmark flags…]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-build}
+cmake --build "$build" --target store_bench model_bench palette_bench >/dev/null
+export QT_QPA_PLATFORM=offscreen
+
+# name pattern → operation, size, goal (all times in milliseconds)
+goals='
+BM_ListAll/200/|list, empty search|2000 clips × 200 B|5
+BM_ListAll/100000/|list, empty search|2000 clips × 100 000 chars|400
+BM_SearchWord/200/|search for a word|2000 clips × 200 B|5
+BM_SearchWord/100000/|search for a word|2000 clips × 100 000 chars|400
+BM_TextCapture/|text capture (upsert + prune)|2000 clips|2
+BM_ImageValue/|image key (FNV-1a)|20 MiB|60
+BM_RecordImage/|record image|4000 × 3000 PNG|1500
+BM_RecordText/|record(_:) of a text, palette closed|2000 clips|3
+BM_ReloadWithKindFilter/|reload + visibleClips, kind filter|2000 clips|10
+BM_ToggleToFirstPaint/|toggle to first painted frame|2000 clips, 200 images|50
+BM_KeystrokeToRepaint/|keystroke to repainted list|2000 clips|16
+'
+
+results=$(mktemp)
+trap 'rm -f "$results"' EXIT
+for program in store_bench model_bench palette_bench; do
+    "$build/bench/$program" --benchmark_format=csv --benchmark_repetitions=3 \
+        --benchmark_report_aggregates_only=true "$@" 2>/dev/null | grep '_median"' >>"$results"
+done
+
+printf '%-38s %-28s %12s %10s  %s\n' "operation" "size" "median (ms)" "goal (ms)" ""
+while IFS='|' read -r pattern operation size goal; do
+    [ -z "$pattern" ] && continue
+    line=$(grep -F "\"$pattern" "$results" | head -n1 || true)
+    [ -z "$line" ] && continue
+    # name,iterations,real_time,cpu_time,time_unit,…
+    time=$(echo "$line" | cut -d, -f3)
+    unit=$(echo "$line" | cut -d, -f5)
+    ms=$(awk -v t="$time" -v u="$unit" 'BEGIN {
+        f = (u == "ns") ? 1e-6 : (u == "us") ? 1e-3 : (u == "s") ? 1e3 : 1; printf "%.2f", t * f }')
+    verdict=$(awk -v m="$ms" -v g="$goal" 'BEGIN { print (m <= g) ? "ok" : "missed" }')
+    printf '%-38s %-28s %12s %10s  %s\n' "$operation" "$size" "$ms" "$goal" "$verdict"
+done <<<"$goals"
+echo
+echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo),"\
+     "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
