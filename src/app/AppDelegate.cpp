@@ -1,11 +1,14 @@
 #include "app/AppDelegate.h"
 
-#include "clipboard/ClipboardWriter.h"
+#include "app/AppVersion.h"
+#include "clipboard/PasteSequence.h"
+#include "platform/SymbolIcon.h"
 #include "store/PrivateFolder.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStandardPaths>
 
 AppDelegate::AppDelegate(QObject* parent)
@@ -24,6 +27,7 @@ QString AppDelegate::supportDirectory() {
 }
 
 bool AppDelegate::applicationDidFinishLaunching() {
+    m_updater = std::make_unique<AppUpdater>();
     // Closing a window never quits: the program lives in the tray.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     try {
@@ -35,12 +39,17 @@ bool AppDelegate::applicationDidFinishLaunching() {
         return false;
     }
 
+    // What a crash left between writing an image and storing its row goes before anything else.
+    m_history->removeOrphanImages();
+
     m_defaults = std::make_unique<JsonFileUserDefaults>(JsonFileUserDefaults::standardPath());
     m_loginItem = std::make_unique<XdgAutostartLoginItem>();
     m_preferences = std::make_unique<PreferencesStore>(*m_defaults, *m_loginItem);
     m_model = std::make_unique<AppModel>(*m_history, *m_preferences, m_scheduler);
     m_preview = std::make_unique<PreviewPanelController>();
     m_palette = std::make_unique<PalettePanelController>(*m_model, m_workspace);
+    m_settings = std::make_unique<SettingsWindowController>(*m_preferences);
+    m_permissions = std::make_unique<PermissionsWindowController>(m_trust);
     m_model->setPreviewController(m_preview.get());
 
     QPointer<AppModel> model(m_model.get());
@@ -65,6 +74,17 @@ bool AppDelegate::applicationDidFinishLaunching() {
             self->refreshHotKey();
         }
     };
+    m_palette->onClear = [self] {
+        if (self) {
+            self->confirmClear();
+        }
+    };
+    m_palette->onSettings = [self] {
+        if (self) {
+            self->openSettings();
+        }
+    };
+    configureStatusItem();
     m_hotKey.onPress = [self] {
         if (self) {
             self->togglePalette();
@@ -77,24 +97,106 @@ bool AppDelegate::applicationDidFinishLaunching() {
         }
     };
     m_monitor.start();
+    presentPermissionsIfNeeded();
     return true;
 }
 
 void AppDelegate::togglePalette() {
     if (m_palette) {
-        m_palette->toggle();
+        std::optional<QRect> anchor;
+        if (m_statusItem && m_statusItem->geometry().isValid()) {
+            anchor = m_statusItem->geometry();
+        }
+        m_palette->toggle(anchor);
     }
 }
 
 void AppDelegate::copy(const Clip& clip) {
-    try {
-        ClipboardWriter::write(clip, m_pasteboard);
-    } catch (const std::exception& error) {
-        m_model->report(QString::fromUtf8(error.what()));
-        return;
-    }
-    m_monitor.suppressCurrentChange();
+    QPointer<AppDelegate> self(this);
+    PasteSequence::Host host;
+    host.autoPaste = [self] { return !self || self->m_preferences->autoPaste(); };
+    host.previousApplication = [self] {
+        return self ? self->m_palette->previousApplication : std::nullopt;
+    };
+    host.closePalette = [self] {
+        if (self) {
+            self->m_palette->close();
+        }
+    };
+    host.report = [self](const QString& message) {
+        if (self) {
+            self->m_model->report(message);
+        }
+    };
+    host.showPermissions = [self] {
+        if (self) {
+            self->showPermissions();
+        }
+    };
+    PasteSequence::run(
+        clip, {m_pasteboard, m_monitor, m_workspace, m_injector, m_trust, m_scheduler}, host);
+}
+
+// The tray icon: a click toggles the palette, the menu is built anew each time it opens. Where the
+// desktop has no tray, the hot key and `orvantide --toggle` still reach the palette.
+void AppDelegate::configureStatusItem() {
+    const QColor ink = QGuiApplication::palette().color(QPalette::WindowText);
+    m_statusItem = std::make_unique<QSystemTrayIcon>(SymbolIcon::icon("MenuIcon", ink));
+    m_statusItem->setToolTip(QStringLiteral("Orvantide"));
+    m_menu = std::make_unique<QMenu>();
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &AppDelegate::rebuildMenu);
+    m_statusItem->setContextMenu(m_menu.get());
+    connect(m_statusItem.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    togglePalette();
+                }
+            });
+    m_statusItem->show();
+}
+
+void AppDelegate::rebuildMenu() {
     m_palette->close();
+    m_menu->clear();
+    QAction* version = m_menu->addAction(QStringLiteral("v") + AppVersion::current());
+    version->setEnabled(false);
+    m_menu->addSeparator();
+    if (m_updater) {
+        QAction* updates = m_menu->addAction(QStringLiteral("Buscar actualizaciones…"));
+        updates->setEnabled(m_updater->canCheckForUpdates());
+        connect(updates, &QAction::triggered, m_updater.get(), &AppUpdater::checkForUpdates);
+    }
+    QAction* quit = m_menu->addAction(QStringLiteral("Salir de Orvantide"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+}
+
+void AppDelegate::openSettings() {
+    m_palette->close();
+    m_settings->show();
+}
+
+void AppDelegate::showPermissions() {
+    m_permissions->show();
+}
+
+void AppDelegate::presentPermissionsIfNeeded() {
+    if (m_preferences->autoPaste() && !m_trust.isTrusted()) {
+        showPermissions();
+    }
+}
+
+void AppDelegate::confirmClear() {
+    QMessageBox alert(QMessageBox::Warning, QStringLiteral("Orvantide"),
+                      QStringLiteral("¿Limpiar el historial no fijado?"));
+    alert.setInformativeText(QStringLiteral("Los clips fijados se conservan."));
+    QPushButton* clear = alert.addButton(QStringLiteral("Limpiar"), QMessageBox::AcceptRole);
+    alert.addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
+    alert.activateWindow();
+    alert.exec();
+    if (alert.clickedButton() == clear && m_model) {
+        m_model->clearUnpinned();
+    }
 }
 
 void AppDelegate::refreshHotKey() {

@@ -1,20 +1,27 @@
 #pragma once
 
+#include "app/AppUpdater.h"
+#include "app/PermissionsWindowController.h"
+#include "app/SettingsWindowController.h"
 #include "clipboard/ClipboardMonitor.h"
 #include "hotkey/GlobalHotKey.h"
 #include "model/AppModel.h"
 #include "model/PreferencesStore.h"
 #include "palette/PalettePanelController.h"
+#include "platform/AccessibilityTrust.h"
 #include "platform/JsonFileUserDefaults.h"
 #include "platform/SystemPasteboard.h"
 #include "platform/TimerScheduler.h"
 #include "platform/X11HotKeyService.h"
+#include "platform/X11KeyInjector.h"
 #include "platform/X11Workspace.h"
 #include "platform/XdgAutostartLoginItem.h"
 #include "preview/PreviewPanelController.h"
 #include "store/HistoryStore.h"
 
+#include <QMenu>
 #include <QObject>
+#include <QSystemTrayIcon>
 
 #include <memory>
 
@@ -36,22 +43,34 @@ public:
 
     PalettePanelController* palette() const { return m_palette.get(); }
 
+    // Asks before clearing the unpinned history.
+    void confirmClear();
+
     // $XDG_DATA_HOME/com.quarnelbrisk.orvantide, created private to the user. Raises FileError.
     static QString supportDirectory();
 
 private:
     void refreshHotKey();
-    // Choosing a clip: onto the clipboard, not recorded again, palette closed.
+    // Choosing a clip runs the paste sequence.
     void copy(const Clip& clip);
+    void configureStatusItem();
+    void rebuildMenu();
+    void openSettings();
+    void showPermissions();
+    // With automatic pasting on and no permission to post keys, explain it at once.
+    void presentPermissionsIfNeeded();
     static void showLaunchError(const QString& message);
 
     SystemPasteboard m_pasteboard;
     X11Workspace m_workspace;
     X11HotKeyService m_hotKeyService;
+    X11KeyInjector m_injector;
+    X11AccessibilityTrust m_trust;
     TimerScheduler m_scheduler;
     GlobalHotKey m_hotKey;
     ClipboardMonitor m_monitor;
 
+    std::unique_ptr<AppUpdater> m_updater;
     std::unique_ptr<HistoryStore> m_history;
     std::unique_ptr<JsonFileUserDefaults> m_defaults;
     std::unique_ptr<XdgAutostartLoginItem> m_loginItem;
@@ -59,4 +78,8 @@ private:
     std::unique_ptr<AppModel> m_model;
     std::unique_ptr<PreviewPanelController> m_preview;
     std::unique_ptr<PalettePanelController> m_palette;
+    std::unique_ptr<SettingsWindowController> m_settings;
+    std::unique_ptr<PermissionsWindowController> m_permissions;
+    std::unique_ptr<QSystemTrayIcon> m_statusItem;
+    std::unique_ptr<QMenu> m_menu;
 };

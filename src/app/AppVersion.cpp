@@ -1,1 +1,12 @@
-// Being written.
+#include "app/AppVersion.h"
+
+#include <QCoreApplication>
+
+namespace AppVersion {
+
+QString current() {
+    const QString version = QCoreApplication::applicationVersion();
+    return version.isEmpty() ? QStringLiteral("—") : version;
+}
+
+}  // namespace AppVersion

@@ -1,1 +1,11 @@
 #pragma once
+
+#include <QString>
+
+// The application's version, for the status menu.
+namespace AppVersion {
+
+// The version set on the application at launch, or "—" when there is none.
+QString current();
+
+}  // namespace AppVersion

@@ -1,1 +1,48 @@
-// Being written.
+#include "app/PermissionsWindowController.h"
+
+#include "app/PermissionsView.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+
+PermissionsWindowController::PermissionsWindowController(AccessibilityTrust& trust, QObject* parent)
+    : QObject(parent), m_status(trust) {}
+
+PermissionsWindowController::~PermissionsWindowController() {
+    if (m_window) {
+        m_window->removeEventFilter(this);
+    }
+}
+
+void PermissionsWindowController::show() {
+    if (!m_window) {
+        m_window = std::make_unique<PermissionsView>(m_status);
+        m_window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                 Qt::WindowCloseButtonHint);
+        m_window->setWindowTitle(QStringLiteral("Permisos"));
+        m_window->installEventFilter(this);
+        QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+        if (!screen) {
+            screen = QGuiApplication::primaryScreen();
+        }
+        if (screen) {
+            QRect area(QPoint(), m_window->size());
+            area.moveCenter(screen->availableGeometry().center());
+            m_window->setGeometry(area);
+        }
+    }
+    m_status.start();
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+bool PermissionsWindowController::eventFilter(QObject* watched, QEvent* event) {
+    // Nobody sees the status while the window is closed.
+    if (watched == m_window.get() && event->type() == QEvent::Close) {
+        m_status.stop();
+    }
+    return QObject::eventFilter(watched, event);
+}

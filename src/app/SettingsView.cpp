@@ -1,1 +1,328 @@
-// Being written.
+#include "app/SettingsView.h"
+
+#include "app/SettingsCard.h"
+#include "hotkey/HotKeyRecorder.h"
+#include "model/PreferencesStore.h"
+#include "platform/InterfaceStyle.h"
+#include "platform/SymbolIcon.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QSpacerItem>
+#include <QVBoxLayout>
+
+namespace {
+
+// Text sizes, in device-independent pixels.
+constexpr int kBody = 13;
+constexpr int kSubheadline = 11;
+constexpr int kCaption = 10;
+constexpr int kCaptionTrailing = 56;
+
+QFont pixelFont(const QFont& base, int pixels, QFont::Weight weight = QFont::Normal) {
+    QFont font = base;
+    font.setPixelSize(pixels);
+    font.setWeight(weight);
+    return font;
+}
+
+// The editor of excluded applications: no frame of its own, the text 8 pixels in from the edges of
+// a faint rounded fill.
+class ExcludedEditor : public QPlainTextEdit {
+public:
+    explicit ExcludedEditor(QWidget* parent) : QPlainTextEdit(parent) {
+        setFrameShape(QFrame::NoFrame);
+        viewport()->setAutoFillBackground(false);
+        document()->setDocumentMargin(8);
+        setFixedHeight(80);
+        setTabChangesFocus(true);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        {
+            QPainter painter(viewport());
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(InterfaceStyle::primary(palette(), 0.06));
+            painter.drawRoundedRect(QRectF(viewport()->rect()), 8, 8);
+        }
+        QPlainTextEdit::paintEvent(event);
+    }
+};
+
+}  // namespace
+
+SettingsView::SettingsView(PreferencesStore& preferences, QWidget* parent)
+    : QWidget(parent), m_preferences(preferences) {
+    setFixedSize(fixedSize);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_header = buildHeader();
+    layout->addWidget(m_header);
+
+    m_scrollArea = new QScrollArea(this);
+    m_scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scrollArea->setFrameShape(QFrame::NoFrame);
+    m_scrollArea->setWidgetResizable(true);
+    auto* content = new QWidget;
+    auto* stack = new QVBoxLayout(content);
+    stack->setContentsMargins(24, 0, 24, 24);
+    stack->setSpacing(16);
+    m_generalCard = buildGeneralCard();
+    m_shortcutCard = buildShortcutCard();
+    m_historyCard = buildHistoryCard();
+    stack->addWidget(m_generalCard);
+    stack->addWidget(m_shortcutCard);
+    stack->addWidget(m_historyCard);
+    stack->addStretch(1);
+    m_scrollArea->setWidget(content);
+    // The window's own background shows through; the cards bring their own fill.
+    content->setAutoFillBackground(false);
+    m_scrollArea->viewport()->setAutoFillBackground(false);
+    layout->addWidget(m_scrollArea, 1);
+
+    followPreferences();
+}
+
+QStringList SettingsView::excludedAppsFrom(const QString& text) {
+    QStringList apps;
+    for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts)) {
+        const QString app = line.trimmed();
+        if (!app.isEmpty()) {
+            apps.append(app);
+        }
+    }
+    return apps;
+}
+
+void SettingsView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (event->spontaneous()) {
+        return;
+    }
+    // Each opening starts from the stored list. Replacing the text counts as an edit, so a
+    // non-empty list is assigned again, already normalised.
+    const QString stored = m_preferences.excludedApps().join(u'\n');
+    if (m_excluded->toPlainText() != stored) {
+        m_excluded->setPlainText(stored);
+    }
+}
+
+QWidget* SettingsView::buildHeader() {
+    auto* header = new QWidget(this);
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(24, 20, 24, 16);
+    row->setSpacing(12);
+
+    auto* mark = new QLabel(header);
+    mark->setFixedSize(22, 22);
+    mark->setPixmap(SymbolIcon::fallback("MenuIcon", 22, InterfaceStyle::primary(palette(), 1.0)));
+    row->addWidget(mark, 0, Qt::AlignVCenter);
+
+    auto* titles = new QVBoxLayout;
+    titles->setContentsMargins(0, 0, 0, 0);
+    titles->setSpacing(2);
+    auto* name = new QLabel(QStringLiteral("Orvantide"), header);
+    name->setFont(pixelFont(font(), 18, QFont::DemiBold));
+    auto* subtitle = new QLabel(QStringLiteral("Preferencias"), header);
+    subtitle->setFont(pixelFont(font(), kSubheadline));
+    InterfaceStyle::setSecondary(subtitle);
+    titles->addWidget(name);
+    titles->addWidget(subtitle);
+    row->addLayout(titles);
+    row->addStretch(1);
+
+    // Read out as one heading.
+    header->setAccessibleName(QStringLiteral("Orvantide, Preferencias"));
+    return header;
+}
+
+SettingsCard* SettingsView::buildGeneralCard() {
+    auto* card = new SettingsCard(QStringLiteral("General"), QStringLiteral("slider.horizontal.3"));
+    m_autoPaste = new QCheckBox(QStringLiteral("Pegar automáticamente"));
+    m_paused = new QCheckBox(QStringLiteral("Pausar captura"));
+    m_launchAtLogin = new QCheckBox(QStringLiteral("Abrir al iniciar sesión"));
+    card->addItem(toggleRow(m_autoPaste,
+                            QStringLiteral("Oculta Orvantide y pega en la aplicación anterior.")));
+    card->addItem(divider());
+    card->addItem(toggleRow(m_paused));
+    card->addItem(divider());
+    card->addItem(toggleRow(m_launchAtLogin));
+    m_launchStatus = caption(QString());
+    card->addItem(m_launchStatus);
+
+    // `clicked` comes only from the user, so following the preferences never writes back.
+    connect(m_autoPaste, &QCheckBox::clicked, this,
+            [this](bool on) { m_preferences.setAutoPaste(on); });
+    connect(m_paused, &QCheckBox::clicked, this, [this](bool on) { m_preferences.setPaused(on); });
+    connect(m_launchAtLogin, &QCheckBox::clicked, this,
+            [this](bool on) { m_preferences.setLaunchAtLogin(on); });
+    return card;
+}
+
+SettingsCard* SettingsView::buildShortcutCard() {
+    auto* card = new SettingsCard(QStringLiteral("Atajo"), QStringLiteral("keyboard"));
+    m_recorder = new HotKeyRecorder(m_preferences.hotKey());
+    m_recorder->onComboChanged = [this](const HotKeyCombo& combo) {
+        m_preferences.setHotKey(combo);
+    };
+    // The old shortcut must not fire while a new one is being typed.
+    m_recorder->onRecordingChanged = [this](bool recording) {
+        m_preferences.setHotKeySuspended(recording);
+    };
+    card->addItem(m_recorder);
+    card->addItem(caption(QStringLiteral("Abre y cierra el historial. El valor inicial es ⌃⌥V.")));
+    return card;
+}
+
+SettingsCard* SettingsView::buildHistoryCard() {
+    auto* card = new SettingsCard(QStringLiteral("Historial"), QStringLiteral("list.bullet"));
+
+    m_maxItems = new QComboBox;
+    for (int value : PreferencesStore::allowedMax) {
+        m_maxItems->addItem(QString::number(value), value);
+    }
+    m_retention = new QComboBox;
+    for (int days : PreferencesStore::allowedRetentionDays) {
+        m_retention->addItem(
+            days == 0 ? QStringLiteral("Siempre") : QStringLiteral("%1 días").arg(days), days);
+    }
+    card->addItem(labeledPicker(QStringLiteral("Clips máximos"), m_maxItems));
+    card->addItem(labeledPicker(QStringLiteral("Conservar durante"), m_retention));
+    card->addItem(excludedBlock());
+
+    connect(m_maxItems, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) {
+            m_preferences.setMaxItems(m_maxItems->itemData(index).toInt());
+        }
+    });
+    connect(m_retention, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) {
+            m_preferences.setRetentionDays(m_retention->itemData(index).toInt());
+        }
+    });
+    return card;
+}
+
+QWidget* SettingsView::toggleRow(QCheckBox* toggle, const QString& captionText) {
+    auto* row = new QWidget;
+    auto* column = new QVBoxLayout(row);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(4);
+    toggle->setParent(row);
+    toggle->setFont(pixelFont(font(), kBody));
+    column->addWidget(toggle);
+    if (!captionText.isEmpty()) {
+        QLabel* label = caption(captionText);
+        label->setParent(row);
+        column->addWidget(label);
+    }
+    return row;
+}
+
+QWidget* SettingsView::labeledPicker(const QString& labelText, QComboBox* picker) {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* label = new QLabel(labelText, row);
+    label->setFont(pixelFont(font(), kBody));
+    label->setBuddy(picker);
+    picker->setParent(row);
+    picker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    picker->setAccessibleName(labelText);
+    layout->addWidget(label);
+    // Grows, but never brings the picker closer than 12 pixels to its label.
+    layout->addItem(new QSpacerItem(12, 0, QSizePolicy::MinimumExpanding, QSizePolicy::Minimum));
+    layout->addWidget(picker);
+    return row;
+}
+
+QWidget* SettingsView::excludedBlock() {
+    auto* block = new QWidget;
+    auto* column = new QVBoxLayout(block);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+    auto* title = new QLabel(QStringLiteral("Aplicaciones excluidas"), block);
+    title->setFont(pixelFont(font(), kSubheadline));
+    m_excluded = new ExcludedEditor(block);
+    m_excluded->setFont(pixelFont(font(), kBody));
+    m_excluded->setAccessibleName(title->text());
+    QLabel* hint = caption(
+        QStringLiteral("Una aplicación por línea. El contenido confidencial se ignora siempre."));
+    hint->setParent(block);
+    column->addWidget(title);
+    column->addWidget(m_excluded);
+    column->addWidget(hint);
+
+    connect(m_excluded, &QPlainTextEdit::textChanged, this, &SettingsView::excludedTextChanged);
+    return block;
+}
+
+QLabel* SettingsView::caption(const QString& text) {
+    auto* label = new QLabel(text);
+    label->setFont(pixelFont(font(), kCaption));
+    label->setWordWrap(true);
+    label->setContentsMargins(0, 0, kCaptionTrailing, 0);
+    InterfaceStyle::setSecondary(label);
+    return label;
+}
+
+QWidget* SettingsView::divider() {
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setFixedHeight(1);
+    QPalette colors = line->palette();
+    colors.setColor(QPalette::WindowText, InterfaceStyle::primary(palette(), 0.12 * 0.6));
+    line->setPalette(colors);
+    return line;
+}
+
+void SettingsView::followPreferences() {
+    const auto syncSwitches = [this] {
+        m_autoPaste->setChecked(m_preferences.autoPaste());
+        m_paused->setChecked(m_preferences.paused());
+        m_launchAtLogin->setChecked(m_preferences.launchAtLogin());
+    };
+    const auto syncStatus = [this] {
+        const QString& status = m_preferences.launchAtLoginStatus();
+        m_launchStatus->setText(status);
+        m_launchStatus->setVisible(!status.isEmpty());
+    };
+    const auto syncPickers = [this] {
+        const QSignalBlocker blockMax(m_maxItems);
+        const QSignalBlocker blockRetention(m_retention);
+        m_maxItems->setCurrentIndex(m_maxItems->findData(m_preferences.maxItems()));
+        m_retention->setCurrentIndex(m_retention->findData(m_preferences.retentionDays()));
+    };
+    syncSwitches();
+    syncStatus();
+    syncPickers();
+
+    PreferencesStore* preferences = &m_preferences;
+    connect(preferences, &PreferencesStore::autoPasteChanged, this, syncSwitches);
+    connect(preferences, &PreferencesStore::pausedChanged, this, syncSwitches);
+    connect(preferences, &PreferencesStore::launchAtLoginChanged, this, syncSwitches);
+    connect(preferences, &PreferencesStore::launchAtLoginStatusChanged, this, syncStatus);
+    connect(preferences, &PreferencesStore::maxItemsChanged, this, syncPickers);
+    connect(preferences, &PreferencesStore::retentionDaysChanged, this, syncPickers);
+    connect(preferences, &PreferencesStore::hotKeyChanged, this,
+            [this] { m_recorder->setCombo(m_preferences.hotKey()); });
+}
+
+void SettingsView::excludedTextChanged() {
+    m_preferences.setExcludedApps(excludedAppsFrom(m_excluded->toPlainText()));
+}

@@ -1,1 +1,74 @@
 #pragma once
+
+#include <QSize>
+#include <QStringList>
+#include <QWidget>
+
+class HotKeyRecorder;
+class PreferencesStore;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QScrollArea;
+class SettingsCard;
+
+// The content of the "Preferencias" window: every control writes straight into the preferences and
+// follows their changes; there is nothing to save or cancel.
+class SettingsView : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr QSize fixedSize{500, 560};
+
+    explicit SettingsView(PreferencesStore& preferences, QWidget* parent = nullptr);
+
+    // The editor's lines, trimmed, without the empty ones, in order.
+    static QStringList excludedAppsFrom(const QString& text);
+
+    QWidget* header() const { return m_header; }
+    QScrollArea* scrollArea() const { return m_scrollArea; }
+    SettingsCard* generalCard() const { return m_generalCard; }
+    SettingsCard* shortcutCard() const { return m_shortcutCard; }
+    SettingsCard* historyCard() const { return m_historyCard; }
+    QCheckBox* autoPasteSwitch() const { return m_autoPaste; }
+    QCheckBox* pausedSwitch() const { return m_paused; }
+    QCheckBox* launchAtLoginSwitch() const { return m_launchAtLogin; }
+    QLabel* launchAtLoginStatus() const { return m_launchStatus; }
+    HotKeyRecorder* recorder() const { return m_recorder; }
+    QComboBox* maxItemsPicker() const { return m_maxItems; }
+    QComboBox* retentionPicker() const { return m_retention; }
+    QPlainTextEdit* excludedEditor() const { return m_excluded; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* buildHeader();
+    SettingsCard* buildGeneralCard();
+    SettingsCard* buildShortcutCard();
+    SettingsCard* buildHistoryCard();
+    QWidget* toggleRow(QCheckBox* toggle, const QString& caption = QString());
+    QWidget* labeledPicker(const QString& label, QComboBox* picker);
+    QWidget* excludedBlock();
+    QLabel* caption(const QString& text);
+    QWidget* divider();
+
+    void followPreferences();
+    void excludedTextChanged();
+
+    PreferencesStore& m_preferences;
+    QWidget* m_header = nullptr;
+    QScrollArea* m_scrollArea = nullptr;
+    SettingsCard* m_generalCard = nullptr;
+    SettingsCard* m_shortcutCard = nullptr;
+    SettingsCard* m_historyCard = nullptr;
+    QCheckBox* m_autoPaste = nullptr;
+    QCheckBox* m_paused = nullptr;
+    QCheckBox* m_launchAtLogin = nullptr;
+    QLabel* m_launchStatus = nullptr;
+    HotKeyRecorder* m_recorder = nullptr;
+    QComboBox* m_maxItems = nullptr;
+    QComboBox* m_retention = nullptr;
+    QPlainTextEdit* m_excluded = nullptr;
+};

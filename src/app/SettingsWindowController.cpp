@@ -1,1 +1,33 @@
-// Being written.
+#include "app/SettingsWindowController.h"
+
+#include "app/SettingsView.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+
+SettingsWindowController::SettingsWindowController(PreferencesStore& preferences, QObject* parent)
+    : QObject(parent), m_preferences(preferences) {}
+
+SettingsWindowController::~SettingsWindowController() = default;
+
+void SettingsWindowController::show() {
+    if (!m_window) {
+        m_window = std::make_unique<SettingsView>(m_preferences);
+        m_window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+        m_window->setWindowTitle(QStringLiteral("Preferencias"));
+        QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+        if (!screen) {
+            screen = QGuiApplication::primaryScreen();
+        }
+        if (screen) {
+            QRect area(QPoint(), m_window->size());
+            area.moveCenter(screen->availableGeometry().center());
+            m_window->setGeometry(area);
+        }
+    }
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}

@@ -1,1 +1,28 @@
 #pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class PreferencesStore;
+class SettingsView;
+
+// Owns the "Preferencias" window: built on the first show and reused afterwards; closing it only
+// hides it, so it comes back where the user left it.
+class SettingsWindowController : public QObject {
+    Q_OBJECT
+
+public:
+    explicit SettingsWindowController(PreferencesStore& preferences, QObject* parent = nullptr);
+    ~SettingsWindowController() override;
+
+    // Brings the window to the front, building and centring it the first time.
+    void show();
+
+    // The window; null until the first show.
+    SettingsView* window() const { return m_window.get(); }
+
+private:
+    PreferencesStore& m_preferences;
+    std::unique_ptr<SettingsView> m_window;
+};

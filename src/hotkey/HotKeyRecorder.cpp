@@ -1,1 +1,144 @@
-// Being written.
+#include "hotkey/HotKeyRecorder.h"
+
+#include "platform/InterfaceStyle.h"
+#include "platform/KeyEvent.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+QString rgba(const QColor& color) {
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(color.alphaF());
+}
+
+}  // namespace
+
+HotKeyRecorder::HotKeyRecorder(HotKeyCombo combo, QWidget* parent)
+    : QWidget(parent), m_combo(combo) {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(12);
+
+    m_label = new QLabel(this);
+    QFont font = m_label->font();
+    font.setPixelSize(15);
+    font.setWeight(QFont::DemiBold);
+    m_label->setFont(font);
+    m_label->setMinimumWidth(96);
+    m_label->setAlignment(Qt::AlignCenter);
+    layout->addWidget(m_label, 0, Qt::AlignVCenter);
+    layout->addStretch(1);
+
+    m_button = new QPushButton(this);
+    layout->addWidget(m_button, 0, Qt::AlignVCenter);
+    connect(m_button, &QPushButton::clicked, this, [this] { setRecording(!m_recording); });
+
+    refresh();
+}
+
+HotKeyRecorder::~HotKeyRecorder() {
+    // A control torn down mid-recording must not leave the hot key suspended.
+    if (m_recording || m_monitoring) {
+        setRecording(false);
+    }
+}
+
+void HotKeyRecorder::setCombo(const HotKeyCombo& combo) {
+    m_combo = combo;
+    refresh();
+}
+
+void HotKeyRecorder::setRecording(bool recording) {
+    if (m_monitoring) {
+        qApp->removeEventFilter(this);
+        m_monitoring = false;
+    }
+    m_recording = recording;
+    refresh();
+    if (onRecordingChanged) {
+        onRecordingChanged(recording);
+    }
+    if (recording) {
+        qApp->installEventFilter(this);
+        m_monitoring = true;
+    }
+}
+
+bool HotKeyRecorder::eventFilter(QObject* watched, QEvent* event) {
+    if (!m_monitoring) {
+        return QWidget::eventFilter(watched, event);
+    }
+    switch (event->type()) {
+        case QEvent::ShortcutOverride:
+            // Accepted, so no application shortcut fires and the press comes to us instead.
+            event->accept();
+            return true;
+        case QEvent::KeyPress:
+            keyPressed(static_cast<const QKeyEvent&>(*event));
+            return true;
+        default:
+            return QWidget::eventFilter(watched, event);
+    }
+}
+
+void HotKeyRecorder::keyPressed(const QKeyEvent& event) {
+    const std::optional<KeyEvent> key = KeyEvent::from(event);
+    const bool escape = event.key() == Qt::Key_Escape || (key && key->keyCode == escapeKeyCode);
+    std::optional<HotKeyCombo> combo;
+    if (!escape) {
+        combo = key ? HotKeyCombo::from(*key) : std::nullopt;
+        if (!combo) {
+            return;
+        }
+    }
+    // Acted on once the press has been swallowed. A press that was swallowed but is acted on
+    // after recording ended some other way (hidden, cancelled, an earlier press) changes nothing.
+    QMetaObject::invokeMethod(
+        this,
+        [this, combo] {
+            if (!m_recording) {
+                return;
+            }
+            if (combo) {
+                m_combo = *combo;
+                if (onComboChanged) {
+                    onComboChanged(*combo);
+                }
+            }
+            setRecording(false);
+        },
+        Qt::QueuedConnection);
+}
+
+void HotKeyRecorder::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    setRecording(false);
+}
+
+void HotKeyRecorder::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        refresh();
+    }
+}
+
+void HotKeyRecorder::refresh() {
+    m_label->setText(m_recording ? QStringLiteral("Pulsa una combinación…") : m_combo.display());
+    m_button->setText(m_recording ? QStringLiteral("Cancelar") : QStringLiteral("Cambiar"));
+    const QPalette& colors = palette();
+    const QColor text =
+        m_recording ? InterfaceStyle::accent(colors, 1.0) : InterfaceStyle::primary(colors, 1.0);
+    const QColor fill = InterfaceStyle::primary(colors, m_recording ? 0.10 : 0.06);
+    m_label->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border-radius: 8px;"
+                                          " padding: 7px 12px; }")
+                               .arg(rgba(text), rgba(fill)));
+}

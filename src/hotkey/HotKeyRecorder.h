@@ -1,1 +1,56 @@
 #pragma once
+
+#include "hotkey/HotKeyCombo.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+// The shortcut field of the settings: shows the combination and, after "Cambiar", takes the next
+// combination pressed anywhere in the application.
+//
+// While recording, every key press in the application is swallowed, so the keys typed reach no
+// other control and trigger no shortcut. Hiding or destroying the control ends the recording, so
+// the owner never keeps the global hot key suspended.
+class HotKeyRecorder : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int escapeKeyCode = 53;
+
+    explicit HotKeyRecorder(HotKeyCombo combo = {}, QWidget* parent = nullptr);
+    ~HotKeyRecorder() override;
+
+    HotKeyCombo combo() const { return m_combo; }
+    // From the owner (the bound value changed elsewhere): shown, not reported back.
+    void setCombo(const HotKeyCombo& combo);
+
+    bool isRecording() const { return m_recording; }
+    // Reports the state to onRecordingChanged every time, also when it does not change.
+    void setRecording(bool recording);
+
+    // A recorded combination, before recording stops.
+    std::function<void(const HotKeyCombo&)> onComboChanged;
+    std::function<void(bool)> onRecordingChanged;
+
+    QLabel* comboLabel() const { return m_label; }
+    QPushButton* button() const { return m_button; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void keyPressed(const QKeyEvent& event);
+    void refresh();
+
+    HotKeyCombo m_combo;
+    bool m_recording = false;
+    bool m_monitoring = false;
+    QLabel* m_label;
+    QPushButton* m_button;
+};

@@ -22,6 +22,9 @@ const QHash<QString, QString>& themeNames() {
         {"trash", "user-trash"},
         {"gearshape", "preferences-system"},
         {"keyboard", "input-keyboard"},
+        {"slider.horizontal.3", "preferences-other"},
+        {"list.bullet", "view-list"},
+        {"checkmark", "object-select"},
         {"hand.raised", "dialog-password"},
         {"checkmark.circle.fill", "emblem-ok"},
         {"exclamationmark.triangle", "dialog-warning"},
@@ -106,6 +109,25 @@ void draw(QPainter& p, const QString& symbol, const QColor& color) {
             p.drawRect(QRectF(5 + 3 * i, 9, 1.6, 1.6));
         }
         p.drawRect(QRectF(7, 14, 10, 1.6));
+    } else if (symbol == u"slider.horizontal.3") {
+        const double knobs[] = {8, 15, 11};
+        for (int i = 0; i < 3; ++i) {
+            const double y = 6 + 6 * i;
+            p.drawLine(QPointF(3, y), QPointF(21, y));
+            p.setBrush(color);
+            p.drawEllipse(QPointF(knobs[i], y), 2.2, 2.2);
+            p.setBrush(Qt::NoBrush);
+        }
+    } else if (symbol == u"list.bullet") {
+        for (int i = 0; i < 3; ++i) {
+            const double y = 6 + 6 * i;
+            p.setBrush(color);
+            p.drawEllipse(QPointF(5, y), 1.5, 1.5);
+            p.setBrush(Qt::NoBrush);
+            p.drawLine(QPointF(9.5, y), QPointF(21, y));
+        }
+    } else if (symbol == u"checkmark") {
+        p.drawPolyline(QPolygonF({QPointF(5, 12.5), QPointF(10, 17.5), QPointF(19.5, 6.5)}));
     } else if (symbol == u"MenuIcon") {
         // The mark: a clipboard with two earlier clips stacked behind it.
         p.drawRoundedRect(QRectF(3, 3, 12, 14), 2, 2);

@@ -1,1 +1,234 @@
-// Being written.
+#include "app/AppVersion.h"
+#include "app/SettingsCard.h"
+#include "app/SettingsView.h"
+#include "app/SettingsWindowController.h"
+#include "hotkey/HotKeyRecorder.h"
+#include "model/PreferencesStore.h"
+#include "platform/fakes/FakeLoginItemService.h"
+#include "platform/fakes/InMemoryUserDefaults.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QJsonArray>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using Status = LoginItemService::Status;
+
+struct Settings {
+    explicit Settings(const QJsonObject& stored = {}, Status status = Status::notRegistered)
+        : defaults(stored) {
+        loginItem.currentStatus = status;
+        preferences = std::make_unique<PreferencesStore>(defaults, loginItem);
+        preferences->onChanged = [this] { ++changes; };
+        controller = std::make_unique<SettingsWindowController>(*preferences);
+    }
+    SettingsView& open() {
+        controller->show();
+        return *controller->window();
+    }
+    QStringList items(QComboBox* picker) const {
+        QStringList texts;
+        for (int i = 0; i < picker->count(); ++i) {
+            texts.append(picker->itemText(i));
+        }
+        return texts;
+    }
+
+    int changes = 0;
+    InMemoryUserDefaults defaults;
+    FakeLoginItemService loginItem;
+    std::unique_ptr<PreferencesStore> preferences;
+    std::unique_ptr<SettingsWindowController> controller;
+};
+
+int settingsWindows() {
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        count += qobject_cast<SettingsView*>(widget) ? 1 : 0;
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST(SettingsWindow, OneWindowCentredFirstThenWhereTheUserLeftIt) {
+    Settings s;
+    EXPECT_EQ(s.controller->window(), nullptr);
+    SettingsView& view = s.open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    EXPECT_EQ(view.windowTitle(), "Preferencias");
+    EXPECT_EQ(view.size(), QSize(500, 560));
+    EXPECT_EQ(view.minimumSize(), view.maximumSize()) << "not resizable";
+    const QPoint offCentre = view.geometry().center() - view.screen()->availableGeometry().center();
+    EXPECT_LE(offCentre.manhattanLength(), 2);
+
+    s.controller->show();
+    EXPECT_EQ(s.controller->window(), &view);
+    EXPECT_EQ(settingsWindows(), 1);
+
+    view.move(40, 50);
+    const QPoint left = view.pos();
+    EXPECT_TRUE(view.close());
+    EXPECT_FALSE(view.isVisible());
+    EXPECT_EQ(s.controller->window(), &view) << "closing only hides";
+    s.controller->show();
+    EXPECT_TRUE(view.isVisible());
+    EXPECT_EQ(view.pos(), left);
+    EXPECT_EQ(settingsWindows(), 1);
+
+    QStringList cards;
+    for (SettingsCard* card : {view.generalCard(), view.shortcutCard(), view.historyCard()}) {
+        cards.append(card->title() + " " + card->systemImage());
+    }
+    EXPECT_EQ(cards, (QStringList{"General slider.horizontal.3", "Atajo keyboard",
+                                  "Historial list.bullet"}));
+}
+
+TEST(SettingsWindow, ControlsWriteIntoThePreferencesAndFollowThem) {
+    Settings s({{"maxItems", 500}, {"retentionDays", 30}, {"autoPaste", false}});
+    SettingsView& view = s.open();
+    EXPECT_EQ(s.items(view.maxItemsPicker()), (QStringList{"100", "300", "500", "1000", "2000"}));
+    EXPECT_EQ(s.items(view.retentionPicker()),
+              (QStringList{"Siempre", "7 días", "30 días", "90 días"}));
+    EXPECT_EQ(view.maxItemsPicker()->currentText(), "500");
+    EXPECT_EQ(view.retentionPicker()->currentText(), "30 días");
+    EXPECT_FALSE(view.autoPasteSwitch()->isChecked());
+    EXPECT_EQ(s.changes, 0) << "showing the values writes nothing";
+
+    // A new limit reaches onChanged, so the model prunes at once.
+    view.maxItemsPicker()->setCurrentIndex(view.maxItemsPicker()->findText("1000"));
+    EXPECT_EQ(s.preferences->maxItems(), 1000);
+    EXPECT_EQ(s.defaults.values().value("maxItems").toInt(), 1000);
+    EXPECT_EQ(s.changes, 1);
+    view.retentionPicker()->setCurrentIndex(0);
+    EXPECT_EQ(s.preferences->retentionDays(), 0);
+    view.autoPasteSwitch()->click();
+    EXPECT_TRUE(s.preferences->autoPaste());
+    view.pausedSwitch()->click();
+    EXPECT_TRUE(s.preferences->paused());
+    EXPECT_EQ(s.changes, 4);
+
+    // Changes made elsewhere show up without being written back a second time.
+    s.preferences->setRetentionDays(90);
+    s.preferences->setMaxItems(100);
+    s.preferences->setPaused(false);
+    s.preferences->setHotKey({11, CarbonModifier::control | CarbonModifier::command});
+    EXPECT_EQ(view.retentionPicker()->currentText(), "90 días");
+    EXPECT_EQ(view.maxItemsPicker()->currentText(), "100");
+    EXPECT_FALSE(view.pausedSwitch()->isChecked());
+    EXPECT_EQ(view.recorder()->comboLabel()->text(), "⌃⌘B");
+    EXPECT_EQ(s.changes, 7);
+}
+
+TEST(SettingsWindow, ExcludedAppsAreStoredTrimmedWhileTheEditorKeepsTheTypedText) {
+    Settings s;
+    SettingsView& view = s.open();
+    QPlainTextEdit* editor = view.excludedEditor();
+    EXPECT_EQ(editor->toPlainText(), "");
+    EXPECT_EQ(s.changes, 0) << "an empty list is not rewritten";
+
+    const QString typed = "  Safari \n\n\tTerminal\n   \nKeePassXC  ";
+    editor->setPlainText(typed);
+    EXPECT_EQ(s.preferences->excludedApps(), (QStringList{"Safari", "Terminal", "KeePassXC"}));
+    EXPECT_EQ(editor->toPlainText(), typed);
+
+    editor->moveCursor(QTextCursor::End);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClicks(editor, " Mail");
+    EXPECT_EQ(s.preferences->excludedApps(),
+              (QStringList{"Safari", "Terminal", "KeePassXC", "Mail"}));
+    EXPECT_EQ(editor->toPlainText(), typed + "\n Mail");
+    EXPECT_EQ(s.defaults.values().value("excludedApps").toArray(),
+              (QJsonArray{"Safari", "Terminal", "KeePassXC", "Mail"}));
+
+    // The next opening starts from the stored list.
+    view.close();
+    s.open();
+    EXPECT_EQ(editor->toPlainText(), "Safari\nTerminal\nKeePassXC\nMail");
+    EXPECT_EQ(s.preferences->excludedApps(),
+              (QStringList{"Safari", "Terminal", "KeePassXC", "Mail"}));
+}
+
+TEST(SettingsWindow, OpeningWithAStoredListRewritesItOnce) {
+    Settings s({{"excludedApps", QJsonArray{"1Password", "KeePassXC"}}});
+    SettingsView& view = s.open();
+    EXPECT_EQ(view.excludedEditor()->toPlainText(), "1Password\nKeePassXC");
+    EXPECT_EQ(s.changes, 1);
+    EXPECT_TRUE(s.defaults.writtenKeys().contains("excludedApps"));
+    EXPECT_EQ(s.preferences->excludedApps(), (QStringList{"1Password", "KeePassXC"}));
+
+    s.controller->show();
+    view.close();
+    s.controller->show();
+    EXPECT_EQ(s.changes, 1) << "the editor already holds the stored list";
+}
+
+TEST(SettingsWindow, LoginStatusLineOnlyWithAStatusAndAFailedChangeFlipsBack) {
+    Settings silent({}, Status(7));
+    ASSERT_EQ(silent.preferences->launchAtLoginStatus(), "");
+    EXPECT_TRUE(silent.open().launchAtLoginStatus()->isHidden());
+
+    Settings s;
+    SettingsView& view = s.open();
+    QLabel* status = view.launchAtLoginStatus();
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_EQ(status->text(), "Desactivado.");
+
+    view.launchAtLoginSwitch()->click();
+    EXPECT_EQ(s.loginItem.registerCalls, 1);
+    EXPECT_TRUE(view.launchAtLoginSwitch()->isChecked());
+    EXPECT_EQ(status->text(), "Se abrirá al iniciar sesión.");
+
+    s.loginItem.failure = "denied";
+    view.launchAtLoginSwitch()->click();
+    EXPECT_EQ(s.loginItem.unregisterCalls, 1);
+    EXPECT_TRUE(s.preferences->launchAtLogin());
+    EXPECT_TRUE(view.launchAtLoginSwitch()->isChecked()) << "the switch flips back";
+    EXPECT_EQ(status->text(), "No se pudo cambiar el inicio de sesión.");
+}
+
+TEST(SettingsWindow, RecordingSuspendsTheHotKeyUntilItEnds) {
+    Settings s;
+    SettingsView& view = s.open();
+    HotKeyRecorder* recorder = view.recorder();
+    EXPECT_EQ(recorder->comboLabel()->text(), "⌃⌥V");
+
+    QTest::mouseClick(recorder->button(), Qt::LeftButton);
+    EXPECT_TRUE(s.preferences->hotKeySuspended());
+    view.close();
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_FALSE(s.preferences->hotKeySuspended()) << "closing brings the old hot key back";
+    EXPECT_EQ(s.preferences->hotKey(), HotKeyCombo{});
+
+    s.open();
+    QTest::mouseClick(recorder->button(), Qt::LeftButton);
+    ASSERT_TRUE(s.preferences->hotKeySuspended());
+    QTest::keyClick(view.excludedEditor(), Qt::Key_B, Qt::ControlModifier | Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !recorder->isRecording(); }, 1000));
+    EXPECT_EQ(s.preferences->hotKey(),
+              (HotKeyCombo{11, CarbonModifier::control | CarbonModifier::option}));
+    EXPECT_EQ(s.defaults.values().value("hotKeyCode").toInt(), 11);
+    EXPECT_FALSE(s.preferences->hotKeySuspended());
+    EXPECT_EQ(recorder->comboLabel()->text(), "⌃⌥B");
+    EXPECT_EQ(view.excludedEditor()->toPlainText(), "");
+}
+
+TEST(AppVersion, TheApplicationsVersionOrADash) {
+    const QString saved = QCoreApplication::applicationVersion();
+    QCoreApplication::setApplicationVersion("");
+    EXPECT_EQ(AppVersion::current(), "—");
+    QCoreApplication::setApplicationVersion("2.1.0");
+    EXPECT_EQ(AppVersion::current(), "2.1.0");
+    QCoreApplication::setApplicationVersion(saved);
+}
