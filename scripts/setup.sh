@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Orvantide needs (only those missing), then configures and builds.
-# Safe to run again at any time. BUILD_DIR (default: build) chooses the build folder.
+# Safe to run again at any time. BUILD_DIR (default: build) chooses the build folder;
+# `--packages-only` stops after the packages (for scripts that configure their own folder).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,6 +25,10 @@ if ((${#missing[@]})); then
     export DEBIAN_FRONTEND=noninteractive
     "${sudo[@]}" apt-get update -qq
     "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [ "${1:-}" = "--packages-only" ]; then
+    exit 0
 fi
 
 build=${BUILD_DIR:-build}

@@ -1,0 +1,15 @@
+// ClipboardReader::read over a clipboard offering any types and bytes.
+#include "FuzzEntries.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    FuzzEntries::ensureGuiApplication();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzEntries::clipboardReader(QByteArrayView(data, qsizetype(size)));
+    return 0;
+}
