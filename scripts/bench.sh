@@ -26,18 +26,18 @@ BM_KeystrokeToRepaint/|keystroke to repainted list|2000 clips|16
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
 for program in store_bench model_bench palette_bench; do
-    "$build/bench/$program" --benchmark_format=csv --benchmark_repetitions=3 \
-        --benchmark_report_aggregates_only=true "$@" 2>/dev/null | grep '_median"' >>"$results"
+    "$build/bench/$program" --benchmark_color=false --benchmark_repetitions=3 \
+        --benchmark_report_aggregates_only=true "$@" 2>/dev/null | grep '_median ' >>"$results"
 done
 
 printf '%-38s %-28s %12s %10s  %s\n' "operation" "size" "median (ms)" "goal (ms)" ""
 while IFS='|' read -r pattern operation size goal; do
     [ -z "$pattern" ] && continue
-    line=$(grep -F "\"$pattern" "$results" | head -n1 || true)
+    line=$(grep "^$pattern" "$results" | head -n1 || true)
     [ -z "$line" ] && continue
-    # name,iterations,real_time,cpu_time,time_unit,…
-    time=$(echo "$line" | cut -d, -f3)
-    unit=$(echo "$line" | cut -d, -f5)
+    # name  real-time unit  cpu-time unit  iterations …
+    time=$(echo "$line" | awk '{print $2}')
+    unit=$(echo "$line" | awk '{print $3}')
     ms=$(awk -v t="$time" -v u="$unit" 'BEGIN {
         f = (u == "ns") ? 1e-6 : (u == "us") ? 1e-3 : (u == "s") ? 1e3 : 1; printf "%.2f", t * f }')
     verdict=$(awk -v m="$ms" -v g="$goal" 'BEGIN { print (m <= g) ? "ok" : "missed" }')
