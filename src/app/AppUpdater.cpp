@@ -281,20 +281,26 @@ void AppUpdater::onReplyFinished() {
                            : kNoAnswer));
         return;
     }
-    const std::optional<Release> newest = parseAppcast(reply->readAll());
+    finish(outcomeOf(reply->readAll(), m_currentVersion));
+}
+
+UpdateCheck AppUpdater::outcomeOf(const QByteArray& feed, const QString& currentVersion) {
+    const auto current = parseVersion(currentVersion);
+    if (!current) {
+        return failure(kUnknownVersion);
+    }
+    const std::optional<Release> newest = parseAppcast(feed);
     if (!newest) {
-        finish(failure(kInvalidFeed));
-        return;
+        return failure(kInvalidFeed);
     }
-    if (compareVersions(newest->parts, *parseVersion(m_currentVersion)) > 0) {
-        finish({UpdateCheck::Outcome::newerAvailable, newest->version, newest->download,
-                QStringLiteral("Hay una versión nueva de Orvantide: %1.").arg(newest->version)});
-    } else {
-        finish({UpdateCheck::Outcome::upToDate,
-                newest->version,
-                {},
-                QStringLiteral("Orvantide está al día (versión %1).").arg(m_currentVersion)});
+    if (compareVersions(newest->parts, *current) > 0) {
+        return {UpdateCheck::Outcome::newerAvailable, newest->version, newest->download,
+                QStringLiteral("Hay una versión nueva de Orvantide: %1.").arg(newest->version)};
     }
+    return {UpdateCheck::Outcome::upToDate,
+            newest->version,
+            {},
+            QStringLiteral("Orvantide está al día (versión %1).").arg(currentVersion)};
 }
 
 void AppUpdater::finish(const UpdateCheck& result) {

@@ -34,6 +34,9 @@ class AppUpdater : public QObject {
 
 public:
     static QUrl feedUrl();
+    // What a downloaded feed means for the installed version: the newest release in it against
+    // `currentVersion`, or why the feed cannot be used.
+    static UpdateCheck outcomeOf(const QByteArray& feed, const QString& currentVersion);
 
     // `feed` is replaceable for tests only; it must be https, or plain http on a loopback host.
     explicit AppUpdater(QObject* parent = nullptr, QUrl feed = feedUrl(),

@@ -107,6 +107,16 @@ QStringList SettingsView::excludedAppsFrom(const QString& text) {
     return apps;
 }
 
+// A recording ends while this view can still pass it on; the recorder would otherwise report it
+// while the window is being taken down, after this view is gone.
+SettingsView::~SettingsView() {
+    if (m_recorder->isRecording()) {
+        m_recorder->setRecording(false);
+    }
+    m_recorder->onRecordingChanged = nullptr;
+    m_recorder->onComboChanged = nullptr;
+}
+
 void SettingsView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous()) {

@@ -22,6 +22,7 @@ public:
     static constexpr QSize fixedSize{500, 560};
 
     explicit SettingsView(PreferencesStore& preferences, QWidget* parent = nullptr);
+    ~SettingsView() override;
 
     // The editor's lines, trimmed, without the empty ones, in order.
     static QStringList excludedAppsFrom(const QString& text);

@@ -6,6 +6,15 @@ namespace FileUrlList {
 
 namespace {
 
+// Linux reads "//tmp/x" as "/tmp/x", but a URL made from it would take "tmp" for a host name.
+QString withOneLeadingSlash(const QString& path) {
+    qsizetype slashes = 0;
+    while (slashes < path.size() && path.at(slashes) == u'/') {
+        ++slashes;
+    }
+    return slashes > 1 ? path.sliced(slashes - 1) : path;
+}
+
 std::optional<QString> localPath(QByteArrayView line) {
     const QUrl url = QUrl::fromEncoded(line.trimmed().toByteArray(), QUrl::StrictMode);
     if (!url.isValid() || !url.isLocalFile()) {
@@ -19,7 +28,7 @@ std::optional<QString> localPath(QByteArrayView line) {
     if (!path.startsWith(u'/')) {
         return std::nullopt;
     }
-    return path;
+    return withOneLeadingSlash(path);
 }
 
 QStringList paths(const QList<QByteArrayView>& lines) {
@@ -53,7 +62,7 @@ QList<QByteArrayView> lines(const QByteArray& text) {
 QByteArrayList encoded(const QStringList& paths) {
     QByteArrayList urls;
     for (const QString& path : paths) {
-        urls.append(QUrl::fromLocalFile(path).toEncoded());
+        urls.append(QUrl::fromLocalFile(withOneLeadingSlash(path)).toEncoded());
     }
     return urls;
 }

@@ -68,6 +68,12 @@ std::optional<QByteArray> png(const QByteArray& data, double maxPixel) {
     if (!reader.read(&thumbnail)) {
         return std::nullopt;
     }
+    // The header can understate the picture: a GIF reports its first frame, then decodes its
+    // whole canvas.
+    if (std::max(thumbnail.width(), thumbnail.height()) > maxPixel) {
+        thumbnail = thumbnail.scaled(fitted(thumbnail.size(), maxPixel), Qt::IgnoreAspectRatio,
+                                     Qt::SmoothTransformation);
+    }
     return pngData(thumbnail);
 }
 

@@ -1,4 +1,5 @@
 #include "clipboard/ClipboardReader.h"
+#include "clipboard/FileUrlList.h"
 #include "platform/fakes/FakeWorkspace.h"
 #include "platform/fakes/InMemoryPasteboard.h"
 #include "support/TestImages.h"
@@ -103,6 +104,15 @@ TEST_F(ReaderTest, FilesComeFirstAndOnlyLocalFileUrlsCount) {
     EXPECT_EQ(payloadOf(read({{"text/uri-list", "https://example.org/\r\n"},
                               {"text/plain", "https://example.org/"}})),
               CapturedClip::Payload(Text{"https://example.org/", std::nullopt}));
+}
+
+TEST_F(ReaderTest, ExtraLeadingSlashesNameTheSameLocalFile) {
+    EXPECT_EQ(payloadOf(read({{"text/uri-list", "file://///tmp/b%20c\r\nfile:////srv/x\r\n"}})),
+              CapturedClip::Payload(Files{{"/tmp/b c", "/srv/x"}}));
+    // Written back, such a path must not turn into a host name.
+    EXPECT_EQ(FileUrlList::uriList({"//srv/x"}), "file:///srv/x\r\n");
+    EXPECT_EQ(FileUrlList::pathsFromGnomeCopiedFiles(FileUrlList::gnomeCopiedFiles({"///tmp/d"})),
+              QStringList{"/tmp/d"});
 }
 
 TEST_F(ReaderTest, ImagesComeBeforeColoursAndText) {

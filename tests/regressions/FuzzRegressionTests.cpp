@@ -8,6 +8,7 @@
 #include <cctype>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ const std::map<std::string, Entry>& entries() {
         {"file_url_list", FuzzEntries::fileUrlList},
         {"clipboard_reader", FuzzEntries::clipboardReader},
         {"user_defaults", FuzzEntries::userDefaults},
+        {"appcast", FuzzEntries::appcast},
     };
     return all;
 }
@@ -32,6 +34,11 @@ struct Input {
     QString path;
     std::string name;
 };
+
+// Names the file in test listings instead of dumping the struct's bytes.
+void PrintTo(const Input& input, std::ostream* out) {
+    *out << input.path.toStdString();
+}
 
 std::vector<Input> inputs() {
     std::vector<Input> all;

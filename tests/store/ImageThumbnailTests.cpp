@@ -1,6 +1,8 @@
 #include "store/ImageThumbnail.h"
 #include "support/TestImages.h"
 
+#include <QtEndian>
+
 #include <gtest/gtest.h>
 
 TEST(ImageThumbnail, DimensionsComeFromTheHeader) {
@@ -47,6 +49,19 @@ TEST(ImageThumbnail, DecompressionBombsYieldNothing) {
     EXPECT_FALSE(ImageThumbnail::png(TestImages::pngClaiming(100000, 100000), 360));
     EXPECT_FALSE(ImageThumbnail::png(TestImages::pngClaiming(20000, 20000), 360));
     EXPECT_FALSE(ImageThumbnail::png(TestImages::pngClaiming(0x7FFFFFFF, 1), 360));
+}
+
+TEST(ImageThumbnail, ThumbnailsFitEvenWhenTheHeaderUnderstatesTheSize) {
+    // A GIF whose one 1×1 frame sits on a 4000×3000 canvas: the reader reports the frame, then
+    // decodes the canvas.
+    QByteArray gif =
+        QByteArray::fromBase64("R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw==");
+    ASSERT_EQ(gif.size(), 43);
+    qToLittleEndian<quint16>(4000, gif.data() + 6);
+    qToLittleEndian<quint16>(3000, gif.data() + 8);
+    const auto thumbnail = ImageThumbnail::png(gif, 360);
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(TestImages::decode(*thumbnail).size(), QSize(360, 270));
 }
 
 TEST(ImageThumbnail, PngDataEncodesOneImage) {
