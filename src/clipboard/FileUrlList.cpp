@@ -25,7 +25,8 @@ std::optional<QString> localPath(QByteArrayView line) {
         return std::nullopt;
     }
     const QString path = url.path(QUrl::FullyDecoded);
-    if (!path.startsWith(u'/')) {
+    // A files clip keeps its paths one a line, so a name with a line feed cannot be kept whole.
+    if (!path.startsWith(u'/') || path.contains(u'\n')) {
         return std::nullopt;
     }
     return withOneLeadingSlash(path);

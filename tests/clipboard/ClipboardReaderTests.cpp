@@ -95,6 +95,10 @@ TEST_F(ReaderTest, FilesComeFirstAndOnlyLocalFileUrlsCount) {
                               {"text/plain", hello}})),
               CapturedClip::Payload(Files{{"/home/ana/b c.pdf", "/home/ana/árbol.txt", "/tmp/d"}}));
 
+    EXPECT_EQ(
+        payloadOf(read({{"text/uri-list", "file:///tmp/dos%0Alineas\r\nfile:///tmp/ok\r\n"}})),
+        CapturedClip::Payload(Files{{"/tmp/ok"}}))
+        << "a name with a line feed cannot be kept in a files clip";
     EXPECT_EQ(payloadOf(read({{"x-special/gnome-copied-files", "cut\nfile:///a%23b\nfile:///c"}})),
               CapturedClip::Payload(Files{{"/a#b", "/c"}}));
     EXPECT_FALSE(read({{"x-special/gnome-copied-files", "file:///a\nfile:///c"}}))
