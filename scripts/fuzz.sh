@@ -14,21 +14,7 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
     exit 2
 fi
 
-./scripts/setup.sh --packages-only
-missing=()
-for package in clang libclang-rt-14-dev; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
-        missing+=("$package")
-    fi
-done
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo[@]}" apt-get update -qq
-    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+EXTRA_PACKAGES="clang libclang-rt-14-dev" ./scripts/setup.sh --packages-only
 
 build=build-fuzz
 options=(-DORV_BUILD_FUZZERS=ON -DORV_BUILD_TESTS=OFF -DORV_BUILD_BENCHMARKS=OFF)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Orvantide needs (only those missing), then configures and builds.
 # Safe to run again at any time. BUILD_DIR (default: build) chooses the build folder;
-# `--packages-only` stops after the packages (for scripts that configure their own folder).
+# `--packages-only` stops after the packages (for scripts that configure their own folder), and
+# EXTRA_PACKAGES names more packages those scripts need.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +13,8 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb openbox trayer xclip xdotool x11-utils desktop-file-utils
 )
+read -r -a extra <<<"${EXTRA_PACKAGES:-}"
+packages+=("${extra[@]}")
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then

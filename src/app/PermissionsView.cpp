@@ -16,21 +16,6 @@ namespace {
 // Lines up the status texts with the card's texts beside its icon (34 + 14).
 constexpr int kTextIndent = 48;
 
-QFont pixelFont(const QFont& base, int pixels, QFont::Weight weight = QFont::Normal) {
-    QFont font = base;
-    font.setPixelSize(pixels);
-    font.setWeight(weight);
-    return font;
-}
-
-QString rgba(const QColor& color) {
-    return QStringLiteral("rgba(%1, %2, %3, %4)")
-        .arg(color.red())
-        .arg(color.green())
-        .arg(color.blue())
-        .arg(color.alphaF());
-}
-
 // A green that reads well on the window's background, light or dark.
 QColor grantedGreen(const QPalette& palette) {
     return palette.color(QPalette::Window).lightness() > 128 ? QColor(36, 138, 61)
@@ -99,12 +84,12 @@ QWidget* PermissionsView::buildHeader() {
     mark->setFixedSize(36, 36);
     mark->setPixmap(SymbolIcon::fallback("MenuIcon", 36, InterfaceStyle::primary(palette(), 1.0)));
     auto* name = new QLabel(QStringLiteral("Orvantide"), header);
-    name->setFont(pixelFont(font(), 26, QFont::DemiBold));
+    name->setFont(InterfaceStyle::font(font(), 26, QFont::DemiBold));
     m_explanation = new QLabel(
         QStringLiteral("El historial se abre con ⌃⌥V. El pegado automático escribe el clip en la "
                        "app que estaba delante, y para eso hace falta Accesibilidad."),
         header);
-    m_explanation->setFont(pixelFont(font(), 12));
+    m_explanation->setFont(InterfaceStyle::font(font(), 12));
     m_explanation->setWordWrap(true);
     m_explanation->setAlignment(Qt::AlignHCenter);
     m_explanation->setFixedWidth(380);
@@ -139,12 +124,12 @@ QWidget* PermissionsView::buildCard() {
     texts->setContentsMargins(0, 0, 0, 0);
     texts->setSpacing(4);
     auto* title = new QLabel(QStringLiteral("Accesibilidad"), card);
-    title->setFont(pixelFont(font(), 13, QFont::DemiBold));
+    title->setFont(InterfaceStyle::font(font(), 13, QFont::DemiBold));
     auto* sentence = new QLabel(
         QStringLiteral(
             "Orvantide no lee la pantalla. Solo simula pegar después de elegir un clip."),
         card);
-    sentence->setFont(pixelFont(font(), 11));
+    sentence->setFont(InterfaceStyle::font(font(), 11));
     sentence->setWordWrap(true);
     InterfaceStyle::setSecondary(sentence);
     texts->addWidget(title);
@@ -161,7 +146,7 @@ QWidget* PermissionsView::buildCard() {
     auto* check = new QLabel(m_granted);
     check->setPixmap(SymbolIcon::fallback("checkmark", 12, green));
     m_grantedText = new QLabel(QStringLiteral("Concedido"), m_granted);
-    m_grantedText->setFont(pixelFont(font(), 11, QFont::Medium));
+    m_grantedText->setFont(InterfaceStyle::font(font(), 11, QFont::Medium));
     QPalette greenText = m_grantedText->palette();
     greenText.setColor(QPalette::WindowText, green);
     m_grantedText->setPalette(greenText);
@@ -173,14 +158,14 @@ QWidget* PermissionsView::buildCard() {
 
     m_restartHint = new QLabel(
         QStringLiteral("Si el pegado no responde, sal de Orvantide y ábrelo de nuevo."), card);
-    m_restartHint->setFont(pixelFont(font(), 10));
+    m_restartHint->setFont(InterfaceStyle::font(font(), 10));
     m_restartHint->setWordWrap(true);
     m_restartHint->setContentsMargins(kTextIndent, 0, 0, 0);
     InterfaceStyle::setSecondary(m_restartHint);
     column->addWidget(m_restartHint);
 
     m_grantButton = new QPushButton(QStringLiteral("Conceder permiso"), card);
-    m_grantButton->setFont(pixelFont(font(), 13, QFont::Medium));
+    m_grantButton->setFont(InterfaceStyle::font(font(), 13, QFont::Medium));
     m_grantButton->setMinimumHeight(32);
     m_grantButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     const QColor accent = InterfaceStyle::accent(palette(), 1.0);
@@ -188,8 +173,9 @@ QWidget* PermissionsView::buildCard() {
         QStringLiteral("QPushButton { background: %1; color: %2; border: none; border-radius: 7px;"
                        " padding: 7px 14px; }"
                        "QPushButton:pressed { background: %3; }")
-            .arg(rgba(accent), rgba(palette().color(QPalette::HighlightedText)),
-                 rgba(accent.darker(120))));
+            .arg(InterfaceStyle::css(accent),
+                 InterfaceStyle::css(palette().color(QPalette::HighlightedText)),
+                 InterfaceStyle::css(accent.darker(120))));
     column->addWidget(m_grantButton);
     connect(m_grantButton, &QPushButton::clicked, this, [this] { m_status.requestTrust(); });
     return card;

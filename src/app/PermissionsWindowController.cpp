@@ -2,6 +2,8 @@
 
 #include "app/PermissionsView.h"
 
+#include "platform/InterfaceStyle.h"
+
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
@@ -23,15 +25,7 @@ void PermissionsWindowController::show() {
                                  Qt::WindowCloseButtonHint);
         m_window->setWindowTitle(QStringLiteral("Permisos"));
         m_window->installEventFilter(this);
-        QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
-        if (!screen) {
-            screen = QGuiApplication::primaryScreen();
-        }
-        if (screen) {
-            QRect area(QPoint(), m_window->size());
-            area.moveCenter(screen->availableGeometry().center());
-            m_window->setGeometry(area);
-        }
+        InterfaceStyle::centreOnPointerScreen(m_window.get(), QCursor::pos());
     }
     m_status.start();
     m_window->show();

@@ -27,13 +27,6 @@ constexpr int kSubheadline = 11;
 constexpr int kCaption = 10;
 constexpr int kCaptionTrailing = 56;
 
-QFont pixelFont(const QFont& base, int pixels, QFont::Weight weight = QFont::Normal) {
-    QFont font = base;
-    font.setPixelSize(pixels);
-    font.setWeight(weight);
-    return font;
-}
-
 // The editor of excluded applications: no frame of its own, the text 8 pixels in from the edges of
 // a faint rounded fill.
 class ExcludedEditor : public QPlainTextEdit {
@@ -145,9 +138,9 @@ QWidget* SettingsView::buildHeader() {
     titles->setContentsMargins(0, 0, 0, 0);
     titles->setSpacing(2);
     auto* name = new QLabel(QStringLiteral("Orvantide"), header);
-    name->setFont(pixelFont(font(), 18, QFont::DemiBold));
+    name->setFont(InterfaceStyle::font(font(), 18, QFont::DemiBold));
     auto* subtitle = new QLabel(QStringLiteral("Preferencias"), header);
-    subtitle->setFont(pixelFont(font(), kSubheadline));
+    subtitle->setFont(InterfaceStyle::font(font(), kSubheadline));
     InterfaceStyle::setSecondary(subtitle);
     titles->addWidget(name);
     titles->addWidget(subtitle);
@@ -232,7 +225,7 @@ QWidget* SettingsView::toggleRow(QCheckBox* toggle, const QString& captionText) 
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(4);
     toggle->setParent(row);
-    toggle->setFont(pixelFont(font(), kBody));
+    toggle->setFont(InterfaceStyle::font(font(), kBody));
     column->addWidget(toggle);
     if (!captionText.isEmpty()) {
         QLabel* label = caption(captionText);
@@ -248,7 +241,7 @@ QWidget* SettingsView::labeledPicker(const QString& labelText, QComboBox* picker
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     auto* label = new QLabel(labelText, row);
-    label->setFont(pixelFont(font(), kBody));
+    label->setFont(InterfaceStyle::font(font(), kBody));
     label->setBuddy(picker);
     picker->setParent(row);
     picker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -266,9 +259,9 @@ QWidget* SettingsView::excludedBlock() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
     auto* title = new QLabel(QStringLiteral("Aplicaciones excluidas"), block);
-    title->setFont(pixelFont(font(), kSubheadline));
+    title->setFont(InterfaceStyle::font(font(), kSubheadline));
     m_excluded = new ExcludedEditor(block);
-    m_excluded->setFont(pixelFont(font(), kBody));
+    m_excluded->setFont(InterfaceStyle::font(font(), kBody));
     m_excluded->setAccessibleName(title->text());
     QLabel* hint = caption(
         QStringLiteral("Una aplicación por línea. El contenido confidencial se ignora siempre."));
@@ -283,7 +276,7 @@ QWidget* SettingsView::excludedBlock() {
 
 QLabel* SettingsView::caption(const QString& text) {
     auto* label = new QLabel(text);
-    label->setFont(pixelFont(font(), kCaption));
+    label->setFont(InterfaceStyle::font(font(), kCaption));
     label->setWordWrap(true);
     label->setContentsMargins(0, 0, kCaptionTrailing, 0);
     InterfaceStyle::setSecondary(label);

@@ -2,6 +2,8 @@
 
 #include "app/SettingsView.h"
 
+#include "platform/InterfaceStyle.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
@@ -17,15 +19,7 @@ void SettingsWindowController::show() {
         m_window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
         m_window->setWindowTitle(QStringLiteral("Preferencias"));
-        QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
-        if (!screen) {
-            screen = QGuiApplication::primaryScreen();
-        }
-        if (screen) {
-            QRect area(QPoint(), m_window->size());
-            area.moveCenter(screen->availableGeometry().center());
-            m_window->setGeometry(area);
-        }
+        InterfaceStyle::centreOnPointerScreen(m_window.get(), QCursor::pos());
     }
     m_window->show();
     m_window->raise();

@@ -10,17 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace {
-
-QString rgba(const QColor& color) {
-    return QStringLiteral("rgba(%1, %2, %3, %4)")
-        .arg(color.red())
-        .arg(color.green())
-        .arg(color.blue())
-        .arg(color.alphaF());
-}
-
-}  // namespace
+namespace {}  // namespace
 
 HotKeyRecorder::HotKeyRecorder(HotKeyCombo combo, QWidget* parent)
     : QWidget(parent), m_combo(combo) {
@@ -140,5 +130,5 @@ void HotKeyRecorder::refresh() {
     const QColor fill = InterfaceStyle::primary(colors, m_recording ? 0.10 : 0.06);
     m_label->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border-radius: 8px;"
                                           " padding: 7px 12px; }")
-                               .arg(rgba(text), rgba(fill)));
+                               .arg(InterfaceStyle::css(text), InterfaceStyle::css(fill)));
 }

@@ -22,21 +22,6 @@ namespace {
 constexpr int kWidth = 420;
 constexpr int kHeight = 460;
 
-QString rgba(const QColor& color) {
-    return QStringLiteral("rgba(%1, %2, %3, %4)")
-        .arg(color.red())
-        .arg(color.green())
-        .arg(color.blue())
-        .arg(color.alphaF());
-}
-
-QFont pixelFont(int pixels, QFont::Weight weight = QFont::Normal) {
-    QFont font = QApplication::font();
-    font.setPixelSize(pixels);
-    font.setWeight(weight);
-    return font;
-}
-
 QFrame* divider(QWidget* parent) {
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::HLine);
@@ -145,7 +130,7 @@ PaletteView::PaletteView(AppModel& model, QWidget* parent) : QWidget(parent), m_
     layout->addWidget(m_filterBar);
 
     m_pausedNotice = new QLabel(QStringLiteral("Captura en pausa"), this);
-    m_pausedNotice->setFont(pixelFont(11));
+    m_pausedNotice->setFont(InterfaceStyle::font(QApplication::font(), 11));
     m_pausedNotice->setContentsMargins(14, 0, 14, 6);
     QPalette secondary = m_pausedNotice->palette();
     secondary.setColor(QPalette::WindowText, InterfaceStyle::secondary(palette()));
@@ -164,7 +149,7 @@ PaletteView::PaletteView(AppModel& model, QWidget* parent) : QWidget(parent), m_
     m_emptyIcon->setFixedWidth(28);
     m_emptyIcon->setAlignment(Qt::AlignCenter);
     m_emptyText = new QLabel(m_emptyState);
-    m_emptyText->setFont(pixelFont(13));
+    m_emptyText->setFont(InterfaceStyle::font(QApplication::font(), 13));
     m_emptyText->setPalette(secondary);
     emptyLayout->addWidget(m_emptyIcon);
     emptyLayout->addWidget(m_emptyText);
@@ -241,7 +226,7 @@ QWidget* PaletteView::buildHeader() {
     markIcon->setPixmap(
         SymbolIcon::fallback("MenuIcon", 12, palette().color(QPalette::WindowText)));
     auto* name = new QLabel(QStringLiteral("Orvantide"), mark);
-    name->setFont(pixelFont(13, QFont::DemiBold));
+    name->setFont(InterfaceStyle::font(QApplication::font(), 13, QFont::DemiBold));
     markLayout->addWidget(markIcon);
     markLayout->addWidget(name);
     mark->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -251,7 +236,7 @@ QWidget* PaletteView::buildHeader() {
     auto* search = new QFrame(header);
     search->setObjectName(QStringLiteral("search"));
     search->setStyleSheet(QStringLiteral("QFrame#search { background: %1; border-radius: 8px; }")
-                              .arg(rgba(InterfaceStyle::primary(palette(), 0.06))));
+                              .arg(InterfaceStyle::css(InterfaceStyle::primary(palette(), 0.06))));
     auto* searchRow = new QHBoxLayout(search);
     searchRow->setContentsMargins(10, 7, 10, 7);
     searchRow->setSpacing(8);
@@ -264,7 +249,7 @@ QWidget* PaletteView::buildHeader() {
     m_searchField->setPlaceholderText(QStringLiteral("Buscar…"));
     m_searchField->setAccessibleName(QStringLiteral("Buscar"));
     m_searchField->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
-    m_searchField->setFont(pixelFont(13));
+    m_searchField->setFont(InterfaceStyle::font(QApplication::font(), 13));
     searchRow->addWidget(m_searchField, 1);
     m_clearButton = new ClearButton(m_model, search);
     m_clearButton->setFixedSize(22, 22);
@@ -285,7 +270,7 @@ QWidget* PaletteView::buildHeader() {
 
 QWidget* PaletteView::buildFooter() {
     auto* footer = new QWidget(this);
-    footer->setFont(pixelFont(11));
+    footer->setFont(InterfaceStyle::font(QApplication::font(), 11));
     QPalette secondary = footer->palette();
     secondary.setColor(QPalette::WindowText, InterfaceStyle::secondary(palette()));
     footer->setPalette(secondary);
@@ -359,15 +344,16 @@ void PaletteView::rebuildChips() {
     for (qsizetype i = 0; i < m_chips.size(); ++i) {
         const bool active = m_model.filter() == m_chipFilters[i];
         QPushButton* chip = m_chips[i];
-        chip->setFont(pixelFont(11, active ? QFont::DemiBold : QFont::Normal));
+        chip->setFont(InterfaceStyle::font(QApplication::font(), 11,
+                                           active ? QFont::DemiBold : QFont::Normal));
         chip->setProperty("active", active);
         chip->setAccessibleDescription(active ? QStringLiteral("seleccionado") : QString());
         chip->setStyleSheet(
             QStringLiteral("QPushButton { background: %1; border: none; border-radius: 10px;"
                            " padding: 4px 8px; color: %2; }")
-                .arg(rgba(active ? InterfaceStyle::accent(palette(), 0.28)
-                                 : InterfaceStyle::primary(palette(), 0.06)),
-                     rgba(palette().color(QPalette::WindowText))));
+                .arg(InterfaceStyle::css(active ? InterfaceStyle::accent(palette(), 0.28)
+                                                : InterfaceStyle::primary(palette(), 0.06)),
+                     InterfaceStyle::css(palette().color(QPalette::WindowText))));
     }
     m_filterBar->setVisible(!m_chips.isEmpty());
     updateHeaderPadding();

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
+#include <QGuiApplication>
 #include <QPalette>
+#include <QScreen>
+#include <QString>
 #include <QWidget>
 
 // The interface's colours, from the desktop's own palette: the primary text colour at an opacity,
@@ -37,6 +41,36 @@ inline void setSecondary(QWidget* widget) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, secondary(palette));
     widget->setPalette(palette);
+}
+
+// A colour as a style-sheet value.
+inline QString css(const QColor& color) {
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(color.alphaF());
+}
+
+// `base` at a size in device-independent pixels (the interface's points).
+inline QFont font(const QFont& base, int pixels, QFont::Weight weight = QFont::Normal) {
+    QFont sized = base;
+    sized.setPixelSize(pixels);
+    sized.setWeight(weight);
+    return sized;
+}
+
+// Centres a window on the screen the pointer is on (the first showing of a window).
+inline void centreOnPointerScreen(QWidget* window, const QPoint& pointer) {
+    QScreen* screen = QGuiApplication::screenAt(pointer);
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen != nullptr) {
+        QRect area(QPoint(), window->size());
+        area.moveCenter(screen->availableGeometry().center());
+        window->setGeometry(area);
+    }
 }
 
 }  // namespace InterfaceStyle
