@@ -5,7 +5,6 @@
 // sanitizers, each entry checks properties that must hold for any input; a broken one goes to
 // FuzzCheck::onBroken, which aborts in a fuzzer and fails the test in the regression program.
 
-#include "app/AppUpdater.h"
 #include "clipboard/ClipboardReader.h"
 #include "clipboard/FileUrlList.h"
 #include "model/PreferencesStore.h"
@@ -336,30 +335,6 @@ inline void userDefaults(QByteArrayView input) {
         ORV_FUZZ_EXPECT(fileBytes(aside) == input);
     } else if (QFile::exists(aside)) {
         ORV_FUZZ_EXPECT(fileBytes(aside) == input);
-    }
-}
-
-// ---- the update feed -----------------------------------------------------------------------
-
-inline void appcast(QByteArrayView input) {
-    const UpdateCheck outcome = AppUpdater::outcomeOf(input.toByteArray(), QStringLiteral("1.0.0"));
-    ORV_FUZZ_EXPECT(!outcome.message.isEmpty());
-    switch (outcome.outcome) {
-        case UpdateCheck::Outcome::newerAvailable:
-            // A download is offered only over a safe address.
-            ORV_FUZZ_EXPECT(!outcome.latestVersion.isEmpty());
-            ORV_FUZZ_EXPECT(outcome.downloadUrl.scheme() == u"https" ||
-                            outcome.downloadUrl.host() == u"127.0.0.1" ||
-                            outcome.downloadUrl.host() == u"localhost" ||
-                            outcome.downloadUrl.host() == u"::1");
-            break;
-        case UpdateCheck::Outcome::upToDate:
-            ORV_FUZZ_EXPECT(!outcome.latestVersion.isEmpty());
-            ORV_FUZZ_EXPECT(outcome.downloadUrl.isEmpty());
-            break;
-        case UpdateCheck::Outcome::failed:
-            ORV_FUZZ_EXPECT(outcome.latestVersion.isEmpty());
-            break;
     }
 }
 

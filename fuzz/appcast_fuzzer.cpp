@@ -1,5 +1,5 @@
 // The update feed, as the server sends it, against an installed 1.0.0.
-#include "FuzzEntries.h"
+#include "AppcastEntry.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+#include "AppcastEntry.h"
 #include "FuzzEntries.h"
 
 #include <QDir>
