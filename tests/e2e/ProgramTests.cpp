@@ -1,5 +1,6 @@
 // The whole program under Xvfb, as a user runs it: started from its binary with the wrapper's
 // private HOME and XDG folders, with xclip and a helper as the other applications.
+#include "support/ExternalTool.h"
 #include "support/RawDatabase.h"
 #include "support/TestImages.h"
 
@@ -41,17 +42,8 @@ protected:
     static bool finishes(QProcess* process, int timeoutMs = 10000) {
         return QTest::qWaitFor([&] { return process->state() == QProcess::NotRunning; }, timeoutMs);
     }
-    static void run(const QString& program, const QStringList& arguments,
-                    const QByteArray& input = {}) {
-        QProcess process;
-        process.start(program, arguments);
-        ASSERT_TRUE(process.waitForStarted(5000));
-        process.write(input);
-        process.closeWriteChannel();
-        ASSERT_TRUE(finishes(&process));
-    }
     static void xclipCopy(const QByteArray& data, const QString& type) {
-        run("xclip", {"-selection", "clipboard", "-t", type, "-i"}, data);
+        runTool("xclip", {"-selection", "clipboard", "-t", type, "-i"}, data);
     }
     QString database() const {
         return supportFolder(qEnvironmentVariable("XDG_DATA_HOME")) + "/history.db";
@@ -139,31 +131,24 @@ TEST_F(ProgramTest, TheHotKeyOpensThePaletteAndAChosenClipGoesBackOnTheClipboard
     ASSERT_EQ(kindOfRowWithin1s("segundo"), "text");
     const QString rows = RawDatabase::scalar(database(), "SELECT count(*) FROM clips");
 
-    run("xdotool", {"key", "ctrl+alt+v"});
-    QProcess search;
-    search.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Orvantide$"});
-    ASSERT_TRUE(finishes(&search));
-    ASSERT_FALSE(search.readAllStandardOutput().trimmed().isEmpty()) << "the palette is on screen";
+    runTool("xdotool", {"key", "ctrl+alt+v"});
+    ASSERT_FALSE(findWindows({"--sync", "--onlyvisible", "--name", "^Orvantide$"}).isEmpty())
+        << "the palette is on screen";
     QTest::qWait(300);
 
     // Down to the older clip, Return to choose it.
-    run("xdotool", {"key", "Down"});
-    run("xdotool", {"key", "Return"});
+    runTool("xdotool", {"key", "Down"});
+    runTool("xdotool", {"key", "Return"});
     QByteArray clipboard;
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            QProcess xclip;
-            xclip.start("xclip", {"-selection", "clipboard", "-o"});
-            xclip.waitForFinished(3000);
-            clipboard = xclip.readAllStandardOutput();
+            clipboard = runTool("xclip", {"-selection", "clipboard", "-o"});
             return clipboard == "primero";
         },
         3000))
         << clipboard.toStdString();
-    QProcess visible;
-    visible.start("xdotool", {"search", "--onlyvisible", "--name", "^Orvantide$"});
-    ASSERT_TRUE(finishes(&visible));
-    EXPECT_TRUE(visible.readAllStandardOutput().trimmed().isEmpty()) << "the palette closed";
+    EXPECT_TRUE(findWindows({"--onlyvisible", "--name", "^Orvantide$"}).isEmpty())
+        << "the palette closed";
     QTest::qWait(1000);
     EXPECT_EQ(RawDatabase::scalar(database(), "SELECT count(*) FROM clips"), rows)
         << "our own write is not recorded again";
@@ -185,15 +170,14 @@ TEST_F(ProgramTest, AHistoryThatIsNoDatabaseEndsTheProgramAfterTheAlert) {
     QProcess* program = launch({}, environment);
 
     // The alert waits for the user.
-    QProcess search;
-    search.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Orvantide$"});
-    ASSERT_TRUE(finishes(&search));
-    const QByteArray window = search.readAllStandardOutput().trimmed().split('\n').first();
-    ASSERT_FALSE(window.isEmpty());
+    const QByteArrayList windows =
+        findWindows({"--sync", "--onlyvisible", "--name", "^Orvantide$"});
+    ASSERT_FALSE(windows.isEmpty());
+    const QByteArray window = windows.first();
     QTest::qWait(300);
     EXPECT_EQ(program->state(), QProcess::Running) << "the alert stays until dismissed";
-    run("xdotool", {"windowactivate", "--sync", QString::fromLatin1(window)});
-    run("xdotool", {"key", "Return"});
+    runTool("xdotool", {"windowactivate", "--sync", QString::fromLatin1(window)});
+    runTool("xdotool", {"key", "Return"});
 
     ASSERT_TRUE(finishes(program));
     EXPECT_NE(program->exitCode(), 0);

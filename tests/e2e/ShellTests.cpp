@@ -1,5 +1,6 @@
 // The whole application as a user meets it: a window in front, the hot key, typing, Return, the
 // paste landing in that window, and the tray menu. Run under Xvfb + openbox + a tray.
+#include "support/ExternalTool.h"
 #include "support/RawDatabase.h"
 
 #include <QDir>
@@ -43,26 +44,13 @@ protected:
     QString database() const { return home.filePath("data/com.quarnelbrisk.orvantide/history.db"); }
     QString rows() const { return RawDatabase::scalar(database(), "SELECT count(*) FROM clips"); }
 
-    static QByteArray run(const QString& tool, const QStringList& arguments,
-                          const QByteArray& input = {}) {
-        QProcess process;
-        process.start(tool, arguments);
-        EXPECT_TRUE(process.waitForStarted(5000));
-        process.write(input);
-        process.closeWriteChannel();
-        EXPECT_TRUE(
-            QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000));
-        return process.readAllStandardOutput();
-    }
     void copy(const QByteArray& text) {
         const QString before = rows();
-        run("xclip", {"-selection", "clipboard", "-t", "UTF8_STRING", "-i"}, text);
+        runTool("xclip", {"-selection", "clipboard", "-t", "UTF8_STRING", "-i"}, text);
         EXPECT_TRUE(QTest::qWaitFor([&] { return rows() != before; }, 2000)) << text.toStdString();
     }
     static bool paletteVisible() {
-        return !run("xdotool", {"search", "--onlyvisible", "--name", "^Orvantide$"})
-                    .trimmed()
-                    .isEmpty();
+        return !findWindows({"--onlyvisible", "--name", "^Orvantide$"}).isEmpty();
     }
     // The window that was in front before the palette: it records what is pasted into it.
     void focusTarget() {
@@ -88,12 +76,12 @@ TEST_F(ShellTest, AChosenClipIsPastedIntoTheWindowThatWasInFront) {
     const QString stored = rows();
 
     focusTarget();
-    run("xdotool", {"key", "ctrl+alt+v"});
+    runTool("xdotool", {"key", "ctrl+alt+v"});
     ASSERT_TRUE(QTest::qWaitFor(paletteVisible, 5000)) << "the hot key shows the palette";
     QTest::qWait(300);
-    run("xdotool", {"type", "--delay", "40", "pegar"});
+    runTool("xdotool", {"type", "--delay", "40", "pegar"});
     QTest::qWait(400);
-    run("xdotool", {"key", "Return"});
+    runTool("xdotool", {"key", "Return"});
 
     EXPECT_TRUE(QTest::qWaitFor([&] { return target.toPlainText() == "uno para pegar"; }, 5000))
         << "the target received: " << target.toPlainText().toStdString();
@@ -102,20 +90,19 @@ TEST_F(ShellTest, AChosenClipIsPastedIntoTheWindowThatWasInFront) {
     EXPECT_EQ(rows(), stored) << "the pasted clip is not recorded again";
 
     // Escape with an empty search closes the palette.
-    run("xdotool", {"key", "ctrl+alt+v"});
+    runTool("xdotool", {"key", "ctrl+alt+v"});
     ASSERT_TRUE(QTest::qWaitFor(paletteVisible, 5000));
     QTest::qWait(300);
-    run("xdotool", {"key", "Escape"});
+    runTool("xdotool", {"key", "Escape"});
     EXPECT_TRUE(QTest::qWaitFor([] { return !paletteVisible(); }, 3000));
 
     // The tray icon's menu ends the program.
-    const QByteArray icons =
-        run("xdotool", {"search", "--onlyvisible", "--classname", "orvantide"}).trimmed();
+    const QByteArrayList icons = findWindows({"--onlyvisible", "--classname", "orvantide"});
     ASSERT_FALSE(icons.isEmpty()) << "the tray icon is on screen";
-    const QString icon = QString::fromLatin1(icons.split('\n').last());
-    run("xdotool", {"mousemove", "--window", icon, "8", "8", "click", "3"});
+    const QString icon = QString::fromLatin1(icons.last());
+    runTool("xdotool", {"mousemove", "--window", icon, "8", "8", "click", "3"});
     QTest::qWait(500);
-    run("xdotool", {"key", "Up", "Return"});
+    runTool("xdotool", {"key", "Up", "Return"});
     EXPECT_TRUE(QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, 5000));
     EXPECT_EQ(program.exitCode(), 0);
 }
@@ -125,13 +112,13 @@ TEST_F(ShellTest, WithoutAutomaticPastingTheClipIsOnlyPutOnTheClipboard) {
     copy("primero");
     copy("segundo");
     focusTarget();
-    run("xdotool", {"key", "ctrl+alt+v"});
+    runTool("xdotool", {"key", "ctrl+alt+v"});
     ASSERT_TRUE(QTest::qWaitFor(paletteVisible, 5000));
     QTest::qWait(300);
-    run("xdotool", {"key", "Down", "Return"});
+    runTool("xdotool", {"key", "Down", "Return"});
     EXPECT_TRUE(QTest::qWaitFor(
         [] {
-            return run("xclip", {"-selection", "clipboard", "-o"}) == "primero";
+            return runTool("xclip", {"-selection", "clipboard", "-o"}) == "primero";
         },
         3000));
     EXPECT_TRUE(QTest::qWaitFor([] { return !paletteVisible(); }, 3000));

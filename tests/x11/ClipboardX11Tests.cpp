@@ -5,6 +5,7 @@
 #include "clipboard/ClipboardWriter.h"
 #include "platform/SystemPasteboard.h"
 #include "platform/X11Workspace.h"
+#include "support/ExternalTool.h"
 #include "support/TestImages.h"
 
 #include <QElapsedTimer>
@@ -41,12 +42,7 @@ protected:
 
     // xclip takes the clipboard with one type and serves it from the background.
     void xclipCopy(const QByteArray& data, const QString& type) {
-        QProcess xclip;
-        xclip.start("xclip", {"-selection", "clipboard", "-t", type, "-i"});
-        ASSERT_TRUE(xclip.waitForStarted());
-        xclip.write(data);
-        xclip.closeWriteChannel();
-        ASSERT_TRUE(xclip.waitForFinished(5000));
+        runTool("xclip", {"-selection", "clipboard", "-t", type, "-i"}, data);
         waitForChange();
     }
     // The helper program offers several types at once.
@@ -60,10 +56,7 @@ protected:
     }
     // Reads the clipboard as another application would, while this process serves it.
     QByteArray xclipRead(const QString& type) {
-        QProcess xclip;
-        xclip.start("xclip", {"-selection", "clipboard", "-o", "-t", type});
-        EXPECT_TRUE(QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000));
-        return xclip.readAllStandardOutput();
+        return runTool("xclip", {"-selection", "clipboard", "-o", "-t", type});
     }
     QStringList targets() {
         return QString::fromUtf8(xclipRead("TARGETS")).split(u'\n', Qt::SkipEmptyParts);

@@ -5,6 +5,7 @@
 #include "platform/X11HotKeyService.h"
 #include "platform/X11KeyInjector.h"
 #include "platform/X11Workspace.h"
+#include "support/ExternalTool.h"
 
 #include <QKeyEvent>
 #include <QProcess>
@@ -19,10 +20,7 @@
 namespace {
 
 void xdotool(const QStringList& arguments) {
-    QProcess process;
-    process.start("xdotool", arguments);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000));
-    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    runTool("xdotool", arguments);
 }
 
 // A window that writes down the keys it receives.
