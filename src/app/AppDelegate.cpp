@@ -45,9 +45,10 @@ bool AppDelegate::applicationDidFinishLaunching() {
     m_defaults = std::make_unique<JsonFileUserDefaults>(JsonFileUserDefaults::standardPath());
     m_loginItem = std::make_unique<XdgAutostartLoginItem>();
     m_preferences = std::make_unique<PreferencesStore>(*m_defaults, *m_loginItem);
+    m_hotKeyRegistration = std::make_unique<HotKeyRegistration>(m_hotKey, *m_preferences);
     m_model = std::make_unique<AppModel>(*m_history, *m_preferences, m_scheduler);
     m_preview = std::make_unique<PreviewPanelController>();
-    m_palette = std::make_unique<PalettePanelController>(*m_model, m_workspace);
+    m_palette = std::make_unique<PalettePanelController>(*m_model, m_workspace, &m_pointerMonitor);
     m_settings = std::make_unique<SettingsWindowController>(*m_preferences);
     m_permissions = std::make_unique<PermissionsWindowController>(m_trust);
     m_model->setPreviewController(m_preview.get());
@@ -173,6 +174,7 @@ void AppDelegate::rebuildMenu() {
 
 void AppDelegate::openSettings() {
     m_palette->close();
+    retryHotKey();
     m_settings->show();
 }
 
@@ -200,10 +202,12 @@ void AppDelegate::confirmClear() {
 }
 
 void AppDelegate::refreshHotKey() {
-    if (m_preferences->hotKeySuspended()) {
-        m_hotKey.unregister();
-    } else {
-        m_hotKey.registerCombo(m_preferences->hotKey());
+    m_hotKeyRegistration->refresh();
+}
+
+void AppDelegate::retryHotKey() {
+    if (m_hotKeyRegistration) {
+        m_hotKeyRegistration->retry();
     }
 }
 

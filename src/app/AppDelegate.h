@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppUpdater.h"
+#include "app/HotKeyRegistration.h"
 #include "app/PermissionsWindowController.h"
 #include "app/SettingsWindowController.h"
 #include "clipboard/ClipboardMonitor.h"
@@ -14,6 +15,7 @@
 #include "platform/TimerScheduler.h"
 #include "platform/X11HotKeyService.h"
 #include "platform/X11KeyInjector.h"
+#include "platform/X11PointerMonitor.h"
 #include "platform/X11Workspace.h"
 #include "platform/XdgAutostartLoginItem.h"
 #include "preview/PreviewPanelController.h"
@@ -40,6 +42,9 @@ public:
 
     // The hot key, a second launch and `orvantide --toggle` all end here.
     void togglePalette();
+    // Tries again a hot key that could not be registered (another program held it). Asking for the
+    // palette from the command line may mean the hot key does not work.
+    void retryHotKey();
 
     PalettePanelController* palette() const { return m_palette.get(); }
 
@@ -65,6 +70,7 @@ private:
     X11Workspace m_workspace;
     X11HotKeyService m_hotKeyService;
     X11KeyInjector m_injector;
+    X11PointerMonitor m_pointerMonitor;
     X11AccessibilityTrust m_trust;
     TimerScheduler m_scheduler;
     GlobalHotKey m_hotKey;
@@ -75,6 +81,7 @@ private:
     std::unique_ptr<JsonFileUserDefaults> m_defaults;
     std::unique_ptr<XdgAutostartLoginItem> m_loginItem;
     std::unique_ptr<PreferencesStore> m_preferences;
+    std::unique_ptr<HotKeyRegistration> m_hotKeyRegistration;
     std::unique_ptr<AppModel> m_model;
     std::unique_ptr<PreviewPanelController> m_preview;
     std::unique_ptr<PalettePanelController> m_palette;

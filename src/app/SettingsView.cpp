@@ -186,6 +186,12 @@ SettingsCard* SettingsView::buildShortcutCard() {
         m_preferences.setHotKeySuspended(recording);
     };
     card->addItem(m_recorder);
+    // Why the shortcut does not work; in the text colour, so it stands out from the captions.
+    m_hotKeyStatus = caption(QString());
+    QPalette colors = m_hotKeyStatus->palette();
+    colors.setColor(QPalette::WindowText, InterfaceStyle::primary(palette(), 0.85));
+    m_hotKeyStatus->setPalette(colors);
+    card->addItem(m_hotKeyStatus);
     card->addItem(caption(QStringLiteral("Abre y cierra el historial. El valor inicial es ⌃⌥V.")));
     return card;
 }
@@ -305,6 +311,11 @@ void SettingsView::followPreferences() {
         m_launchStatus->setText(status);
         m_launchStatus->setVisible(!status.isEmpty());
     };
+    const auto syncHotKeyStatus = [this] {
+        const QString& status = m_preferences.hotKeyStatus();
+        m_hotKeyStatus->setText(status);
+        m_hotKeyStatus->setVisible(!status.isEmpty());
+    };
     const auto syncPickers = [this] {
         const QSignalBlocker blockMax(m_maxItems);
         const QSignalBlocker blockRetention(m_retention);
@@ -313,6 +324,7 @@ void SettingsView::followPreferences() {
     };
     syncSwitches();
     syncStatus();
+    syncHotKeyStatus();
     syncPickers();
 
     PreferencesStore* preferences = &m_preferences;
@@ -320,6 +332,7 @@ void SettingsView::followPreferences() {
     connect(preferences, &PreferencesStore::pausedChanged, this, syncSwitches);
     connect(preferences, &PreferencesStore::launchAtLoginChanged, this, syncSwitches);
     connect(preferences, &PreferencesStore::launchAtLoginStatusChanged, this, syncStatus);
+    connect(preferences, &PreferencesStore::hotKeyStatusChanged, this, syncHotKeyStatus);
     connect(preferences, &PreferencesStore::maxItemsChanged, this, syncPickers);
     connect(preferences, &PreferencesStore::retentionDaysChanged, this, syncPickers);
     connect(preferences, &PreferencesStore::hotKeyChanged, this,

@@ -37,6 +37,7 @@ public:
     QCheckBox* launchAtLoginSwitch() const { return m_launchAtLogin; }
     QLabel* launchAtLoginStatus() const { return m_launchStatus; }
     HotKeyRecorder* recorder() const { return m_recorder; }
+    QLabel* hotKeyStatus() const { return m_hotKeyStatus; }
     QComboBox* maxItemsPicker() const { return m_maxItems; }
     QComboBox* retentionPicker() const { return m_retention; }
     QPlainTextEdit* excludedEditor() const { return m_excluded; }
@@ -69,6 +70,7 @@ private:
     QCheckBox* m_launchAtLogin = nullptr;
     QLabel* m_launchStatus = nullptr;
     HotKeyRecorder* m_recorder = nullptr;
+    QLabel* m_hotKeyStatus = nullptr;
     QComboBox* m_maxItems = nullptr;
     QComboBox* m_retention = nullptr;
     QPlainTextEdit* m_excluded = nullptr;

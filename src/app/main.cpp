@@ -64,7 +64,10 @@ int main(int argc, char** argv) {
     if (!delegate.applicationDidFinishLaunching()) {
         return 1;
     }
-    instance.onToggle = [&delegate] { delegate.togglePalette(); };
+    instance.onToggle = [&delegate] {
+        delegate.retryHotKey();
+        delegate.togglePalette();
+    };
     instance.listen();
     if (toggle) {
         delegate.togglePalette();

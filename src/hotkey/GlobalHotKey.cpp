@@ -15,22 +15,37 @@ void GlobalHotKey::registerCombo(const HotKeyCombo& combo) {
     }
     if (m_registered) {
         m_service.ungrab();
-        m_registered = false;
     }
     const auto binding = combo.xBinding();
     const int status = binding ? m_service.grab(*binding) : HotKeyService::badValue;
-    m_registered = status == 0;
-    if (!m_registered && log) {
+    if (status != 0 && log) {
         log(QStringLiteral("No se pudo registrar el atajo %1: %2")
                 .arg(combo.display())
                 .arg(status));
     }
+    settle(status == 0, combo, status);
 }
 
 void GlobalHotKey::unregister() {
     if (m_registered) {
         m_service.ungrab();
-        m_registered = false;
+    }
+    settle(false, std::nullopt, 0);
+}
+
+void GlobalHotKey::retry() {
+    if (!m_registered && m_combo) {
+        registerCombo(*m_combo);
+    }
+}
+
+void GlobalHotKey::settle(bool registered, std::optional<HotKeyCombo> combo, int status) {
+    const bool changed = registered != m_registered || combo != m_combo || status != m_status;
+    m_registered = registered;
+    m_combo = combo;
+    m_status = status;
+    if (changed) {
+        emit registrationChanged();
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <optional>
 
 // Makes one combination work system-wide and turns each press into a call of `onPress` on the main
 // thread, after the native dispatch has returned.
@@ -27,12 +28,27 @@ public:
     // nothing registered and writes "No se pudo registrar el atajo <symbols>: <status>".
     void registerCombo(const HotKeyCombo& combo);
     void unregister();
+    // Registers again a combination that was refused (its holder may have quit since). A working
+    // hot key, and one released by unregister(), is left alone.
+    void retry();
+
     bool isRegistered() const { return m_registered; }
+    // The combination asked for last; none after unregister().
+    const std::optional<HotKeyCombo>& combo() const { return m_combo; }
+    // 0, or the status the last registration failed with.
+    int status() const { return m_status; }
+
+signals:
+    // After isRegistered(), combo() or status() changed.
+    void registrationChanged();
 
 private:
     static void handle(quint32 id);
+    void settle(bool registered, std::optional<HotKeyCombo> combo, int status);
 
     HotKeyService& m_service;
     bool m_handlerInstalled = false;
     bool m_registered = false;
+    std::optional<HotKeyCombo> m_combo;
+    int m_status = 0;
 };

@@ -108,6 +108,10 @@ void PreferencesStore::setLaunchAtLoginStatus(const QString& value) {
     store(m_launchAtLoginStatus, value, &PreferencesStore::launchAtLoginStatusChanged);
 }
 
+void PreferencesStore::setHotKeyStatus(const QString& value) {
+    store(m_hotKeyStatus, value, &PreferencesStore::hotKeyStatusChanged);
+}
+
 bool PreferencesStore::excludes(const std::optional<QString>& source) const {
     if (!source) {
         return false;

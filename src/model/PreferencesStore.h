@@ -38,6 +38,8 @@ public:
     bool hotKeySuspended() const { return m_hotKeySuspended; }
     bool launchAtLogin() const { return m_launchAtLogin; }
     const QString& launchAtLoginStatus() const { return m_launchAtLoginStatus; }
+    // Why the hot key does not work, for the settings window; empty while it does.
+    const QString& hotKeyStatus() const { return m_hotKeyStatus; }
 
     // Not validated: the settings window offers only the accepted values.
     void setMaxItems(int value);
@@ -48,6 +50,8 @@ public:
     void setHotKey(const HotKeyCombo& value);
     void setHotKeySuspended(bool value);
     void setLaunchAtLogin(bool value);
+    // From whoever registers the hot key; not persisted.
+    void setHotKeyStatus(const QString& value);
 
     // Whether clips copied in `source` must not be recorded: an entry equal to it as a whole,
     // ignoring case.
@@ -68,6 +72,7 @@ signals:
     void hotKeySuspendedChanged();
     void launchAtLoginChanged();
     void launchAtLoginStatusChanged();
+    void hotKeyStatusChanged();
 
 private:
     template <typename T>
@@ -89,6 +94,7 @@ private:
     bool m_hotKeySuspended = false;
     bool m_launchAtLogin = false;
     QString m_launchAtLoginStatus;
+    QString m_hotKeyStatus;
     bool m_isLoading = true;
     bool m_isApplyingLaunch = false;
 };

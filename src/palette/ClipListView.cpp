@@ -1,11 +1,17 @@
 #include "palette/ClipListView.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 ClipListView::ClipListView(AppModel& model, ClipListModel& rows, QWidget* parent)
-    : QListView(parent), m_model(model), m_rows(rows) {
+    : QListView(parent),
+      pointerLocation([] { return QCursor::pos(); }),
+      m_model(model),
+      m_rows(rows) {
     setModel(&rows);
     setMouseTracking(true);
     setSelectionMode(QAbstractItemView::NoSelection);
@@ -20,11 +26,29 @@ ClipListView::ClipListView(AppModel& model, ClipListModel& rows, QWidget* parent
     setViewportMargins(6, 6, 6, 6);
     viewport()->setAutoFillBackground(false);
     setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
-    // A reset forgets what was under the pointer.
-    connect(&rows, &QAbstractItemModel::modelReset, this, [this] {
-        m_hoveredRow.reset();
-        m_hoveredLeading.reset();
-    });
+    // The rows under the pointer change without the pointer moving: what the model holds as
+    // hovered must follow, or the delete shortcut acts on a row the user no longer points at.
+    connect(&rows, &QAbstractItemModel::modelReset, this, &ClipListView::refreshHover);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ClipListView::refreshHover);
+}
+
+void ClipListView::refreshHover() {
+    if (!isVisible()) {
+        hoverAt(QPoint(-1, -1));
+        return;
+    }
+    executeDelayedItemsLayout();
+    const QPoint pointer = pointerLocation();
+    // Another window over the list (an alert, another application) hides the rows beneath it.
+    const QWidget* under = QApplication::widgetAt(pointer);
+    const bool onList = under == viewport() || viewport()->isAncestorOf(under);
+    hoverAt(onList ? viewport()->mapFromGlobal(pointer) : QPoint(-1, -1));
+}
+
+int ClipListView::rowsPerPage() const {
+    const int rowHeight =
+        m_rows.rowCount() > 0 ? rectForIndex(m_rows.index(0)).height() + 2 * spacing() : 0;
+    return rowHeight > 0 ? std::max(1, viewport()->height() / rowHeight) : 1;
 }
 
 void ClipListView::scrollToSelection() {
@@ -38,7 +62,8 @@ void ClipListView::scrollToSelection() {
 }
 
 void ClipListView::hoverAt(const QPoint& position) {
-    const QModelIndex index = indexAt(position);
+    const QModelIndex index =
+        viewport()->rect().contains(position) ? indexAt(position) : QModelIndex();
     std::optional<Clip> row;
     std::optional<Clip> leading;
     if (index.isValid()) {
@@ -79,6 +104,17 @@ void ClipListView::mouseMoveEvent(QMouseEvent* event) {
 void ClipListView::leaveEvent(QEvent* event) {
     hoverAt(QPoint(-1, -1));
     QListView::leaveEvent(event);
+}
+
+void ClipListView::showEvent(QShowEvent* event) {
+    QListView::showEvent(event);
+    refreshHover();
+}
+
+// Hidden with the palette or behind the empty state: the pointer is over no row of it any more.
+void ClipListView::hideEvent(QHideEvent* event) {
+    hoverAt(QPoint(-1, -1));
+    QListView::hideEvent(event);
 }
 
 void ClipListView::mouseReleaseEvent(QMouseEvent* event) {

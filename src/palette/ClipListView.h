@@ -5,6 +5,8 @@
 
 #include <QListView>
 
+#include <functional>
+
 // The palette's list: rows report clicks, their context menu, and two kinds of hover (over the
 // whole row, and over the leading picture that opens the preview) to the model.
 class ClipListView : public QListView {
@@ -15,14 +17,24 @@ public:
 
     // Scrolls the selected clip to the vertical centre.
     void scrollToSelection();
+    // Rows a page holds, for PageUp and PageDown.
+    int rowsPerPage() const;
+
+    // Re-reads what is under the pointer now: after a reset, a scroll, a show.
+    void refreshHover();
+    // The pointer in screen coordinates; the real one unless a test sets it.
+    std::function<QPoint()> pointerLocation;
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // `position` in viewport coordinates; outside the viewport means over no row.
     void hoverAt(const QPoint& position);
 
     AppModel& m_model;

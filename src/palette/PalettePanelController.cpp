@@ -37,6 +37,10 @@ constexpr quint16 kTab = 48;
 constexpr quint16 kSpace = 49;
 constexpr quint16 kDelete = 51;
 constexpr quint16 kEscape = 53;
+constexpr quint16 kHome = 115;
+constexpr quint16 kPageUp = 116;
+constexpr quint16 kEnd = 119;
+constexpr quint16 kPageDown = 121;
 
 // The digits 1 to 5 of the main row; 6 (22) lies between 4 and 5 and is not one of them.
 std::optional<int> numberIndex(quint16 keyCode) {
@@ -92,12 +96,13 @@ void PaletteWindow::resizeEvent(QResizeEvent* event) {
 }
 
 PalettePanelController::PalettePanelController(AppModel& model, const Workspace& workspace,
-                                               QObject* parent)
+                                               PointerMonitor* pointerMonitor, QObject* parent)
     : QObject(parent),
       clock([] { return QDateTime::currentMSecsSinceEpoch(); }),
       pointerLocation([] { return QCursor::pos(); }),
       m_model(model),
       m_workspace(workspace),
+      m_pointerMonitor(pointerMonitor),
       m_window(std::make_unique<PaletteWindow>(model)),
       m_handle(new PaletteWindowHandle(m_window.get())),
       m_closedAt(std::numeric_limits<qint64>::min() / 2) {
@@ -125,6 +130,10 @@ PalettePanelController::PalettePanelController(AppModel& model, const Workspace&
             self->onClear();
         }
     };
+    if (pointerMonitor != nullptr) {
+        connect(pointerMonitor, &PointerMonitor::pressed, this,
+                &PalettePanelController::pointerPressed);
+    }
     qApp->installEventFilter(this);
 }
 
@@ -181,6 +190,7 @@ void PalettePanelController::show(const std::optional<QRect>& anchor) {
         screen = QGuiApplication::primaryScreen();
     }
     const QRect available = screen ? screen->availableGeometry() : QRect();
+    m_anchor = anchor;
     m_window->move(placement(anchor, pointer, available, m_window->size()));
     m_window->show();
     m_window->raise();
@@ -192,6 +202,9 @@ void PalettePanelController::show(const std::optional<QRect>& anchor) {
 void PalettePanelController::didShow() {
     m_model.setPaletteWindow(m_handle);
     m_model.increaseFocusToken();
+    if (m_pointerMonitor) {
+        m_pointerMonitor->start();
+    }
 }
 
 void PalettePanelController::close() {
@@ -205,13 +218,31 @@ void PalettePanelController::close() {
 }
 
 void PalettePanelController::applicationDidResignActive() {
-    if (isShown()) {
+    close();
+}
+
+void PalettePanelController::pointerPressed() {
+    if (!isShown()) {
+        return;
+    }
+    const QPoint pointer = pointerLocation();
+    if (m_anchor && m_anchor->contains(pointer)) {
         m_window->hide();
         didClose();
+        return;
     }
+    // This program's own windows (the palette, the preview, a menu or alert of its own) keep it.
+    if (QApplication::widgetAt(pointer) != nullptr ||
+        m_window->frameGeometry().contains(pointer)) {
+        return;
+    }
+    close();
 }
 
 void PalettePanelController::didClose() {
+    if (m_pointerMonitor) {
+        m_pointerMonitor->stop();
+    }
     if (!m_closingIntentionally) {
         m_closedAt = clock();
     }
@@ -234,6 +265,21 @@ bool PalettePanelController::handle(const KeyEvent& key) {
             return true;
         case kDown:
             m_model.moveSelection(1);
+            return true;
+        case kPageUp:
+            m_model.moveSelection(-view()->list()->rowsPerPage());
+            return true;
+        case kPageDown:
+            m_model.moveSelection(view()->list()->rowsPerPage());
+            return true;
+        case kHome:
+        case kEnd:
+            // With text in the field they move its cursor; Ctrl makes them the list's in any case.
+            if (!m_model.query().isEmpty() && !primary) {
+                return false;
+            }
+            m_model.moveSelection(key.keyCode == kHome ? std::numeric_limits<int>::min() / 2
+                                                       : std::numeric_limits<int>::max() / 2);
             return true;
         case kReturn:
         case kEnter:

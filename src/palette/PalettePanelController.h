@@ -2,6 +2,7 @@
 
 #include "model/AppModel.h"
 #include "platform/KeyEvent.h"
+#include "platform/PointerMonitor.h"
 #include "platform/Workspace.h"
 
 #include <QObject>
@@ -41,7 +42,9 @@ class PalettePanelController : public QObject {
 public:
     static constexpr qint64 reopenGuardMs = 300;
 
-    PalettePanelController(AppModel& model, const Workspace& workspace, QObject* parent = nullptr);
+    // Without a pointer monitor, only losing the keyboard closes the palette from outside.
+    PalettePanelController(AppModel& model, const Workspace& workspace,
+                           PointerMonitor* pointerMonitor = nullptr, QObject* parent = nullptr);
     ~PalettePanelController() override;
 
     // Closes the palette when it is shown, else shows it unless the desktop closed it less than
@@ -51,9 +54,13 @@ public:
     // Asked for by this program (hot key, Escape, a chosen clip): never arms the reopen guard.
     void close();
     bool isShown() const;
-    // Another application took the keyboard (a click elsewhere, the tray icon): the desktop's own
-    // close, which arms the reopen guard.
+    // Another application took the keyboard: closed as if asked for, so the hot key reopens at
+    // once.
     void applicationDidResignActive();
+    // A mouse button went down somewhere on the desktop. Outside this program's windows it closes
+    // the palette; on the tray icon the palette goes the way a popover under it would, and the
+    // click's own toggle that follows does not bring it back.
+    void pointerPressed();
 
     // The key table; true when the key was consumed, false when it goes on to the search field.
     bool handle(const KeyEvent& key);
@@ -81,6 +88,8 @@ private:
 
     AppModel& m_model;
     const Workspace& m_workspace;
+    QPointer<PointerMonitor> m_pointerMonitor;
+    std::optional<QRect> m_anchor;
     std::unique_ptr<PaletteWindow> m_window;
     QPointer<WindowHandle> m_handle;
     qint64 m_closedAt;

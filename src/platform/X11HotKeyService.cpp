@@ -86,6 +86,8 @@ int X11HotKeyService::grab(const KeyCodes::XKeyBinding& binding) {
 }
 
 void X11HotKeyService::ungrab() {
+    m_held = false;
+    m_releasedAt.reset();
     Display* display = X11Display::get();
     if (!m_grab || display == nullptr) {
         m_grab.reset();
@@ -98,20 +100,37 @@ void X11HotKeyService::ungrab() {
     m_grab.reset();
 }
 
+// A held key repeats: in detectable mode (Qt asks for it) as more presses without a release,
+// otherwise as release and press pairs that share one timestamp. Either way one physical press
+// reports once; its repeats and its release are swallowed, whatever modifiers are held by then.
 bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
     if (!m_grab || eventType != "xcb_generic_event_t") {
         return false;
     }
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7F) != XCB_KEY_PRESS) {
+    const int kind = event->response_type & 0x7F;
+    if (kind != XCB_KEY_PRESS && kind != XCB_KEY_RELEASE) {
         return false;
     }
-    const auto* press = static_cast<const xcb_key_press_event_t*>(message);
-    if (press->detail != m_grab->keycode ||
-        (press->state & kMatchedModifiers) != (m_grab->modifiers & kMatchedModifiers)) {
+    // A release has the same layout as a press.
+    const auto* key = static_cast<const xcb_key_press_event_t*>(message);
+    if (key->detail != m_grab->keycode) {
         return false;
     }
-    if (onPressed) {
+    if (kind == XCB_KEY_RELEASE) {
+        if (!m_held) {
+            return false;
+        }
+        m_held = false;
+        m_releasedAt = key->time;
+        return true;
+    }
+    const bool repeat = m_held || (m_releasedAt && *m_releasedAt == key->time);
+    if (!repeat && (key->state & kMatchedModifiers) != (m_grab->modifiers & kMatchedModifiers)) {
+        return false;
+    }
+    m_held = true;
+    if (!repeat && onPressed) {
         onPressed(1);
     }
     return true;

@@ -24,4 +24,8 @@ private:
         unsigned int modifiers;
     };
     std::optional<Grab> m_grab;
+    // Between the press that was reported and its release.
+    bool m_held = false;
+    // When that press ended; a press with the same time is its auto-repeat.
+    std::optional<quint32> m_releasedAt;
 };

@@ -64,16 +64,22 @@ LoginItemService::Status XdgAutostartLoginItem::status() const {
     if (!QFileInfo(m_entryPath).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         return Status::notRegistered;
     }
-    // A user who turns the entry off in the desktop's own settings gets Hidden=true.
+    // Turning the entry off in the desktop's own settings writes Hidden=true, or on GNOME
+    // X-GNOME-Autostart-enabled=false.
     bool inMainGroup = false;
     while (!file.atEnd()) {
         const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        const qsizetype equals = line.indexOf(u'=');
         if (line.startsWith(u'[')) {
             inMainGroup = line == u"[Desktop Entry]";
-        } else if (inMainGroup && line.startsWith(u"Hidden") &&
-                   line.mid(6).trimmed().startsWith(u'=') &&
-                   line.mid(line.indexOf(u'=') + 1).trimmed() == u"true") {
-            return Status::notRegistered;
+        } else if (inMainGroup && equals > 0) {
+            const QString key = line.left(equals).trimmed();
+            const QString value = line.mid(equals + 1).trimmed();
+            if ((key == u"Hidden" && value == u"true") ||
+                (key == u"X-GNOME-Autostart-enabled" &&
+                 value.compare(u"false", Qt::CaseInsensitive) == 0)) {
+                return Status::notRegistered;
+            }
         }
     }
     return Status::enabled;

@@ -1,9 +1,12 @@
 #include "app/AppVersion.h"
+#include "app/HotKeyRegistration.h"
 #include "app/SettingsCard.h"
 #include "app/SettingsView.h"
 #include "app/SettingsWindowController.h"
+#include "hotkey/GlobalHotKey.h"
 #include "hotkey/HotKeyRecorder.h"
 #include "model/PreferencesStore.h"
+#include "platform/fakes/FakeKeyboard.h"
 #include "platform/fakes/FakeLoginItemService.h"
 #include "platform/fakes/InMemoryUserDefaults.h"
 
@@ -222,6 +225,47 @@ TEST(SettingsWindow, RecordingSuspendsTheHotKeyUntilItEnds) {
     EXPECT_FALSE(s.preferences->hotKeySuspended());
     EXPECT_EQ(recorder->comboLabel()->text(), "⌃⌥B");
     EXPECT_EQ(view.excludedEditor()->toPlainText(), "");
+}
+
+TEST(SettingsWindow, AHotKeyThatCannotBeRegisteredSaysSoUntilARetryWorks) {
+    Settings s;
+    FakeHotKeyService service;
+    GlobalHotKey hotKey(service);
+    hotKey.log = [](const QString&) {};
+    HotKeyRegistration registration(hotKey, *s.preferences);
+    s.preferences->onHotKeyRegistrationChanged = [&] { registration.refresh(); };
+    service.refuseWith = HotKeyService::badAccess;
+    registration.refresh();
+    SettingsView& view = s.open();
+    QLabel* status = view.hotKeyStatus();
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_EQ(status->text(), "No se pudo activar ⌃⌥V: otra aplicación ya usa ese atajo.");
+
+    // A key the keyboard does not have fails another way.
+    s.preferences->setHotKey({52, CarbonModifier::control});
+    EXPECT_EQ(status->text(), "No se pudo activar ⌃?. Prueba con otra combinación.");
+    s.preferences->setHotKey({});
+
+    // No retry while a new combination is being recorded.
+    QTest::mouseClick(view.recorder()->button(), Qt::LeftButton);
+    service.refuseWith = 0;
+    const int grabs = service.grabCalls;
+    registration.retry();
+    EXPECT_EQ(service.grabCalls, grabs);
+    QTest::mouseClick(view.recorder()->button(), Qt::LeftButton);
+    EXPECT_TRUE(hotKey.isRegistered());
+    EXPECT_TRUE(status->isHidden());
+
+    // The holder came back and went again: the retry brings the hot key back.
+    service.refuseWith = HotKeyService::badAccess;
+    s.preferences->setHotKey({});
+    EXPECT_TRUE(status->isVisible());
+    service.refuseWith = 0;
+    registration.retry();
+    EXPECT_TRUE(hotKey.isRegistered());
+    EXPECT_TRUE(status->isHidden());
+    registration.retry();
+    EXPECT_EQ(service.grabCalls, grabs + 3) << "a working hot key is left alone";
 }
 
 TEST(AppVersion, TheApplicationsVersionOrADash) {

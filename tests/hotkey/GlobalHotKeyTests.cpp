@@ -2,6 +2,7 @@
 #include "platform/fakes/FakeKeyboard.h"
 
 #include <QCoreApplication>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -80,4 +81,32 @@ TEST_F(GlobalHotKeyTest, AFailedRegistrationLogsOneLineAndALaterOneRecovers) {
     service.press();
     QCoreApplication::processEvents();
     EXPECT_EQ(presses, 1);
+}
+
+TEST_F(GlobalHotKeyTest, ARetryTriesOnlyARefusedCombinationAgain) {
+    QSignalSpy changes(hotKey.get(), &GlobalHotKey::registrationChanged);
+    hotKey->retry();
+    EXPECT_EQ(service.grabCalls, 0) << "nothing was asked for";
+
+    service.refuseWith = HotKeyService::badAccess;
+    hotKey->registerCombo(HotKeyCombo{});
+    EXPECT_EQ(hotKey->status(), HotKeyService::badAccess);
+    EXPECT_EQ(hotKey->combo(), HotKeyCombo{});
+    hotKey->retry();
+    EXPECT_EQ(service.grabCalls, 2);
+    EXPECT_EQ(changes.count(), 1) << "failing the same way again changes nothing";
+
+    service.refuseWith = 0;
+    hotKey->retry();
+    EXPECT_TRUE(hotKey->isRegistered());
+    EXPECT_EQ(hotKey->status(), 0);
+    EXPECT_EQ(changes.count(), 2);
+    hotKey->retry();
+    EXPECT_EQ(service.grabCalls, 3) << "a working hot key is left alone";
+
+    hotKey->unregister();
+    EXPECT_EQ(changes.count(), 3);
+    hotKey->retry();
+    EXPECT_FALSE(hotKey->isRegistered()) << "a released hot key stays released";
+    EXPECT_EQ(service.grabCalls, 3);
 }

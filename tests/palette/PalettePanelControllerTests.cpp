@@ -10,11 +10,18 @@ namespace {
 
 using namespace ModifierFlag;
 
+class FakePointerMonitor : public PointerMonitor {
+public:
+    void start() override { started = true; }
+    void stop() override { started = false; }
+    bool started = false;
+};
+
 class ControllerTest : public ModelTest {
 protected:
     ControllerTest() {
         controller.clock = [this] { return now; };
-        controller.pointerLocation = [] { return QPoint(600, 300); };
+        controller.pointerLocation = [this] { return screenPointer; };
         model.onCopy = [this](const Clip& clip) { used.append(clip.value); };
     }
     void openPalette(const QStringList& texts) {
@@ -27,7 +34,9 @@ protected:
     bool press(quint16 keyCode, quint64 flags = 0) { return controller.handle({keyCode, flags}); }
 
     FakeWorkspace workspace;
-    PalettePanelController controller{model, workspace};
+    FakePointerMonitor pointerMonitor;
+    PalettePanelController controller{model, workspace, &pointerMonitor};
+    QPoint screenPointer{600, 300};
     qint64 now = 1'000'000;
     QStringList used;
 };
@@ -61,9 +70,27 @@ TEST_F(ControllerTest, OnlyClosesByTheDesktopGuardAgainstReopening) {
     controller.toggle();
     EXPECT_TRUE(controller.isShown()) << "our own close reopens at once";
 
-    // The desktop closes it (another application took the keyboard), then the click that did it
-    // arrives as a toggle.
     controller.applicationDidResignActive();
+    EXPECT_FALSE(controller.isShown()) << "another application took the keyboard";
+    controller.toggle();
+    EXPECT_TRUE(controller.isShown()) << "a close on losing the keyboard does not guard";
+
+    // A press on the palette itself keeps it; one elsewhere on the desktop closes it, unguarded.
+    EXPECT_TRUE(pointerMonitor.started);
+    pointerMonitor.pressed();
+    EXPECT_TRUE(controller.isShown());
+    screenPointer = QPoint(5, 790);
+    pointerMonitor.pressed();
+    EXPECT_FALSE(controller.isShown());
+    EXPECT_FALSE(pointerMonitor.started) << "no presses are watched while it is closed";
+    controller.toggle();
+    EXPECT_TRUE(controller.isShown());
+
+    // A press on the tray icon closes it as the desktop would; the click's own toggle follows.
+    controller.close();
+    controller.show(QRect(1000, 0, 24, 24));
+    screenPointer = QPoint(1010, 10);
+    pointerMonitor.pressed();
     EXPECT_FALSE(controller.isShown());
     now += 299;
     controller.toggle();
@@ -97,6 +124,18 @@ TEST_F(ControllerTest, TheKeyTableActsOnTheModelOrPassesKeysOn) {
     EXPECT_TRUE(press(51, control));
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.clips().size() == 2; }, 2000));
     EXPECT_EQ(visible(), (QStringList{"a", "b"}));
+
+    EXPECT_TRUE(press(121)) << "PageDown";
+    EXPECT_EQ(selectedValue(), "b");
+    EXPECT_TRUE(press(115)) << "Home";
+    EXPECT_EQ(selectedValue(), "a");
+    EXPECT_TRUE(press(119)) << "End";
+    EXPECT_EQ(selectedValue(), "b");
+    EXPECT_TRUE(press(116)) << "PageUp";
+    EXPECT_EQ(selectedValue(), "a");
+    model.setQuery("x");
+    EXPECT_FALSE(press(115)) << "Home moves the cursor of a search being typed";
+    EXPECT_TRUE(press(119, control));
 }
 
 TEST_F(ControllerTest, TabSpaceReturnAndEscapeMoveBetweenFieldAndClearButton) {

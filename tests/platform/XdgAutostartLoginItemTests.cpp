@@ -73,13 +73,26 @@ TEST_F(XdgAutostartLoginItemTest, ExecutablePathsWithSpacesAndSymbolsAreQuoted) 
     EXPECT_TRUE(text.contains(expected)) << text.toStdString();
 }
 
-TEST_F(XdgAutostartLoginItemTest, HiddenEntriesAreNotRegistered) {
+TEST_F(XdgAutostartLoginItemTest, EntriesTurnedOffAreNotRegisteredUntilEnabledAgain) {
     QDir().mkpath(autostart());
-    QFile entry(entryPath());
-    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-    entry.write("[Desktop Entry]\nType=Application\nName=Orvantide\nExec=x\nHidden = true\n");
-    entry.close();
-    EXPECT_EQ(XdgAutostartLoginItem(entryPath(), "x").status(), Status::notRegistered);
+    const auto statusOf = [&](const QByteArray& line) {
+        QFile entry(entryPath());
+        EXPECT_TRUE(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Orvantide\nExec=x\n" + line + "\n");
+        entry.close();
+        return XdgAutostartLoginItem(entryPath(), "x").status();
+    };
+    EXPECT_EQ(statusOf("Hidden = true"), Status::notRegistered);
+    // How GNOME's own settings turn an entry off.
+    EXPECT_EQ(statusOf("X-GNOME-Autostart-enabled=False"), Status::notRegistered);
+    EXPECT_EQ(statusOf("X-GNOME-Autostart-enabled = false"), Status::notRegistered);
+    EXPECT_EQ(statusOf("X-GNOME-Autostart-enabled=true"), Status::enabled);
+    EXPECT_EQ(statusOf("X-GNOME-Autostart-enabled-later=false"), Status::enabled);
+
+    XdgAutostartLoginItem item(entryPath(), "/usr/bin/orvantide");
+    ASSERT_EQ(item.registerItem(), std::nullopt);
+    EXPECT_EQ(item.status(), Status::enabled);
+    EXPECT_EQ(validate(entryPath()), QString());
 }
 
 TEST_F(XdgAutostartLoginItemTest, FailuresAreReported) {

@@ -7,6 +7,8 @@
 #include "platform/X11Workspace.h"
 #include "support/ExternalTool.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QProcess>
 #include <QTest>
@@ -14,6 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <xcb/xcb.h>
+
+// Xlib's macros clash with Qt's names: after every Qt header.
+#include "platform/X11Display.h"
+
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -43,6 +51,30 @@ protected:
             presses.append({event->key(), event->modifiers() & ~Qt::KeypadModifier});
         }
     }
+};
+
+// Sees every press and release of one key as it reaches this process, before the hot-key service.
+class RawKeyEvents : public QAbstractNativeEventFilter {
+public:
+    explicit RawKeyEvents(KeySym keysym) : m_keycode(XKeysymToKeycode(X11Display::get(), keysym)) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~RawKeyEvents() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        const auto* event = static_cast<const xcb_key_press_event_t*>(message);
+        const int kind = event->response_type & 0x7F;
+        if (type == "xcb_generic_event_t" && (kind == XCB_KEY_PRESS || kind == XCB_KEY_RELEASE) &&
+            event->detail == m_keycode) {
+            presses += kind == XCB_KEY_PRESS ? 1 : 0;
+            down = kind == XCB_KEY_PRESS;
+        }
+        return false;
+    }
+    int presses = 0;
+    bool down = false;
+
+private:
+    KeyCode m_keycode;
 };
 
 class KeyboardX11Test : public ::testing::Test {
@@ -110,6 +142,45 @@ TEST_F(KeyboardX11Test, TheHotKeyFiresOncePerPressWhateverTheLocks) {
     EXPECT_TRUE(logged.isEmpty());
 }
 
+TEST_F(KeyboardX11Test, HoldingTheHotKeyFiresOnceWhateverTheRepeatMode) {
+    Display* display = X11Display::get();
+    XKeyboardState keyboard;
+    XGetKeyboardControl(display, &keyboard);
+    unsigned int delay = 0;
+    unsigned int interval = 0;
+    XkbGetAutoRepeatRate(display, XkbUseCoreKbd, &delay, &interval);
+    Bool detectable = XkbGetDetectableAutoRepeat(display, nullptr);
+    // Repeats start soon, so the hold need not be long.
+    XAutoRepeatOn(display);
+    XkbSetAutoRepeatRate(display, XkbUseCoreKbd, 150, 30);
+    hotKey.registerCombo(HotKeyCombo{});
+    ASSERT_TRUE(hotKey.isRegistered());
+
+    // Repeats come as extra presses when the client asked for detectable auto-repeat (Qt does),
+    // as release and press pairs otherwise.
+    for (const Bool mode : {True, False}) {
+        SCOPED_TRACE(mode ? "detectable auto-repeat" : "plain auto-repeat");
+        ASSERT_TRUE(XkbSetDetectableAutoRepeat(display, mode, nullptr) == mode);
+        RawKeyEvents raw(XK_v);
+        const int before = presses;
+        xdotool({"keydown", "ctrl+alt+v"});
+        EXPECT_TRUE(QTest::qWaitFor([&] { return raw.presses >= 4; }, 10000))
+            << "the server never repeated the key";
+        xdotool({"keyup", "ctrl+alt+v"});
+        xdotool({"key", "ctrl+alt+v"});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return presses - before >= 2 && !raw.down; }, 10000));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(presses - before, 2) << "one for the hold, one for the press after it";
+    }
+
+    XkbSetDetectableAutoRepeat(display, detectable, nullptr);
+    XkbSetAutoRepeatRate(display, XkbUseCoreKbd, delay, interval);
+    if (keyboard.global_auto_repeat == AutoRepeatModeOff) {
+        XAutoRepeatOff(display);
+    }
+    XFlush(display);
+}
+
 TEST_F(KeyboardX11Test, ACombinationHeldByAnotherClientFailsCleanly) {
     // The other client holds only the Num Lock variant: our plain grab succeeds before the failure
     // and must be released again.
@@ -122,10 +193,17 @@ TEST_F(KeyboardX11Test, ACombinationHeldByAnotherClientFailsCleanly) {
     EXPECT_FALSE(hotKey.isRegistered());
     EXPECT_EQ(logged, QStringList{"No se pudo registrar el atajo ⌃⌥K: 10"});
     EXPECT_EQ(pressesAfter("ctrl+alt+k"), 0) << "no partial grab is left";
+    hotKey.retry();
+    EXPECT_EQ(hotKey.status(), HotKeyService::badAccess) << "still held";
 
-    hotKey.registerCombo(HotKeyCombo{});
+    // Once the other client quits, a retry takes the combination.
+    holder->kill();
+    ASSERT_TRUE(holder->waitForFinished(5000));
+    hotKey.retry();
     EXPECT_TRUE(hotKey.isRegistered());
-    EXPECT_EQ(pressesAfter("ctrl+alt+v"), 1);
+    EXPECT_EQ(hotKey.status(), 0);
+    xdotool({"key", "ctrl+alt+k"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return presses == 1; }, 10000));
 }
 
 TEST_F(KeyboardX11Test, ThePastePressesControlVOnlyWhateverIsHeld) {

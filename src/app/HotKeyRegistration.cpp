@@ -1,0 +1,47 @@
+#include "app/HotKeyRegistration.h"
+
+#include "hotkey/GlobalHotKey.h"
+#include "model/PreferencesStore.h"
+
+namespace {
+
+// What the settings window says about a registration that failed with `status`.
+QString statusText(const HotKeyCombo& combo, int status) {
+    if (status == 0) {
+        return {};
+    }
+    if (status == HotKeyService::badAccess) {
+        return QStringLiteral("No se pudo activar %1: otra aplicación ya usa ese atajo.")
+            .arg(combo.display());
+    }
+    return QStringLiteral("No se pudo activar %1. Prueba con otra combinación.")
+        .arg(combo.display());
+}
+
+}  // namespace
+
+HotKeyRegistration::HotKeyRegistration(GlobalHotKey& hotKey, PreferencesStore& preferences,
+                                       QObject* parent)
+    : QObject(parent), m_hotKey(hotKey), m_preferences(preferences) {
+    connect(&m_hotKey, &GlobalHotKey::registrationChanged, this, &HotKeyRegistration::showStatus);
+    showStatus();
+}
+
+void HotKeyRegistration::refresh() {
+    if (m_preferences.hotKeySuspended()) {
+        m_hotKey.unregister();
+    } else {
+        m_hotKey.registerCombo(m_preferences.hotKey());
+    }
+}
+
+void HotKeyRegistration::retry() {
+    if (!m_preferences.hotKeySuspended()) {
+        m_hotKey.retry();
+    }
+}
+
+void HotKeyRegistration::showStatus() {
+    const auto& combo = m_hotKey.combo();
+    m_preferences.setHotKeyStatus(combo ? statusText(*combo, m_hotKey.status()) : QString());
+}
