@@ -1,6 +1,8 @@
 // The palette over a 2000-clip history (texts, colours, files and 200 images with thumbnails),
 // offscreen: from toggle to the first painted list, and from a keystroke in the search field to
 // the repainted list. Real time, on the main thread, with the store working on its own thread.
+// Also the preview of a 4000 x 3000 PNG: how long setClip holds the main thread, and how long
+// until the picture is painted.
 #include "model/AppModel.h"
 #include "palette/PalettePanelController.h"
 #include "palette/PaletteView.h"
@@ -8,16 +10,20 @@
 #include "platform/fakes/FakeLoginItemService.h"
 #include "platform/fakes/FakeWorkspace.h"
 #include "platform/fakes/InMemoryUserDefaults.h"
+#include "preview/PreviewView.h"
 #include "store/HistoryStore.h"
 #include "support/TestImages.h"
 
 #include <QApplication>
 #include <QCoro/QCoroTask>
 #include <QElapsedTimer>
+#include <QImageWriter>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -147,6 +153,86 @@ void BM_KeystrokeToRepaint(benchmark::State& state) {
 }
 BENCHMARK(BM_KeystrokeToRepaint)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
 
+// A 4000 x 3000 photo-like PNG (smooth light, fine grain) in a file, without a thumbnail beside it.
+struct Photo {
+    Photo() {
+        QImage image(4000, 3000, QImage::Format_RGB32);
+        QRandomGenerator random(11);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const int grain = int(random.bounded(12));
+                line[x] = qRgb((x / 16 + grain) & 0xFF, (y / 12 + grain) & 0xFF,
+                               ((x + y) / 28 + grain) & 0xFF);
+            }
+        }
+        QImageWriter(path, "png").write(image);
+    }
+    // A clip of it that the preview has not shown yet.
+    Clip nextClip() {
+        Clip clip;
+        clip.id = ++shown;
+        clip.kind = ClipKind::image;
+        clip.value = QStringLiteral("image:photo:4000x3000:%1").arg(shown);
+        clip.imagePath = path;
+        return clip;
+    }
+
+    QTemporaryDir temp;
+    QString path = temp.filePath(QStringLiteral("photo.png"));
+    qint64 shown = 0;
+};
+
+std::unique_ptr<Photo> photoInstance;
+
+Photo& photo() {
+    if (!photoInstance) {
+        photoInstance = std::make_unique<Photo>();
+    }
+    return *photoInstance;
+}
+
+// Runs events until the preview holds a decoded picture, or a minute passed. Sleeps between events,
+// so the main thread's CPU time counts only real work.
+void waitForPicture(const PreviewView& view) {
+    QElapsedTimer timer;
+    timer.start();
+    QTimer heartbeat;
+    heartbeat.start(50);
+    for (;;) {
+        const auto* image = view.findChild<FittedImage*>();
+        if ((image && !image->pixmap().isNull()) || timer.elapsed() > 60000) {
+            return;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+}
+
+void BM_PreviewPhotoSetClip(benchmark::State& state) {
+    Photo& p = photo();
+    PreviewView view;
+    view.show();
+    for (auto _ : state) {
+        view.setClip(p.nextClip());
+        state.PauseTiming();
+        waitForPicture(view);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_PreviewPhotoSetClip)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_PreviewPhotoToPaint(benchmark::State& state) {
+    Photo& p = photo();
+    PreviewView view;
+    view.show();
+    for (auto _ : state) {
+        view.setClip(p.nextClip());
+        waitForPicture(view);
+        view.repaint();
+    }
+}
+BENCHMARK(BM_PreviewPhotoToPaint)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -158,5 +244,6 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     instance.reset();
+    photoInstance.reset();
     return 0;
 }

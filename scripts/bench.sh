@@ -21,6 +21,8 @@ BM_RecordText/|record(_:) of a text, palette closed|2000 clips|3
 BM_ReloadWithKindFilter/|reload + visibleClips, kind filter|2000 clips|10
 BM_ToggleToFirstPaint/|toggle to first painted frame|2000 clips, 200 images|50
 BM_KeystrokeToRepaint/|keystroke to repainted list|2000 clips|16
+BM_PreviewPhotoSetClip/|preview setClip (main thread)|4000 × 3000 PNG|16
+BM_PreviewPhotoToPaint/|preview to painted picture|4000 × 3000 PNG|1500
 '
 
 results=$(mktemp)

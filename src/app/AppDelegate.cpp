@@ -1,15 +1,17 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppVersion.h"
+#include "app/StatusIcon.h"
 #include "clipboard/PasteSequence.h"
-#include "platform/SymbolIcon.h"
 #include "store/PrivateFolder.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTimer>
 
 AppDelegate::AppDelegate(QObject* parent)
     : QObject(parent),
@@ -141,15 +143,20 @@ void AppDelegate::copy(const Clip& clip) {
 // The tray icon: a click toggles the palette, the menu is built anew each time it opens. Where the
 // desktop has no tray, the hot key and `orvantide --toggle` still reach the palette.
 void AppDelegate::configureStatusItem() {
-    const QColor ink = QGuiApplication::palette().color(QPalette::WindowText);
-    m_statusItem = std::make_unique<QSystemTrayIcon>(SymbolIcon::icon("MenuIcon", ink));
+    m_statusItem = std::make_unique<QSystemTrayIcon>(StatusIcon::forDesktop());
     m_statusItem->setToolTip(QStringLiteral("Orvantide"));
     m_menu = std::make_unique<QMenu>();
     connect(m_menu.get(), &QMenu::aboutToShow, this, &AppDelegate::rebuildMenu);
     m_statusItem->setContextMenu(m_menu.get());
     connect(m_statusItem.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger) {
+                if (reason != QSystemTrayIcon::Trigger) {
+                    return;
+                }
+                // Control-click is the secondary click of one-button habits: the menu.
+                if (QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier)) {
+                    m_menu->popup(QCursor::pos());
+                } else {
                     togglePalette();
                 }
             });
@@ -189,13 +196,28 @@ void AppDelegate::presentPermissionsIfNeeded() {
 }
 
 void AppDelegate::confirmClear() {
+    m_model->hidePreview();
+    // The palette stays above every window: the alert goes above it as its child, or it would open
+    // hidden underneath and still take the keyboard.
+    QWidget* palette = m_palette->isShown() ? m_palette->window() : nullptr;
     QMessageBox alert(QMessageBox::Warning, QStringLiteral("Orvantide"),
-                      QStringLiteral("¿Limpiar el historial no fijado?"));
+                      QStringLiteral("¿Limpiar el historial no fijado?"), QMessageBox::NoButton,
+                      palette, Qt::Dialog | Qt::WindowStaysOnTopHint);
     alert.setInformativeText(QStringLiteral("Los clips fijados se conservan."));
+    alert.setIconPixmap(alertIcon());
     QPushButton* clear = alert.addButton(QStringLiteral("Limpiar"), QMessageBox::AcceptRole);
     alert.addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
-    alert.activateWindow();
+    alert.setDefaultButton(clear);
+    QTimer::singleShot(0, &alert, [&alert] {
+        alert.raise();
+        alert.activateWindow();
+    });
     alert.exec();
+    // The keyboard goes back to the palette the alert was over.
+    if (palette != nullptr && palette->isVisible()) {
+        palette->raise();
+        palette->activateWindow();
+    }
     if (alert.clickedButton() == clear && m_model) {
         m_model->clearUnpinned();
     }
@@ -215,5 +237,10 @@ void AppDelegate::showLaunchError(const QString& message) {
     QMessageBox alert(QMessageBox::Critical, QStringLiteral("Orvantide"),
                       QStringLiteral("No se pudo abrir el historial"));
     alert.setInformativeText(message);
+    alert.setIconPixmap(alertIcon());
     alert.exec();
+}
+
+QPixmap AppDelegate::alertIcon() {
+    return QApplication::windowIcon().pixmap(64);
 }

@@ -23,6 +23,7 @@
 
 #include <QMenu>
 #include <QObject>
+#include <QPixmap>
 #include <QSystemTrayIcon>
 
 #include <memory>
@@ -65,6 +66,8 @@ private:
     // With automatic pasting on and no permission to post keys, explain it at once.
     void presentPermissionsIfNeeded();
     static void showLaunchError(const QString& message);
+    // The program's icon, as alerts show it.
+    static QPixmap alertIcon();
 
     SystemPasteboard m_pasteboard;
     X11Workspace m_workspace;

@@ -1,5 +1,7 @@
 // Orvantide: the clipboard history in the tray.
 #include "app/AppDelegate.h"
+#include "app/AppIcon.h"
+#include "app/Localization.h"
 #include "app/SingleInstance.h"
 
 #include <QApplication>
@@ -55,6 +57,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Orvantide"));
     QApplication::setApplicationVersion(QStringLiteral(ORV_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("com.quarnelbrisk.orvantide"));
+    Localization::installQtTranslations(app);
+    // Every window and alert carries it.
+    QApplication::setWindowIcon(AppIcon::icon());
 
     SingleInstance instance;
     if (instance.askRunningInstanceToToggle()) {

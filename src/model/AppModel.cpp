@@ -1,6 +1,7 @@
 #include "model/AppModel.h"
 
 #include <QCoro/QCoroFuture>
+#include <QCoro/QCoroSignal>
 #include <QCursor>
 
 #include <exception>
@@ -153,9 +154,14 @@ QCoro::Task<> AppModel::reload(bool resetSelection) {
         hidePreview();
     }
     QPointer<AppModel> self(this);
+    ++m_loadsInFlight;
     const auto loaded = co_await outcome(m_history.clips(m_query));
     if (!self) {
         co_return;
+    }
+    if (--m_loadsInFlight == 0) {
+        // After this load has been applied: the signal is queued for a coroutine waiting on it.
+        QMetaObject::invokeMethod(this, &AppModel::loadsSettled, Qt::QueuedConnection);
     }
     if (!loaded.value) {
         report(loaded.error);
@@ -237,7 +243,18 @@ QCoro::Task<> AppModel::copy(Clip clip) {
     onCopy(full.value && *full.value ? **full.value : clip);
 }
 
+QCoro::Task<bool> AppModel::settledList() {
+    QPointer<AppModel> self(this);
+    while (self && self->m_loadsInFlight > 0) {
+        co_await qCoro(self.data(), &AppModel::loadsSettled);
+    }
+    co_return bool(self);
+}
+
 QCoro::Task<> AppModel::copySelected() {
+    if (!co_await settledList()) {
+        co_return;
+    }
     const QList<Clip> visible = visibleClips();
     if (const auto position = positionOf(visible, m_selectedID)) {
         co_await copy(visible[*position]);
@@ -245,6 +262,9 @@ QCoro::Task<> AppModel::copySelected() {
 }
 
 QCoro::Task<> AppModel::copyAt(int position) {
+    if (!co_await settledList()) {
+        co_return;
+    }
     const QList<Clip> visible = visibleClips();
     if (position < 0 || position >= visible.size()) {
         co_return;
@@ -292,6 +312,9 @@ QCoro::Task<> AppModel::deleteClip(Clip clip) {
 }
 
 QCoro::Task<> AppModel::deleteSelected() {
+    if (!co_await settledList()) {
+        co_return;
+    }
     const QList<Clip> visible = visibleClips();
     // The row under the pointer wins over the keyboard selection.
     if (const auto hovered = positionOf(visible, m_hoveredRowID)) {

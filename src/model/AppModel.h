@@ -102,6 +102,8 @@ signals:
     void searchFocusChanged();
     void previewControllerChanged();
     void paletteWindowChanged();
+    // No list load is under way any more.
+    void loadsSettled();
 
 private:
     template <typename T>
@@ -113,6 +115,9 @@ private:
     // Keeps the selection when it is visible, else selects the first visible clip.
     void repairSelection(const QList<Clip>& visible);
     bool paletteIsVisible() const;
+    // Resumes once the list loads under way have landed, so that a key pressed right after typing
+    // acts on the list for what was typed. False when the model went away meanwhile.
+    QCoro::Task<bool> settledList();
     QFuture<void> storeCapture(const CapturedClip& clip, const QDateTime& now);
 
     ClipHistory& m_history;
@@ -134,4 +139,5 @@ private:
     std::unique_ptr<Scheduler::Job> m_previewTask;
     std::unique_ptr<Scheduler::Job> m_dismissTask;
     std::unique_ptr<Scheduler::Job> m_errorTask;
+    int m_loadsInFlight = 0;
 };

@@ -1,11 +1,15 @@
 #include "palette/ClipListView.h"
 
+#include "platform/InterfaceStyle.h"
+#include "platform/SymbolIcon.h"
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QStyleOptionMenuItem>
 
 ClipListView::ClipListView(AppModel& model, ClipListModel& rows, QWidget* parent)
     : QListView(parent),
@@ -131,11 +135,39 @@ void ClipListView::contextMenuEvent(QContextMenuEvent* event) {
         return;
     }
     const Clip clip = m_rows.clipAt(index.row());
-    const QStringList titles = ClipRowView::contextMenuTitles(clip);
     QMenu menu(this);
+    fillContextMenu(menu, clip);
+    menu.exec(event->globalPos());
+}
+
+void ClipListView::fillContextMenu(QMenu& menu, const Clip& clip) {
+    const QStringList titles = ClipRowView::contextMenuTitles(clip);
     menu.addAction(titles[0], this, [this, clip] { m_model.copy(clip); });
     menu.addAction(titles[1], this, [this, clip] { m_model.togglePin(clip); });
     menu.addSeparator();
-    menu.addAction(titles[2], this, [this, clip] { m_model.deleteClip(clip); });
-    menu.exec(event->globalPos());
+    QAction* remove = menu.addAction(titles[2], this, [this, clip] { m_model.deleteClip(clip); });
+    remove->setIcon(SymbolIcon::icon("trash", InterfaceStyle::destructive()));
+    // The menu holds its style weakly, so one owned by the menu may go first.
+    auto* style = new DestructiveItemStyle(remove->text());
+    style->setParent(&menu);
+    menu.setStyle(style);
+}
+
+DestructiveItemStyle::DestructiveItemStyle(const QString& text) : m_text(text) {}
+
+// The destructive item reads red, except while highlighted, where the highlight's own text colour
+// keeps it legible.
+void DestructiveItemStyle::drawControl(ControlElement element, const QStyleOption* option,
+                                       QPainter* painter, const QWidget* widget) const {
+    const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    if (element != CE_MenuItem || item == nullptr || item->text != m_text ||
+        item->state.testFlag(State_Selected)) {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        return;
+    }
+    QStyleOptionMenuItem red(*item);
+    for (const auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText}) {
+        red.palette.setColor(role, InterfaceStyle::destructive());
+    }
+    QProxyStyle::drawControl(element, &red, painter, widget);
 }

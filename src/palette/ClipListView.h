@@ -4,8 +4,22 @@
 #include "palette/ClipListModel.h"
 
 #include <QListView>
+#include <QProxyStyle>
 
 #include <functional>
+
+class QMenu;
+
+// Draws one menu item, the one that destroys something, in red.
+class DestructiveItemStyle : public QProxyStyle {
+public:
+    explicit DestructiveItemStyle(const QString& text);
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override;
+
+private:
+    QString m_text;
+};
 
 // The palette's list: rows report clicks, their context menu, and two kinds of hover (over the
 // whole row, and over the leading picture that opens the preview) to the model.
@@ -24,6 +38,9 @@ public:
     void refreshHover();
     // The pointer in screen coordinates; the real one unless a test sets it.
     std::function<QPoint()> pointerLocation;
+
+    // A row's menu: "Copiar y pegar", "Fijar" or "Desfijar", then "Eliminar".
+    void fillContextMenu(QMenu& menu, const Clip& clip);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;

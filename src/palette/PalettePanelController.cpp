@@ -3,6 +3,7 @@
 #include "palette/PaletteView.h"
 #include "platform/Compositing.h"
 #include "platform/InterfaceStyle.h"
+#include "platform/PopupWindowHints.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -83,6 +84,11 @@ void PaletteWindow::paintEvent(QPaintEvent*) {
     painter.setBrush(background);
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius,
                             kCornerRadius);
+}
+
+void PaletteWindow::showEvent(QShowEvent* event) {
+    PopupWindowHints::apply(windowHandle());
+    QWidget::showEvent(event);
 }
 
 void PaletteWindow::resizeEvent(QResizeEvent* event) {
@@ -232,8 +238,7 @@ void PalettePanelController::pointerPressed() {
         return;
     }
     // This program's own windows (the palette, the preview, a menu or alert of its own) keep it.
-    if (QApplication::widgetAt(pointer) != nullptr ||
-        m_window->frameGeometry().contains(pointer)) {
+    if (QApplication::widgetAt(pointer) != nullptr || m_window->frameGeometry().contains(pointer)) {
         return;
     }
     close();

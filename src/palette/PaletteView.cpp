@@ -2,6 +2,7 @@
 
 #include "platform/InterfaceStyle.h"
 #include "platform/SymbolIcon.h"
+#include "preview/FilePreview.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -9,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
@@ -18,6 +20,9 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// Off unless asked for (QT_LOGGING_RULES="orvantide.palette.debug=true"): it names what is typed.
+Q_LOGGING_CATEGORY(lcPalette, "orvantide.palette", QtInfoMsg)
 
 constexpr int kWidth = 420;
 constexpr int kHeight = 460;
@@ -54,37 +59,6 @@ protected:
 
 private:
     AppModel& m_model;
-};
-
-// One line of text, elided at the end; the whole text is in the tooltip.
-class ElidedLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-    void setFullText(const QString& text) {
-        m_full = text;
-        setToolTip(text);
-        setAccessibleName(text);
-        updateGeometry();
-        update();
-    }
-    const QString& fullText() const { return m_full; }
-    QSize minimumSizeHint() const override { return QSize(0, fontMetrics().height()); }
-    QSize sizeHint() const override {
-        return QSize(fontMetrics().horizontalAdvance(m_full), fontMetrics().height());
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setPen(palette().color(QPalette::WindowText));
-        QString line = m_full;
-        line.replace(u'\n', u' ');
-        painter.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft,
-                         fontMetrics().elidedText(line, Qt::ElideRight, width()));
-    }
-
-private:
-    QString m_full;
 };
 
 QWidget* shortcutHint(const QString& keys, const QString& word, QWidget* parent) {
@@ -159,6 +133,8 @@ PaletteView::PaletteView(AppModel& model, QWidget* parent) : QWidget(parent), m_
     m_rows = new ClipListModel(m_model, this);
     m_list = new ClipListView(m_model, *m_rows, m_content);
     m_list->setItemDelegate(new ClipRowView(m_thumbnails, m_list));
+    connect(&m_thumbnails, &ThumbnailCache::thumbnailLoaded, m_list->viewport(),
+            qOverload<>(&QWidget::update));
     m_content->addWidget(m_list);
     layout->addWidget(m_content, 1);
 
@@ -179,7 +155,9 @@ PaletteView::PaletteView(AppModel& model, QWidget* parent) : QWidget(parent), m_
     });
     connect(&m_model, &AppModel::errorMessageChanged, this, [this] {
         const auto& message = m_model.errorMessage();
-        static_cast<ElidedLabel*>(m_errorLabel)->setFullText(message.value_or(QString()));
+        m_errorLabel->setText(message.value_or(QString()));
+        m_errorLabel->setToolTip(message.value_or(QString()));
+        m_errorLabel->setAccessibleName(message.value_or(QString()));
         m_errorLabel->setVisible(message.has_value());
     });
     connect(&m_model.preferences(), &PreferencesStore::pausedChanged, this,
@@ -283,12 +261,15 @@ QWidget* PaletteView::buildFooter() {
     row->addSpacing(8);
     row->addStretch(1);
 
-    auto* error = new ElidedLabel(footer);
+    // Two lines: messages such as "La imagen original ya no está disponible." must be read whole.
+    auto* error = new ElidedLabel(QString(), 2, footer);
     QPalette red = error->palette();
-    red.setColor(QPalette::WindowText, QColor(0xE5, 0x48, 0x4D));
+    red.setColor(QPalette::WindowText, InterfaceStyle::destructive());
     error->setPalette(red);
     error->setVisible(false);
-    error->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    QSizePolicy errorPolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    errorPolicy.setHeightForWidth(true);
+    error->setSizePolicy(errorPolicy);
     m_errorLabel = error;
     row->addWidget(error, 100);
 
@@ -413,10 +394,13 @@ void PaletteView::clearSearch() {
 
 void PaletteView::queryChanged() {
     const QString& query = m_model.query();
+    qCDebug(lcPalette) << "query" << query;
     if (m_searchField->text() != query) {
         m_searchField->setText(query);
     }
     m_clearButton->setVisible(!query.isEmpty());
+    // An empty history searched says that nothing matches, not that nothing was copied.
+    updateContent();
     // The clear button had the keyboard and has just gone.
     if (query.isEmpty() && m_model.searchFocus() == SearchFocus::clear) {
         m_model.setSearchFocus(SearchFocus::field);

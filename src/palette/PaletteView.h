@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+class ElidedLabel;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -48,7 +49,7 @@ public:
     QString emptySymbol() const { return m_emptySymbol; }
     ClipListView* list() const { return m_list; }
     ClipListModel* rows() const { return m_rows; }
-    QLabel* errorLabel() const { return m_errorLabel; }
+    ElidedLabel* errorLabel() const { return m_errorLabel; }
     QToolButton* trashButton() const { return m_trashButton; }
     QToolButton* settingsButton() const { return m_settingsButton; }
     QWidget* header() const { return m_header; }
@@ -87,7 +88,7 @@ private:
     QLabel* m_emptyText = nullptr;
     QString m_emptySymbol;
     ClipListView* m_list = nullptr;
-    QLabel* m_errorLabel = nullptr;
+    ElidedLabel* m_errorLabel = nullptr;
     QToolButton* m_trashButton = nullptr;
     QToolButton* m_settingsButton = nullptr;
 };

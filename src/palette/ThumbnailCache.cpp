@@ -1,12 +1,14 @@
 #include "palette/ThumbnailCache.h"
 
-#include <QFileInfo>
+#include "preview/ImageDecoding.h"
+
+#include <QFutureWatcher>
+
+ThumbnailCache::ThumbnailCache(int maximumEntries, QObject* parent)
+    : QObject(parent), m_cache(maximumEntries) {}
 
 QString ThumbnailCache::thumbnailPath(const QString& imagePath) {
-    if (imagePath.endsWith(u".png")) {
-        return imagePath.chopped(4) + QStringLiteral(".thumb.png");
-    }
-    return imagePath;
+    return ImageDecoding::thumbnailPath(imagePath);
 }
 
 QPixmap ThumbnailCache::thumbnail(const Clip& clip) {
@@ -17,12 +19,24 @@ QPixmap ThumbnailCache::thumbnail(const Clip& clip) {
     if (QPixmap* cached = m_cache.object(path)) {
         return *cached;
     }
-    QPixmap pixmap;
-    if (QFileInfo(path).isFile()) {
-        ++m_decodes;
-        pixmap.load(path);
+    if (!m_loading.contains(path)) {
+        load(path);
     }
-    // A missing or broken file is remembered too, so it is not retried on every paint.
-    m_cache.insert(path, new QPixmap(pixmap));
-    return pixmap;
+    return {};
+}
+
+void ThumbnailCache::load(const QString& path) {
+    ++m_loads;
+    m_loading.insert(path);
+    auto* watcher = new QFutureWatcher<QImage>(this);
+    connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher, path] {
+        const QFuture<QImage> future = watcher->future();
+        const QImage image = future.resultCount() > 0 ? future.result() : QImage();
+        // A missing or broken file is kept as a null picture, so it is not read on every paint.
+        m_cache.insert(path, new QPixmap(QPixmap::fromImage(image)));
+        m_loading.remove(path);
+        watcher->deleteLater();
+        emit thumbnailLoaded();
+    });
+    watcher->setFuture(ImageDecoding::readLater(path, decodedSize, Qt::KeepAspectRatioByExpanding));
 }

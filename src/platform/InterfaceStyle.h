@@ -37,6 +37,11 @@ inline QColor accent(const QPalette& palette, qreal opacity) {
 }
 
 // Draws the widget's text in the secondary colour.
+// Errors and actions that destroy something.
+inline QColor destructive() {
+    return QColor(0xE5, 0x48, 0x4D);
+}
+
 inline void setSecondary(QWidget* widget) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, secondary(palette));

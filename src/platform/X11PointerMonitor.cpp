@@ -29,7 +29,8 @@ X11PointerMonitor::X11PointerMonitor(QObject* parent) : PointerMonitor(parent) {
         m_display.reset();
         return;
     }
-    m_notifier = new QSocketNotifier(ConnectionNumber(m_display.get()), QSocketNotifier::Read, this);
+    m_notifier =
+        new QSocketNotifier(ConnectionNumber(m_display.get()), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &X11PointerMonitor::drain);
 }
 

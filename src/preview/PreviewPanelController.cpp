@@ -1,6 +1,7 @@
 #include "preview/PreviewPanelController.h"
 
 #include "platform/Compositing.h"
+#include "platform/PopupWindowHints.h"
 #include "preview/PreviewView.h"
 
 #include <QGuiApplication>
@@ -85,6 +86,11 @@ void PreviewPanel::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(edge, 1));
     painter.setBrush(background);
     painter.drawPath(roundedShape(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5)));
+}
+
+void PreviewPanel::showEvent(QShowEvent* event) {
+    PopupWindowHints::apply(windowHandle());
+    QWidget::showEvent(event);
 }
 
 void PreviewPanel::leaveEvent(QEvent* event) {

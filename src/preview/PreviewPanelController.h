@@ -50,6 +50,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void showState();

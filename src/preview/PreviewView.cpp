@@ -4,10 +4,10 @@
 
 #include "preview/FilePreview.h"
 #include "preview/FileTypeIcon.h"
+#include "preview/ImageDecoding.h"
 #include "store/ClipIdentity.h"
 
 #include <QFontDatabase>
-#include <QImageReader>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -80,23 +80,6 @@ QWidget* colourContent(const QString& value, QWidget* parent) {
     return box;
 }
 
-QWidget* imageContent(const std::optional<QString>& path, QWidget* parent) {
-    QImage image;
-    if (path && !path->isEmpty()) {
-        QImageReader reader(*path);
-        reader.setAutoTransform(true);
-        image = reader.read();
-    }
-    if (image.isNull()) {
-        auto* missing = centredMessage(QStringLiteral("La imagen ya no está disponible."), parent);
-        missing->setObjectName(QStringLiteral("missingImage"));
-        return missing;
-    }
-    auto* view = new FittedImage(QPixmap::fromImage(std::move(image)), parent);
-    view->setObjectName(QStringLiteral("image"));
-    return view;
-}
-
 }  // namespace
 
 ColorSwatch::ColorSwatch(const QColor& color, QWidget* parent) : QWidget(parent), m_color(color) {
@@ -121,6 +104,12 @@ void ColorSwatch::paintEvent(QPaintEvent*) {
 FittedImage::FittedImage(const QPixmap& pixmap, QWidget* parent)
     : QWidget(parent), m_pixmap(pixmap) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void FittedImage::setPixmap(const QPixmap& pixmap) {
+    m_pixmap = pixmap;
+    m_scaled = QPixmap();
+    update();
 }
 
 void FittedImage::resizeEvent(QResizeEvent*) {
@@ -185,6 +174,8 @@ void PreviewView::setClip(const Clip& clip) {
 }
 
 void PreviewView::clear() {
+    drop(m_thumbnailDecode);
+    drop(m_imageDecode);
     m_clip.reset();
     m_title->setText(QString());
     m_source->setText(QString());
@@ -204,7 +195,7 @@ QWidget* PreviewView::makeContent(const Clip& clip) {
         case ClipKind::color:
             return colourContent(clip.value, m_body);
         case ClipKind::image:
-            return imageContent(clip.imagePath, m_body);
+            return imageContent(clip);
         case ClipKind::files: {
             auto* files = new FilePreview(clip.filePaths(), m_body);
             files->setObjectName(QStringLiteral("files"));
@@ -212,6 +203,75 @@ QWidget* PreviewView::makeContent(const Clip& clip) {
         }
     }
     return new QWidget(m_body);
+}
+
+QWidget* PreviewView::imageContent(const Clip& clip) {
+    if (!clip.imagePath || clip.imagePath->isEmpty()) {
+        return missingImage();
+    }
+    auto* view = new FittedImage(QPixmap(), m_body);
+    view->setObjectName(QStringLiteral("image"));
+    // The small thumbnail shows until the full image arrives. A path without ".png" has no
+    // thumbnail of its own.
+    const QString& path = *clip.imagePath;
+    if (ImageDecoding::thumbnailPath(path) != path) {
+        m_thumbnailDecode =
+            decode(ImageDecoding::thumbnailPath(path), &PreviewView::thumbnailLanded);
+    }
+    m_imageDecode = decode(path, &PreviewView::imageLanded);
+    return view;
+}
+
+QWidget* PreviewView::missingImage() {
+    auto* missing = centredMessage(QStringLiteral("La imagen ya no está disponible."), m_body);
+    missing->setObjectName(QStringLiteral("missingImage"));
+    return missing;
+}
+
+PreviewView::Decode* PreviewView::decode(const QString& path,
+                                         void (PreviewView::*landed)(const QImage&)) {
+    // Never larger than the body can be, in device pixels, so a huge picture costs little memory.
+    const QSize bound = (fixedSize - QSize(2 * kPadding, 2 * kPadding)) * devicePixelRatioF();
+    auto* watcher = new Decode(this);
+    connect(watcher, &Decode::finished, this, [this, watcher, landed] {
+        const QFuture<QImage> future = watcher->future();
+        (this->*landed)(future.resultCount() > 0 ? future.result() : QImage());
+    });
+    watcher->setFuture(ImageDecoding::readLater(path, bound, Qt::KeepAspectRatio));
+    return watcher;
+}
+
+void PreviewView::thumbnailLanded(const QImage& image) {
+    drop(m_thumbnailDecode);
+    if (!image.isNull()) {
+        if (auto* view = qobject_cast<FittedImage*>(m_content)) {
+            view->setPixmap(QPixmap::fromImage(image));
+        }
+    }
+}
+
+void PreviewView::imageLanded(const QImage& image) {
+    drop(m_thumbnailDecode);
+    drop(m_imageDecode);
+    if (image.isNull()) {
+        delete m_content;
+        m_content = missingImage();
+        m_bodyLayout->addWidget(m_content);
+    } else if (auto* view = qobject_cast<FittedImage*>(m_content)) {
+        view->setPixmap(QPixmap::fromImage(image));
+    }
+}
+
+void PreviewView::drop(Decode*& decode) {
+    if (decode) {
+        // One not yet started is skipped; one under way runs to its end and is thrown away.
+        if (!decode->isFinished()) {
+            decode->future().cancel();
+        }
+        decode->disconnect();
+        decode->deleteLater();
+        decode = nullptr;
+    }
 }
 
 QString PreviewView::titleFor(const Clip& clip) {

@@ -47,10 +47,36 @@ protected:
     void copy(const QByteArray& text) {
         const QString before = rows();
         runTool("xclip", {"-selection", "clipboard", "-t", "UTF8_STRING", "-i"}, text);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return rows() != before; }, 2000)) << text.toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return rows() != before; }, 10000)) << text.toStdString();
     }
     static bool paletteVisible() {
         return !findWindows({"--onlyvisible", "--name", "^Orvantide$"}).isEmpty();
+    }
+    // The hot key, then the palette on screen with the keyboard: typed keys reach it from then on.
+    static void openPalette() {
+        runTool("xdotool", {"key", "ctrl+alt+v"});
+        ASSERT_TRUE(QTest::qWaitFor(paletteVisible, 10000)) << "the hot key shows the palette";
+        const QByteArray palette = findWindows({"--onlyvisible", "--name", "^Orvantide$"}).first();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return runTool("xdotool", {"getactivewindow"}).trimmed() == palette; }, 10000));
+    }
+    static QByteArrayList ownWindows() {
+        return findWindows({"--onlyvisible", "--classname", "orvantide"});
+    }
+    // Opens the tray icon's menu with a click (and keys held, if any), then quits from it.
+    void quitFromTheTrayMenu(const QStringList& click) {
+        const QByteArrayList before = ownWindows();
+        ASSERT_FALSE(before.isEmpty()) << "the tray icon is on screen";
+        const QString icon = QString::fromLatin1(before.last());
+        runTool("xdotool", QStringList{"mousemove", "--window", icon, "8", "8"} + click);
+        // The menu is a window of its own: keys go to it only once it is there.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ownWindows().size() > before.size(); }, 10000))
+            << "the menu opened";
+        QTest::qWait(200);
+        runTool("xdotool", {"key", "Up", "Return"});
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, 10000));
+        EXPECT_EQ(program.exitCode(), 0);
     }
     // The window that was in front before the palette: it records what is pasted into it.
     void focusTarget() {
@@ -76,35 +102,62 @@ TEST_F(ShellTest, AChosenClipIsPastedIntoTheWindowThatWasInFront) {
     const QString stored = rows();
 
     focusTarget();
-    runTool("xdotool", {"key", "ctrl+alt+v"});
-    ASSERT_TRUE(QTest::qWaitFor(paletteVisible, 5000)) << "the hot key shows the palette";
-    QTest::qWait(300);
+    openPalette();
+    // Return right after typing chooses from the search's result, not from the list before it.
     runTool("xdotool", {"type", "--delay", "40", "pegar"});
-    QTest::qWait(400);
     runTool("xdotool", {"key", "Return"});
 
-    EXPECT_TRUE(QTest::qWaitFor([&] { return target.toPlainText() == "uno para pegar"; }, 5000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return target.toPlainText() == "uno para pegar"; }, 10000))
         << "the target received: " << target.toPlainText().toStdString();
     EXPECT_FALSE(paletteVisible());
     QTest::qWait(1000);
     EXPECT_EQ(rows(), stored) << "the pasted clip is not recorded again";
 
     // Escape with an empty search closes the palette.
-    runTool("xdotool", {"key", "ctrl+alt+v"});
-    ASSERT_TRUE(QTest::qWaitFor(paletteVisible, 5000));
-    QTest::qWait(300);
+    openPalette();
     runTool("xdotool", {"key", "Escape"});
-    EXPECT_TRUE(QTest::qWaitFor([] { return !paletteVisible(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !paletteVisible(); }, 10000));
 
-    // The tray icon's menu ends the program.
-    const QByteArrayList icons = findWindows({"--onlyvisible", "--classname", "orvantide"});
-    ASSERT_FALSE(icons.isEmpty()) << "the tray icon is on screen";
-    const QString icon = QString::fromLatin1(icons.last());
-    runTool("xdotool", {"mousemove", "--window", icon, "8", "8", "click", "3"});
-    QTest::qWait(500);
-    runTool("xdotool", {"key", "Up", "Return"});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, 5000));
-    EXPECT_EQ(program.exitCode(), 0);
+    quitFromTheTrayMenu({"click", "3"});
+}
+
+TEST_F(ShellTest, TheClearConfirmationOpensAboveThePaletteWithTheKeyboard) {
+    launch();
+    copy("uno");
+    copy("dos");
+    focusTarget();
+    openPalette();
+    const QByteArray palette = findWindows({"--onlyvisible", "--name", "^Orvantide$"}).first();
+
+    // The footer's trash button.
+    runTool("xdotool", {"mousemove", "--window", palette, "365", "444", "click", "1"});
+    QByteArray alert;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QByteArrayList windows = findWindows({"--onlyvisible", "--name", "^Orvantide$"});
+            alert = windows.size() == 2 ? windows[windows[0] == palette ? 1 : 0] : QByteArray();
+            return !alert.isEmpty();
+        },
+        10000))
+        << "the alert is on screen beside the palette";
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return runTool("xdotool", {"getactivewindow"}).trimmed() == alert; }, 10000))
+        << "the alert has the keyboard";
+    const QByteArray stacking = runTool("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"});
+    const auto position = [&](const QByteArray& window) {
+        return stacking.indexOf("0x" + QByteArray::number(window.toULongLong(), 16));
+    };
+    EXPECT_GT(position(alert), position(palette)) << "the alert is above the palette";
+    EXPECT_TRUE(runTool("xprop", {"-id", alert, "_NET_WM_ICON"}).contains("Icon"))
+        << "it carries the program's icon";
+
+    runTool("xdotool", {"key", "Return"});  // "Limpiar"
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rows() == "0"; }, 10000));
+
+    // Control-click on the tray icon opens its menu too.
+    runTool("xdotool", {"key", "Escape"});
+    ASSERT_TRUE(QTest::qWaitFor([] { return !paletteVisible(); }, 10000));
+    quitFromTheTrayMenu({"keydown", "ctrl", "click", "1", "keyup", "ctrl"});
 }
 
 TEST_F(ShellTest, WithoutAutomaticPastingTheClipIsOnlyPutOnTheClipboard) {
@@ -112,16 +165,14 @@ TEST_F(ShellTest, WithoutAutomaticPastingTheClipIsOnlyPutOnTheClipboard) {
     copy("primero");
     copy("segundo");
     focusTarget();
-    runTool("xdotool", {"key", "ctrl+alt+v"});
-    ASSERT_TRUE(QTest::qWaitFor(paletteVisible, 5000));
-    QTest::qWait(300);
+    openPalette();
     runTool("xdotool", {"key", "Down", "Return"});
     EXPECT_TRUE(QTest::qWaitFor(
         [] {
             return runTool("xclip", {"-selection", "clipboard", "-o"}) == "primero";
         },
-        3000));
-    EXPECT_TRUE(QTest::qWaitFor([] { return !paletteVisible(); }, 3000));
+        10000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !paletteVisible(); }, 10000));
     QTest::qWait(600);
     EXPECT_EQ(target.toPlainText(), "") << "nothing is pasted";
 }

@@ -45,6 +45,26 @@ TEST_F(ModelTest, CopyAtSelectsAndUsesOnlyPositionsInRange) {
     EXPECT_EQ(selectedValue(), "c");
 }
 
+TEST_F(ModelTest, KeysPressedWhileASearchLoadsActOnItsResult) {
+    open({"uno para pegar", "dos", "tres"});
+    QStringList used;
+    model.onCopy = [&](const Clip& clip) { used.append(clip.value); };
+    history.holdLists = true;
+    model.setQuery("pegar");
+    auto loading = model.reload(true);
+    auto choosing = model.copySelected();
+    auto deleting = model.deleteSelected();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(used.isEmpty()) << "not the selection of the list before the search";
+    history.holdLists = false;
+    history.release(0);
+    await(std::move(loading));
+    await(std::move(choosing));
+    await(std::move(deleting));
+    EXPECT_EQ(used, QStringList{"uno para pegar"});
+    EXPECT_EQ(stored(), (QStringList{"tres", "dos"})) << "the clip the search found went";
+}
+
 TEST_F(ModelTest, DeletingSelectsTheClipThatTookItsPlace) {
     open({"5", "4", "3", "2", "1"});
     model.moveSelection(2);

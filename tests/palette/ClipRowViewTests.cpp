@@ -1,4 +1,8 @@
+#include "palette/ClipListModel.h"
+#include "palette/ClipListView.h"
 #include "palette/ClipRowView.h"
+#include "palette/PaletteView.h"
+#include "support/ModelFixture.h"
 #include "support/TestImages.h"
 
 #include <QApplication>
@@ -6,7 +10,10 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -94,34 +101,61 @@ TEST(ClipRowView, PinnedRowsGetABarAndSemiboldOnlyOutsideThePinnedList) {
     EXPECT_EQ(render(row, cache).pixelColor(200, 3), selected);
 }
 
-TEST(ClipRowView, ThumbnailsAreDecodedOnceAndMissingOnesShowThePlaceholder) {
+TEST(ClipRowView, ThumbnailsArriveLaterAreReadOnceAndMissingOnesShowThePlaceholder) {
     QTemporaryDir temp;
     const QString image = temp.filePath("ABC.png");
     {
         QFile file(ThumbnailCache::thumbnailPath(image));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(TestImages::png(30, 20, Qt::blue));
+        file.write(TestImages::png(360, 240, Qt::blue));
     }
     EXPECT_EQ(ThumbnailCache::thumbnailPath(image), temp.filePath("ABC.thumb.png"));
     EXPECT_EQ(ThumbnailCache::thumbnailPath("/x/picture.jpg"), "/x/picture.jpg");
 
     ThumbnailCache cache;
-    Clip clip = clipOf(ClipKind::image, "image:x:30x20:1");
+    QSignalSpy landed(&cache, &ThumbnailCache::thumbnailLoaded);
+    Clip clip = clipOf(ClipKind::image, "image:x:360x240:1");
     clip.imagePath = image;
     ClipRowView::Row row{clip, false, false, true, {}, false};
-    const QImage first = render(row, cache);
+    const QPoint centre = ClipRowView::leadingRect(QRect(0, 0, 400, 44), row).center();
+    // The paint does not wait for the file: the placeholder now, the picture once it is read.
+    EXPECT_NE(render(row, cache).pixelColor(centre), QColor(Qt::blue));
     render(row, cache);
+    ASSERT_TRUE(landed.wait(10000));
+    EXPECT_EQ(render(row, cache).pixelColor(centre), QColor(Qt::blue));
     render(row, cache);
-    EXPECT_EQ(cache.decodes(), 1);
-    EXPECT_EQ(first.pixelColor(ClipRowView::leadingRect(QRect(0, 0, 400, 44), row).center()),
-              QColor(Qt::blue));
+    EXPECT_EQ(cache.loads(), 1);
+    // Kept at the size the rows need, not the file's.
+    EXPECT_EQ(cache.thumbnail(row.clip).size(), QSize(99, 66));
 
     row.clip.imagePath = temp.filePath("gone.png");
-    const QImage placeholder = render(row, cache);
     render(row, cache);
-    EXPECT_EQ(cache.decodes(), 1) << "a missing file is not looked for on every paint";
-    EXPECT_NE(placeholder.pixelColor(ClipRowView::leadingRect(QRect(0, 0, 400, 44), row).center()),
-              QColor(Qt::blue));
+    ASSERT_TRUE(landed.wait(10000));
+    const QImage placeholder = render(row, cache);
+    EXPECT_EQ(cache.loads(), 2) << "a missing file is not looked for on every paint";
+    EXPECT_FALSE(cache.isLoading());
+    EXPECT_NE(placeholder.pixelColor(centre), QColor(Qt::blue));
     row.clip.imagePath.reset();
     EXPECT_TRUE(cache.thumbnail(row.clip).isNull());
+}
+
+using PaletteThumbnailTest = ModelTest;
+
+TEST_F(PaletteThumbnailTest, TheListRepaintsWhenAThumbnailArrives) {
+    await(model.record({CapturedClip::Image{TestImages::png(120, 80, Qt::blue)}, std::nullopt}));
+    PaletteView view(model);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    open({});
+    ASSERT_EQ(model.visibleClips().size(), 1);
+    const QRect rowRect = view.list()->visualRect(view.rows()->index(0));
+    const QPoint centre = ClipRowView::leadingRect(rowRect, view.rows()->row(0)).center();
+    // What the window shows, not a fresh rendering: only a repaint brings the picture there.
+    const auto shown = [&] {
+        return view.screen()
+            ->grabWindow(view.winId())
+            .toImage()
+            .pixelColor(view.list()->viewport()->mapTo(&view, centre));
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown() == QColor(Qt::blue); }, 10000));
 }

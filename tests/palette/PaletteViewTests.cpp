@@ -1,10 +1,12 @@
 #include "palette/PaletteView.h"
+#include "preview/FilePreview.h"
 #include "support/ModelFixture.h"
 #include "support/TestImages.h"
 
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
@@ -63,6 +65,11 @@ TEST_F(PaletteViewTest, EmptyStatesSayWhetherNothingWasCopiedOrNothingMatches) {
     EXPECT_TRUE(view.emptyState()->isVisible());
     EXPECT_EQ(view.emptyText()->text(), "Copia algo para verlo aquí");
     EXPECT_EQ(view.emptySymbol(), "doc.on.clipboard");
+    view.searchField()->setFocus();
+    QTest::keyClicks(view.searchField(), "z");
+    EXPECT_EQ(view.emptyText()->text(), "Ningún clip coincide") << "an empty history searched";
+    view.clearSearch();
+    EXPECT_EQ(view.emptyText()->text(), "Copia algo para verlo aquí");
 
     copyText("algo");
     view.searchField()->setFocus();
@@ -109,11 +116,18 @@ TEST_F(PaletteViewTest, PauseAndErrorsShowInTheirPlaces) {
     EXPECT_EQ(view.pausedNotice()->text(), "Captura en pausa");
 
     EXPECT_TRUE(view.errorLabel()->isHidden());
+    const QString missing = "La imagen original ya no está disponible.";
+    model.report(missing);
+    QTest::qWait(50);
+    const auto* error = view.errorLabel();
+    EXPECT_FALSE(error->isHidden());
+    EXPECT_EQ(error->lines(error->width()).join(u' '), missing) << "read whole";
+    EXPECT_GE(error->height(), error->heightForWidth(error->width()));
     const QString message = QString("No se pudo guardar la imagen: ").repeated(10);
     model.report(message);
-    EXPECT_FALSE(view.errorLabel()->isHidden());
-    EXPECT_EQ(view.errorLabel()->toolTip(), message);
-    EXPECT_LE(view.errorLabel()->height(), 2 * view.errorLabel()->fontMetrics().height());
+    EXPECT_EQ(error->toolTip(), message);
+    EXPECT_EQ(error->lines(error->width()).size(), 2);
+    EXPECT_TRUE(error->lines(error->width()).last().endsWith(u'…'));
     scheduler.advance(AppModel::errorDuration);
     EXPECT_TRUE(view.errorLabel()->isHidden());
 
@@ -153,4 +167,26 @@ TEST_F(PaletteViewTest, TheKeyboardStaysWhereTheModelPutsIt) {
     model.increaseFocusToken();
     EXPECT_EQ(model.searchFocus(), SearchFocus::field);
     EXPECT_EQ(view.focus(), SearchFocus::field);
+}
+
+TEST_F(PaletteViewTest, TheRowMenuDrawsDeletingInRed) {
+    open({"a"});
+    QMenu menu;
+    view.list()->fillContextMenu(menu, model.clips().first());
+    menu.adjustSize();
+    const QImage image = menu.grab().toImage();
+    const auto reddish = [&](QAction* action) {
+        int count = 0;
+        const QRect area = menu.actionGeometry(action);
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                count += pixel.red() > 180 && pixel.green() < 110 && pixel.blue() < 110;
+            }
+        }
+        return count;
+    };
+    EXPECT_EQ(menu.actions().constLast()->text(), "Eliminar");
+    EXPECT_GT(reddish(menu.actions().constLast()), 20);
+    EXPECT_EQ(reddish(menu.actions().constFirst()), 0);
 }

@@ -9,8 +9,18 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -24,6 +34,63 @@ Clip clipOf(ClipKind kind, const QString& value) {
 const ElidedLabel* label(const PreviewView& view, const char* name) {
     return view.findChild<ElidedLabel*>(QString::fromLatin1(name));
 }
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A PNG file (a named pipe) of which only the first part can be read until release(), so a decode
+// of it cannot end before then. That part is large enough for Qt to pick a reader for the file:
+// it does so under one lock for the whole process, and would stall every other decode. The whole
+// file fits in the pipe's buffer, so writing it never waits for the reader.
+class HeldBackFile {
+public:
+    static constexpr qsizetype headBytes = 20 * 1024;
+
+    HeldBackFile(const QString& path, const QByteArray& png) : m_path(QFile::encodeName(path)) {
+        EXPECT_EQ(mkfifo(m_path.constData(), 0600), 0);
+        const QByteArray padded = TestImages::withText(png, QByteArray(headBytes, 'x'));
+        m_writer = std::thread([this, head = padded.left(headBytes), rest = padded.mid(headBytes)] {
+            // Opening waits for a reader.
+            const int fd = ::open(m_path.constData(), O_WRONLY);
+            if (fd < 0) {
+                return;
+            }
+            bool written = ::write(fd, head.constData(), size_t(head.size())) == head.size();
+            std::unique_lock lock(m_mutex);
+            // A reader stuck on the main thread gets a cut-off file after a while, not never.
+            if (m_released.wait_for(lock, std::chrono::seconds(20), [this] { return m_release; })) {
+                written =
+                    written && ::write(fd, rest.constData(), size_t(rest.size())) == rest.size();
+            }
+            EXPECT_TRUE(written);
+            ::close(fd);
+        });
+    }
+    ~HeldBackFile() {
+        release();
+        // A decode that never started leaves the writer waiting for a reader: be that reader.
+        const int reader = ::open(m_path.constData(), O_RDONLY | O_NONBLOCK);
+        m_writer.join();
+        if (reader >= 0) {
+            ::close(reader);
+        }
+    }
+    void release() {
+        const std::lock_guard lock(m_mutex);
+        m_release = true;
+        m_released.notify_one();
+    }
+
+private:
+    QByteArray m_path;
+    bool m_release = false;
+    std::mutex m_mutex;
+    std::condition_variable m_released;
+    std::thread m_writer;
+};
 
 }  // namespace
 
@@ -149,11 +216,7 @@ TEST(PreviewView, ImageFitsOrSaysItIsGone) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("wide.png");
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(TestImages::png(40, 20, Qt::blue));
-    }
+    writeFile(path, TestImages::png(40, 20, Qt::blue));
     Clip clip = clipOf(ClipKind::image, "image:abc:40x20:99");
     clip.imagePath = path;
     PreviewView view;
@@ -163,6 +226,7 @@ TEST(PreviewView, ImageFitsOrSaysItIsGone) {
 
     auto* image = view.findChild<FittedImage*>();
     ASSERT_NE(image, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !image->pixmap().isNull(); }, 10000));
     EXPECT_EQ(image->pixmap().size(), QSize(40, 20));
     // Scaled up to the full width with its 2:1 shape kept: blue across the middle, background
     // above and below.
@@ -176,14 +240,79 @@ TEST(PreviewView, ImageFitsOrSaysItIsGone) {
     ASSERT_TRUE(QFile::remove(path));
     clip.id = 2;
     view.setClip(clip);
-    EXPECT_EQ(view.findChild<FittedImage*>(), nullptr);
-    const auto* missing = view.findChild<QLabel*>("missingImage");
-    ASSERT_NE(missing, nullptr);
-    EXPECT_EQ(missing->text(), "La imagen ya no está disponible.");
     EXPECT_EQ(view.title(), "Imagen · 40×20");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.findChild<QLabel*>("missingImage"); }, 10000));
+    EXPECT_EQ(view.findChild<FittedImage*>(), nullptr);
+    EXPECT_EQ(view.findChild<QLabel*>("missingImage")->text(), "La imagen ya no está disponible.");
 
     clip.imagePath.reset();
     clip.id = 3;
     view.setClip(clip);
     EXPECT_NE(view.findChild<QLabel*>("missingImage"), nullptr);
+}
+
+TEST(PreviewView, ALargeImageIsDecodedAwayFromTheMainThreadAtThePanelsSize) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("large.png");
+    writeFile(path, TestImages::png(1600, 800, Qt::blue));
+    Clip clip = clipOf(ClipKind::image, "image:large:1600x800:1");
+    clip.imagePath = path;
+    PreviewView view;
+    view.setClip(clip);
+    // setClip came back before the decode: the heading is there, the picture is not.
+    EXPECT_EQ(view.title(), "Imagen · 1600×800");
+    auto* image = view.findChild<FittedImage*>("image");
+    ASSERT_NE(image, nullptr);
+    EXPECT_TRUE(image->pixmap().isNull());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !image->pixmap().isNull(); }, 10000));
+    // No more pixels than the panel's body can show (332 points wide, device pixel ratio 1).
+    EXPECT_EQ(image->pixmap().size(), QSize(332, 166));
+}
+
+TEST(PreviewView, TheThumbnailStandsInAndALateDecodeNeverLandsOnAnotherClip) {
+    // One decode stays blocked on its file while others run.
+    QThreadPool& pool = *QThreadPool::globalInstance();
+    pool.setMaxThreadCount(std::max(4, pool.maxThreadCount()));
+    QTemporaryDir dir;
+    Clip held = clipOf(ClipKind::image, "image:held:40x20:1");
+    held.id = 1;
+    held.imagePath = dir.filePath("held.png");
+    HeldBackFile heldFile(*held.imagePath, TestImages::png(40, 20, Qt::green));
+    writeFile(dir.filePath("held.thumb.png"), TestImages::png(36, 18, Qt::red));
+    Clip other = clipOf(ClipKind::image, "image:other:40x20:2");
+    other.id = 2;
+    other.imagePath = dir.filePath("other.png");
+    writeFile(*other.imagePath, TestImages::png(40, 20, Qt::blue));
+    const auto colourShown = [](const FittedImage* image) {
+        return image->pixmap().isNull() ? QColor() : image->pixmap().toImage().pixelColor(5, 5);
+    };
+
+    PreviewView view;
+    view.setClip(held);
+    auto* image = view.findChild<FittedImage*>("image");
+    ASSERT_NE(image, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return colourShown(image) == Qt::red; }, 10000));
+
+    view.setClip(other);
+    image = view.findChild<FittedImage*>("image");
+    ASSERT_NE(image, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return colourShown(image) == Qt::blue; }, 10000));
+    heldFile.release();
+    ASSERT_TRUE(pool.waitForDone(10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.findChild<FittedImage*>("image"), image);
+    EXPECT_EQ(colourShown(image), QColor(Qt::blue));
+
+    // Cleared while its picture is on the way: nothing comes back.
+    held.id = 3;
+    held.imagePath = dir.filePath("cleared.png");
+    HeldBackFile clearedFile(*held.imagePath, TestImages::png(40, 20, Qt::green));
+    view.setClip(held);
+    view.clear();
+    clearedFile.release();
+    ASSERT_TRUE(pool.waitForDone(10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.findChild<FittedImage*>(), nullptr);
+    EXPECT_EQ(view.findChild<QLabel*>("missingImage"), nullptr);
+    EXPECT_TRUE(view.title().isEmpty());
 }

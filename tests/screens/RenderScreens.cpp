@@ -8,6 +8,7 @@
 #include "platform/fakes/FakeWorkspace.h"
 #include "platform/fakes/InMemoryUserDefaults.h"
 #include "preview/PreviewPanelController.h"
+#include "preview/PreviewView.h"
 #include "store/HistoryStore.h"
 #include "support/TestImages.h"
 
@@ -74,8 +75,16 @@ int main(int argc, char** argv) {
     model.onCopy = [](const Clip&) {};
 
     int saved = 0;
+    // Thumbnails and the previewed picture are decoded on other threads.
+    const auto imagesLanded = [&] {
+        const auto* view = preview.panel()->findChild<PreviewView*>();
+        return !palette.view()->thumbnails().isLoading() && !(view && view->imagePending());
+    };
     const auto shoot = [&](QWidget* widget, const QString& name) {
         QTest::qWait(250);
+        if (!QTest::qWaitFor(imagesLanded, 30000)) {
+            std::fprintf(stderr, "%s: the images did not arrive\n", qPrintable(name));
+        }
         const QString path = output + u'/' + name + QStringLiteral(".png");
         if (widget->grab().save(path)) {
             std::printf("%s\n", qPrintable(path));

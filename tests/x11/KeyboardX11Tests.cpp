@@ -94,6 +94,9 @@ protected:
     int pressesAfter(const QString& keys) {
         const int before = presses;
         xdotool({"key", keys});
+        // A round trip: every event the server made of those keys is then queued here, whatever
+        // the load, and only waits to be dispatched.
+        XSync(X11Display::get(), False);
         QTest::qWait(300);
         return presses - before;
     }

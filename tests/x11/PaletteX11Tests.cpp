@@ -1,8 +1,10 @@
 // The palette with a real pointer: xdotool moves it, the X server reports what lies under it.
 #include "palette/PalettePanelController.h"
 #include "palette/PaletteView.h"
+#include "platform/TrayIconColor.h"
 #include "platform/X11PointerMonitor.h"
 #include "platform/fakes/FakeWorkspace.h"
+#include "preview/PreviewPanelController.h"
 #include "support/ExternalTool.h"
 #include "support/ModelFixture.h"
 
@@ -11,6 +13,11 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QTest>
+
+// Xlib after Qt: its macros clash with Qt names.
+#include "platform/X11Display.h"
+
+#include <X11/Xatom.h>
 
 namespace {
 
@@ -178,4 +185,44 @@ TEST_F(PaletteX11Test, AClickOnTheDesktopClosesThePaletteAndOneOnItDoesNot) {
     pointAt(QPoint(5, 780));
     runTool("xdotool", {"click", "1"});
     EXPECT_TRUE(QTest::qWaitFor([&] { return !controller.isShown(); }, 5000));
+}
+
+TEST_F(PaletteX11Test, ThePaletteAndThePreviewStayOutOfTaskbarsAndPagers) {
+    const auto states = [](const QWidget* window) {
+        return runTool("xprop", {"-id", QString::number(window->winId()), "_NET_WM_STATE"});
+    };
+    PreviewPanelController previewPanel;
+    for (int round = 0; round < 2; ++round) {  // the window manager drops them on every hide
+        openWith({"uno"});
+        previewPanel.show(model.clips().first(), model.paletteWindow());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(previewPanel.panel()));
+        for (const QWidget* window :
+             {static_cast<QWidget*>(controller.window()), previewPanel.panel()}) {
+            const QByteArray state = states(window);
+            EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_TASKBAR")) << state.toStdString();
+            EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_PAGER")) << state.toStdString();
+            EXPECT_TRUE(state.contains("_NET_WM_STATE_ABOVE")) << state.toStdString();
+        }
+        controller.close();
+        previewPanel.hide();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !previewPanel.isPanelVisible(); }, 5000));
+    }
+}
+
+TEST(TrayX11, TheIconColourIsThePanelsWhenTheTraySaysOne) {
+    Display* display = X11Display::get();
+    const Window tray =
+        XGetSelectionOwner(display, XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False));
+    if (tray == None) {
+        GTEST_SKIP() << "no system tray on this display";
+    }
+    const Atom colors = XInternAtom(display, "_NET_SYSTEM_TRAY_COLORS", False);
+    EXPECT_EQ(TrayIconColor::fromPanel(), std::nullopt);
+    const unsigned long values[12] = {0xFFFF, 0xEEEE, 0x1111, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    XChangeProperty(display, tray, colors, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(values), 12);
+    XSync(display, False);
+    EXPECT_EQ(TrayIconColor::fromPanel(), QColor::fromRgba64(0xFFFF, 0xEEEE, 0x1111));
+    XDeleteProperty(display, tray, colors);
+    XSync(display, False);
 }

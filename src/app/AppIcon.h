@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QIcon>
+
+// The program's own icon: the installed theme icon when there is one, else the same mark drawn
+// here, so that windows and alerts carry it even when run from the build folder.
+namespace AppIcon {
+
+inline constexpr auto themeName = "com.quarnelbrisk.orvantide";
+
+QIcon icon();
+
+}  // namespace AppIcon

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+
+#include <optional>
+
+// The tray icon's picture, which must show on light and dark panels alike: drawn in the colour the
+// panel asks for, else the theme's symbolic icon (panels that follow a colour scheme recolour it),
+// else drawn in the text colour of the desktop's palette.
+namespace StatusIcon {
+
+inline constexpr auto symbolicName = "com.quarnelbrisk.orvantide-symbolic";
+
+QIcon choose(const std::optional<QColor>& panelColor, const QIcon& themed, const QColor& text);
+
+// The same with what this desktop offers.
+QIcon forDesktop();
+
+}  // namespace StatusIcon

@@ -1,0 +1,76 @@
+#include "preview/ImageDecoding.h"
+
+#include "store/ImageThumbnail.h"
+
+#include <QImageReader>
+#include <QLoggingCategory>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <memory>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcImages, "orvantide.preview.images", QtInfoMsg)
+
+// `size` shrunk to `bound` in the given mode; unchanged when it is small enough already.
+QSize shrunk(const QSize& size, const QSize& bound, Qt::AspectRatioMode mode) {
+    const QSize target = size.scaled(bound, mode).expandedTo(QSize(1, 1));
+    return target.width() < size.width() ? target : size;
+}
+
+}  // namespace
+
+namespace ImageDecoding {
+
+QImage read(const QString& path, const QSize& bound, Qt::AspectRatioMode mode) {
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty() ||
+        qint64(size.width()) * size.height() * 4 > ImageThumbnail::kMaximumDecodedBytes) {
+        qCDebug(lcImages) << "not decoded:" << path << size << reader.errorString();
+        return {};
+    }
+    reader.setAllocationLimit(int(ImageThumbnail::kMaximumDecodedBytes / (1024 * 1024)));
+    // The reader scales the picture as stored, before turning it.
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    const QSize target = shrunk(size, turned ? bound.transposed() : bound, mode);
+    if (target != size) {
+        reader.setScaledSize(target);
+    }
+    QImage image;
+    if (!reader.read(&image)) {
+        qCDebug(lcImages) << "not decoded:" << path << reader.errorString();
+        return {};
+    }
+    // The header can understate the picture: a GIF reports its first frame, then decodes its
+    // whole canvas.
+    const QSize shown = shrunk(image.size(), bound, mode);
+    if (shown != image.size()) {
+        image = image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    return image;
+}
+
+QFuture<QImage> readLater(const QString& path, const QSize& bound, Qt::AspectRatioMode mode) {
+    auto promise = std::make_shared<QPromise<QImage>>();
+    QFuture<QImage> future = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, path, bound, mode] {
+        if (!promise->isCanceled()) {
+            promise->addResult(read(path, bound, mode));
+        }
+        promise->finish();
+    });
+    return future;
+}
+
+QString thumbnailPath(const QString& imagePath) {
+    if (imagePath.endsWith(u".png")) {
+        return imagePath.chopped(4) + QStringLiteral(".thumb.png");
+    }
+    return imagePath;
+}
+
+}  // namespace ImageDecoding
