@@ -9,9 +9,10 @@ cd "$(dirname "$0")/.."
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libqt6svg6 qcoro-qt6-dev
-    libsqlite3-dev libx11-dev libxtst-dev libxi-dev
+    libsqlite3-dev libx11-dev libxtst-dev libxi-dev libxcb1-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb openbox trayer xclip xdotool x11-utils desktop-file-utils
+    xterm rxvt-unicode stterm xfce4-terminal
 )
 read -r -a extra <<<"${EXTRA_PACKAGES:-}"
 packages+=("${extra[@]}")

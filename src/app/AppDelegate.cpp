@@ -16,6 +16,7 @@
 AppDelegate::AppDelegate(QObject* parent)
     : QObject(parent),
       m_pasteboard(QGuiApplication::clipboard()),
+      m_primary(QGuiApplication::clipboard(), QClipboard::Selection),
       m_hotKey(m_hotKeyService),
       m_monitor(m_pasteboard, m_workspace) {}
 
@@ -137,7 +138,8 @@ void AppDelegate::copy(const Clip& clip) {
         }
     };
     PasteSequence::run(
-        clip, {m_pasteboard, m_monitor, m_workspace, m_injector, m_trust, m_scheduler}, host);
+        clip, {m_pasteboard, m_monitor, m_workspace, m_injector, m_trust, m_scheduler, &m_primary},
+        host);
 }
 
 // The tray icon: a click toggles the palette, the menu is built anew each time it opens. Where the

@@ -70,6 +70,7 @@ private:
     static QPixmap alertIcon();
 
     SystemPasteboard m_pasteboard;
+    SystemPasteboard m_primary;
     X11Workspace m_workspace;
     X11HotKeyService m_hotKeyService;
     X11KeyInjector m_injector;

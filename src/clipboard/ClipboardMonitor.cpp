@@ -2,6 +2,23 @@
 
 #include "clipboard/ClipboardReader.h"
 
+namespace {
+
+// The application that was in front when the change was noticed: the worker must not ask the
+// desktop itself (that goes through the main thread's connection).
+class FixedWorkspace : public Workspace {
+public:
+    explicit FixedWorkspace(std::optional<RunningApplication> frontmost)
+        : m_frontmost(std::move(frontmost)) {}
+    std::optional<RunningApplication> frontmostApplication() const override { return m_frontmost; }
+    bool activate(const RunningApplication&) override { return false; }
+
+private:
+    std::optional<RunningApplication> m_frontmost;
+};
+
+}  // namespace
+
 ClipboardMonitor::ClipboardMonitor(Pasteboard& pasteboard, const Workspace& workspace,
                                    QObject* parent)
     : QObject(parent),
@@ -10,11 +27,17 @@ ClipboardMonitor::ClipboardMonitor(Pasteboard& pasteboard, const Workspace& work
       m_workspace(workspace) {
     m_timer.setInterval(interval);
     connect(&m_timer, &QTimer::timeout, this, &ClipboardMonitor::poll);
+    m_worker.setMaxThreadCount(1);
+}
+
+ClipboardMonitor::~ClipboardMonitor() {
+    abandonRead();
+    m_worker.waitForDone();
 }
 
 void ClipboardMonitor::start() {
     m_timer.stop();
-    capture();
+    read();
     lastChangeCount = m_pasteboard.changeCount();
     m_timer.start();
 }
@@ -26,18 +49,56 @@ void ClipboardMonitor::poll() {
     }
     lastChangeCount = count;
     if (suppressedChangeCount == count) {
+        abandonRead();
         return;
     }
-    capture();
+    read();
 }
 
 void ClipboardMonitor::suppressCurrentChange() {
     suppressedChangeCount = m_pasteboard.changeCount();
     lastChangeCount = m_pasteboard.changeCount();
+    abandonRead();
 }
 
-void ClipboardMonitor::capture() {
-    if (auto clip = ClipboardReader::read(m_pasteboard, m_workspace); clip && onCapture) {
+void ClipboardMonitor::read() {
+    if (m_reading) {
+        m_reading->cancel();
+        m_readAgain = true;
+        return;
+    }
+    beginRead();
+}
+
+void ClipboardMonitor::beginRead() {
+    m_readingChangeCount = m_pasteboard.changeCount();
+    m_reading = m_pasteboard.reader();
+    m_worker.start([this, reader = m_reading, front = m_workspace.frontmostApplication()] {
+        std::optional<CapturedClip> clip = ClipboardReader::read(*reader, FixedWorkspace(front));
+        if (!reader->complete()) {
+            clip.reset();
+        }
+        QMetaObject::invokeMethod(
+            this, [this, clip = std::move(clip)] { readFinished(clip); }, Qt::QueuedConnection);
+    });
+}
+
+void ClipboardMonitor::readFinished(std::optional<CapturedClip> clip) {
+    m_reading.reset();
+    // Our own write landed while reading: what was read may be our own content.
+    const bool overlappedOwnWrite =
+        suppressedChangeCount && *suppressedChangeCount > m_readingChangeCount;
+    if (clip && !overlappedOwnWrite && onCapture) {
         onCapture(*clip);
     }
+    if (std::exchange(m_readAgain, false)) {
+        beginRead();
+    }
+}
+
+void ClipboardMonitor::abandonRead() {
+    if (m_reading) {
+        m_reading->cancel();
+    }
+    m_readAgain = false;
 }

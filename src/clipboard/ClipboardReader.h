@@ -13,8 +13,9 @@ namespace ClipboardReader {
 inline constexpr qsizetype maximumTextCharacters = 100'000;
 inline constexpr qsizetype maximumHtmlCharacters = 200'000;
 
-// Files first, then an image, a colour, and text.
-std::optional<CapturedClip> read(const Pasteboard& pasteboard, const Workspace& workspace);
+// Files first, then an image, a colour, and text. Keeps no state, so it may run in any thread
+// (the monitor reads in a worker).
+std::optional<CapturedClip> read(const ReadablePasteboard& pasteboard, const Workspace& workspace);
 
 // "#RRGGBB" for an opaque colour, else "#RRGGBBAA": components × 255 rounded half away from zero.
 QString hexOf(double red, double green, double blue, double alpha);

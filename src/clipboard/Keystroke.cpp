@@ -2,35 +2,70 @@
 
 #include "platform/KeyCodes.h"
 
-#include <QStringList>
+#include <QHash>
 
 namespace Keystroke {
 
-bool isTerminal(const RunningApplication& application) {
-    static const QStringList terminals{"gnome-terminal", "konsole",    "xfce4-terminal",
-                                       "tilix",          "terminator", "kitty",
-                                       "alacritty",      "foot",       "wezterm"};
-    for (const auto& name : {application.bundleIdentifier, application.localizedName}) {
-        const QString lower = name.value_or(QString()).toLower();
-        for (const QString& terminal : terminals) {
-            if (lower.contains(terminal)) {
-                return true;
+namespace {
+
+constexpr quint16 kV = 9;
+constexpr quint16 kInsert = 114;
+
+const PasteChord kControlV{kV, CarbonModifier::control};
+const PasteChord kControlShiftV{kV, CarbonModifier::control | CarbonModifier::shift};
+const PasteChord kShiftInsertPrimary{kInsert, CarbonModifier::shift, true};
+
+// WM_CLASS instance and class names, lower-cased.
+const QHash<QString, PasteChord>& terminals() {
+    static const QHash<QString, PasteChord> table{
+        {"xterm", kShiftInsertPrimary},
+        {"uxterm", kShiftInsertPrimary},
+        {"urxvt", kShiftInsertPrimary},
+        {"rxvt", kShiftInsertPrimary},
+        {"st", kControlShiftV},
+        {"st-256color", kControlShiftV},
+        {"xfce4-terminal", kControlShiftV},
+        {"gnome-terminal", kControlShiftV},
+        {"gnome-terminal-server", kControlShiftV},
+        {"konsole", kControlShiftV},
+        {"tilix", kControlShiftV},
+        {"com.gexperts.tilix", kControlShiftV},
+        {"terminator", kControlShiftV},
+        {"alacritty", kControlShiftV},
+        {"kitty", kControlShiftV},
+        {"org.wezfurlong.wezterm", kControlShiftV},
+        {"foot", kControlShiftV},
+        {"footclient", kControlShiftV},
+        {"lxterminal", kControlShiftV},
+        {"mate-terminal", kControlShiftV},
+        {"qterminal", kControlShiftV},
+        {"terminology", kControlShiftV},
+    };
+    return table;
+}
+
+}  // namespace
+
+PasteChord pasteChord(const std::optional<RunningApplication>& application) {
+    if (application) {
+        for (const auto& name : {application->bundleIdentifier, application->localizedName}) {
+            if (const auto found = terminals().constFind(name.value_or(QString()).toLower());
+                found != terminals().cend()) {
+                return *found;
             }
         }
     }
-    return false;
+    return kControlV;
+}
+
+void post(KeyInjector& injector, const PasteChord& chord) {
+    if (const auto binding = KeyCodes::xBinding(chord.keyCode, chord.modifiers)) {
+        injector.tap(binding->keysym, binding->modifiers);
+    }
 }
 
 void commandV(KeyInjector& injector, const Workspace& workspace) {
-    constexpr quint16 vKey = 9;
-    const auto front = workspace.frontmostApplication();
-    quint32 modifiers = CarbonModifier::control;
-    if (front && isTerminal(*front)) {
-        modifiers |= CarbonModifier::shift;
-    }
-    if (const auto binding = KeyCodes::xBinding(vKey, modifiers)) {
-        injector.tap(binding->keysym, binding->modifiers);
-    }
+    post(injector, pasteChord(workspace.frontmostApplication()));
 }
 
 }  // namespace Keystroke

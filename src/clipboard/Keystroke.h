@@ -3,14 +3,29 @@
 #include "platform/KeyInjector.h"
 #include "platform/Workspace.h"
 
+#include <optional>
+
 // The synthetic paste.
 namespace Keystroke {
 
-// One press of the paste shortcut that the window in front understands: Ctrl+V, or Ctrl+Shift+V
-// in a terminal emulator; exactly those modifiers, whatever the user is holding.
-void commandV(KeyInjector& injector, const Workspace& workspace);
+// The key press that makes a window paste.
+struct PasteChord {
+    quint16 keyCode;    // virtual key code
+    quint32 modifiers;  // CarbonModifier bits
+    // The window pastes the PRIMARY selection on this chord, not the clipboard.
+    bool pastesPrimary = false;
+    bool operator==(const PasteChord&) const = default;
+};
 
-// Terminal emulators paste with Ctrl+Shift+V (Ctrl+V means something else there).
-bool isTerminal(const RunningApplication& application);
+// Ctrl+V, except in the terminal emulators we know, matched exactly (ignoring case) on their window
+// class or instance name: xterm and rxvt paste PRIMARY with Shift+Insert, the others the clipboard
+// with Ctrl+Shift+V (Ctrl+V means something else in a terminal).
+PasteChord pasteChord(const std::optional<RunningApplication>& application);
+
+// Presses the chord with exactly its modifiers, whatever the user is holding.
+void post(KeyInjector& injector, const PasteChord& chord);
+
+// One press of the paste chord of the window in front.
+void commandV(KeyInjector& injector, const Workspace& workspace);
 
 }  // namespace Keystroke

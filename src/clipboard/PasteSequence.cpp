@@ -47,11 +47,25 @@ QCoro::Task<> run(Clip clip, Services services, Host host) {
         services.workspace.activate(*previous);
     }
     co_await wait(services.scheduler, keystrokeDelay);
-    if (services.trust.isTrusted()) {
-        Keystroke::commandV(services.injector, services.workspace);
-    } else if (host.showPermissions) {
-        host.showPermissions();
+    if (!services.trust.isTrusted()) {
+        if (host.showPermissions) {
+            host.showPermissions();
+        }
+        co_return;
     }
+    const auto chord = Keystroke::pasteChord(services.workspace.frontmostApplication());
+    if (chord.pastesPrimary && services.primary) {
+        // Shift+Insert would otherwise paste whatever was selected last.
+        try {
+            ClipboardWriter::write(clip, *services.primary);
+        } catch (const std::exception& error) {
+            if (host.report) {
+                host.report(QString::fromUtf8(error.what()));
+            }
+            co_return;
+        }
+    }
+    Keystroke::post(services.injector, chord);
 }
 
 }  // namespace PasteSequence

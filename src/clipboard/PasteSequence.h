@@ -15,8 +15,9 @@
 #include <optional>
 
 // Choosing a clip: it goes onto the clipboard (marked as our own change), the palette closes, and
-// with automatic pasting the previous application comes back and gets the paste keystroke. The
-// waits suspend the sequence, never the main thread.
+// with automatic pasting the previous application comes back and gets the paste keystroke (a
+// terminal that pastes PRIMARY gets the clip there too, just before). The waits suspend the
+// sequence, never the main thread.
 namespace PasteSequence {
 
 inline constexpr std::chrono::milliseconds activationDelay{180};
@@ -29,6 +30,8 @@ struct Services {
     KeyInjector& injector;
     const AccessibilityTrust& trust;
     Scheduler& scheduler;
+    // The PRIMARY selection, for terminals that paste it; none where there is no such thing.
+    Pasteboard* primary = nullptr;
 };
 
 // What the sequence asks of the application around it.

@@ -5,14 +5,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 // What a write puts on the clipboard: MIME type → bytes.
 using PasteboardContents = QMap<QString, QByteArray>;
 
-// The system clipboard as the clipboard code sees it.
-//
-// `changeCount` grows by one with every change of owner. A write of ours advances it by exactly one
-// before the write returns; the notice that echoes our own write does not advance it again.
-class Pasteboard {
+// What is on a clipboard, type by type.
+class ReadablePasteboard {
 public:
     // Marker types that keep content out of the history.
     static inline const QString concealedType = QStringLiteral("org.nspasteboard.ConcealedType");
@@ -22,15 +21,18 @@ public:
     // What Linux password managers add beside a secret; its presence counts, whatever its value.
     static inline const QString passwordManagerHint = QStringLiteral("x-kde-passwordManagerHint");
 
-    virtual ~Pasteboard() = default;
+    virtual ~ReadablePasteboard() = default;
 
-    virtual qint64 changeCount() const = 0;
     // The MIME types on offer.
     virtual QStringList formats() const = 0;
     // Empty when the type is not on offer or its owner gives nothing.
     virtual QByteArray data(const QString& mimeType) const = 0;
-    // Replaces everything on the clipboard; empty contents leave it cleared.
-    virtual void write(const PasteboardContents& contents) = 0;
+
+    // False when the owner stopped answering part-way: what was read is not the clipboard's
+    // contents and must not be kept.
+    virtual bool complete() const { return true; }
+    // Asks a read going on in another thread to give up at its next wait. Any thread.
+    virtual void cancel() {}
 
     // The offered types, with the password-manager hint reported as the concealed type.
     QStringList types() const {
@@ -40,4 +42,35 @@ public:
         }
         return offered;
     }
+};
+
+// The system clipboard as the clipboard code sees it.
+//
+// `changeCount` grows by one with every change of owner. A write of ours advances it by exactly one
+// before the write returns; the notice that echoes our own write does not advance it again.
+class Pasteboard : public ReadablePasteboard {
+public:
+    virtual qint64 changeCount() const = 0;
+    // Replaces everything on the clipboard; empty contents leave it cleared.
+    virtual void write(const PasteboardContents& contents) = 0;
+
+    // A reader of the contents for one read in a worker thread, which must never touch this
+    // object: it reads the clipboard itself or holds a copy made now.
+    virtual std::shared_ptr<ReadablePasteboard> reader() const = 0;
+};
+
+// Every type's bytes, copied at creation.
+class PasteboardSnapshot : public ReadablePasteboard {
+public:
+    explicit PasteboardSnapshot(const ReadablePasteboard& source) : m_formats(source.formats()) {
+        for (const QString& format : std::as_const(m_formats)) {
+            m_contents.insert(format, source.data(format));
+        }
+    }
+    QStringList formats() const override { return m_formats; }
+    QByteArray data(const QString& mimeType) const override { return m_contents.value(mimeType); }
+
+private:
+    QStringList m_formats;
+    PasteboardContents m_contents;
 };

@@ -5,6 +5,8 @@
 #include <QMimeData>
 #include <QtEndian>
 
+#include "platform/X11Display.h"
+
 namespace {
 
 // Qt carries "application/x-color" as a QColor, not as bytes; the bytes are four host-order
@@ -33,10 +35,10 @@ QColor colorOf(const QByteArray& bytes) {
 
 }  // namespace
 
-SystemPasteboard::SystemPasteboard(QClipboard* clipboard, QObject* parent)
-    : QObject(parent), m_clipboard(clipboard) {
-    connect(clipboard, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
-        if (mode == QClipboard::Clipboard) {
+SystemPasteboard::SystemPasteboard(QClipboard* clipboard, QClipboard::Mode mode, QObject* parent)
+    : QObject(parent), m_clipboard(clipboard), m_mode(mode) {
+    connect(clipboard, &QClipboard::changed, this, [this](QClipboard::Mode changed) {
+        if (changed == m_mode) {
             ownerChanged();
         }
     });
@@ -45,19 +47,20 @@ SystemPasteboard::SystemPasteboard(QClipboard* clipboard, QObject* parent)
 // While we own the clipboard the notice can only be the echo of our own write, which was counted
 // when it was made.
 void SystemPasteboard::ownerChanged() {
-    if (m_writing || m_clipboard->ownsClipboard()) {
+    if (m_writing || (m_mode == QClipboard::Clipboard ? m_clipboard->ownsClipboard()
+                                                      : m_clipboard->ownsSelection())) {
         return;
     }
     ++m_changeCount;
 }
 
 QStringList SystemPasteboard::formats() const {
-    const QMimeData* mime = m_clipboard->mimeData(QClipboard::Clipboard);
+    const QMimeData* mime = m_clipboard->mimeData(m_mode);
     return mime ? mime->formats() : QStringList();
 }
 
 QByteArray SystemPasteboard::data(const QString& mimeType) const {
-    const QMimeData* mime = m_clipboard->mimeData(QClipboard::Clipboard);
+    const QMimeData* mime = m_clipboard->mimeData(m_mode);
     if (mime == nullptr) {
         return {};
     }
@@ -66,6 +69,15 @@ QByteArray SystemPasteboard::data(const QString& mimeType) const {
         return color.isValid() ? colorBytes(color) : QByteArray();
     }
     return mime->data(mimeType);
+}
+
+std::shared_ptr<ReadablePasteboard> SystemPasteboard::reader() const {
+    if (Display* display = X11Display::get()) {
+        return std::make_shared<X11SelectionReader>(
+            QByteArray(DisplayString(display)), readLimits,
+            m_mode == QClipboard::Clipboard ? "CLIPBOARD" : "PRIMARY");
+    }
+    return std::make_shared<PasteboardSnapshot>(*this);
 }
 
 void SystemPasteboard::write(const PasteboardContents& contents) {
@@ -78,7 +90,7 @@ void SystemPasteboard::write(const PasteboardContents& contents) {
         }
     }
     m_writing = true;
-    m_clipboard->setMimeData(mime, QClipboard::Clipboard);
+    m_clipboard->setMimeData(mime, m_mode);
     m_writing = false;
     ++m_changeCount;
 }

@@ -3,6 +3,9 @@
 #include "platform/fakes/FakeWorkspace.h"
 #include "platform/fakes/InMemoryPasteboard.h"
 
+#include <QTest>
+#include <QThread>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -11,9 +14,20 @@ class MonitorTest : public ::testing::Test {
 protected:
     MonitorTest() {
         monitor.onCapture = [this](const CapturedClip& clip) {
+            EXPECT_EQ(QThread::currentThread(), qApp->thread());
             captured.append(std::get<CapturedClip::Text>(clip.payload).text);
         };
     }
+    // Lets the reads in the worker, and the reads they queued, end.
+    void settle(ClipboardMonitor& which) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !which.isReading(); }, 10000));
+    }
+    static Clip own(const QString& text) {
+        Clip clip;
+        clip.value = text;
+        return clip;
+    }
+
     InMemoryPasteboard pasteboard;
     FakeWorkspace workspace;
     ClipboardMonitor monitor{pasteboard, workspace};
@@ -28,39 +42,43 @@ TEST_F(MonitorTest, StartingCapturesWhatIsAlreadyThereOnce) {
     late.onCapture = monitor.onCapture;
     late.start();
     late.poll();
+    settle(late);
     late.poll();
+    settle(late);
     EXPECT_EQ(captured, QStringList{"ya estaba"});
     EXPECT_EQ(late.lastChangeCount, pasteboard.changeCount());
 }
 
 TEST_F(MonitorTest, EachTickCapturesTheNewestChangeOnly) {
     monitor.start();
+    settle(monitor);
     monitor.poll();
-    EXPECT_TRUE(captured.isEmpty()) << "nothing changed";
+    EXPECT_FALSE(monitor.isReading()) << "nothing changed";
     pasteboard.copy({{"text/plain", "uno"}});
     pasteboard.copy({{"text/plain", "dos"}});
     monitor.poll();
     monitor.poll();
+    settle(monitor);
     EXPECT_EQ(captured, QStringList{"dos"});
-    const int reads = pasteboard.reads;
+    const int readers = pasteboard.readers;
     monitor.poll();
-    EXPECT_EQ(pasteboard.reads, reads) << "an idle tick reads nothing but the count";
+    EXPECT_EQ(pasteboard.readers, readers) << "an idle tick reads nothing but the count";
 }
 
 TEST_F(MonitorTest, OurOwnWriteIsNotCapturedButTheNextChangeIs) {
     monitor.start();
-    Clip clip;
-    clip.value = "elegido";
-    ClipboardWriter::write(clip, pasteboard);
+    ClipboardWriter::write(own("elegido"), pasteboard);
     monitor.suppressCurrentChange();
     monitor.poll();
+    settle(monitor);
     EXPECT_TRUE(captured.isEmpty());
 
     // The suppressed count stays set but no longer matches.
-    ClipboardWriter::write(clip, pasteboard);
+    ClipboardWriter::write(own("elegido"), pasteboard);
     monitor.suppressedChangeCount = pasteboard.changeCount();
     pasteboard.copy({{"text/plain", "ajeno"}});
     monitor.poll();
+    settle(monitor);
     EXPECT_EQ(captured, QStringList{"ajeno"});
 }
 
@@ -69,11 +87,53 @@ TEST_F(MonitorTest, RejectedChangesAreNotRetried) {
     pasteboard.copy({{"text/plain", "secreto"}, {Pasteboard::passwordManagerHint, "secret"}});
     monitor.poll();
     EXPECT_EQ(monitor.lastChangeCount, pasteboard.changeCount());
+    settle(monitor);
     monitor.poll();
+    EXPECT_FALSE(monitor.isReading());
     EXPECT_TRUE(captured.isEmpty());
 
     monitor.onCapture = nullptr;
     pasteboard.copy({{"text/plain", "nadie escucha"}});
     monitor.poll();
     EXPECT_EQ(monitor.lastChangeCount, pasteboard.changeCount());
+    settle(monitor);
+}
+
+TEST_F(MonitorTest, AChangeDuringAReadReplacesItWithOneMoreRead) {
+    monitor.start();
+    settle(monitor);
+    pasteboard.holdReads(true);
+    pasteboard.copy({{"text/plain", "uno"}});
+    monitor.poll();
+    ASSERT_TRUE(monitor.isReading());
+    pasteboard.copy({{"text/plain", "dos"}});
+    monitor.poll();
+    pasteboard.copy({{"text/plain", "tres"}});
+    monitor.poll();
+    EXPECT_EQ(pasteboard.readers, 2) << "one read at a time";
+    pasteboard.holdReads(false);
+    settle(monitor);
+    EXPECT_EQ(captured, QStringList{"tres"}) << "the read of contents gone is dropped";
+    EXPECT_EQ(pasteboard.readers, 3);
+}
+
+TEST_F(MonitorTest, AReadThatOverlapsOurOwnWriteRecordsNothing) {
+    monitor.start();
+    settle(monitor);
+    pasteboard.holdReads(true);
+    pasteboard.copy({{"text/plain", "ajeno"}});
+    monitor.poll();
+    // The worker reads our write before the main thread marks it as ours.
+    ClipboardWriter::write(own("elegido"), pasteboard);
+    const int reads = pasteboard.reads();
+    pasteboard.holdReads(false);
+    for (int i = 0; i < 2000 && pasteboard.reads() == reads; ++i) {
+        QThread::msleep(5);
+    }
+    ASSERT_GT(pasteboard.reads(), reads);
+    monitor.suppressCurrentChange();
+    settle(monitor);
+    monitor.poll();
+    settle(monitor);
+    EXPECT_TRUE(captured.isEmpty());
 }

@@ -88,6 +88,26 @@ TEST_F(PasteSequenceTest, WritesClosesThenActivatesAndPastesAfterItsWaits) {
     EXPECT_EQ(captures, 0) << "our own write is not recorded";
 }
 
+TEST_F(PasteSequenceTest, ATerminalThatPastesPrimaryGetsTheClipThereJustBeforeTheKeystroke) {
+    InMemoryPasteboard primary;
+    services.primary = &primary;
+    previous = RunningApplication{"XTerm", "xterm", 0x400002, 4343};
+    run(text("ls -l"));
+    after(milliseconds(299));
+    EXPECT_EQ(primary.writes, 0);
+    after(milliseconds(1));
+    EXPECT_EQ(primary.data("text/plain"), "ls -l");
+    EXPECT_EQ(injector.taps, (QList<FakeKeyInjector::Tap>{{XK_Insert, ShiftMask}}));
+    EXPECT_EQ(pasteboard.writes, 1) << "the clipboard has it too";
+    monitor.poll();
+    EXPECT_EQ(captures, 0);
+
+    previous = FakeWorkspace::application("Editor");
+    run(text("otra"));
+    after(milliseconds(300));
+    EXPECT_EQ(primary.writes, 1) << "only terminals that paste PRIMARY";
+}
+
 TEST_F(PasteSequenceTest, WithoutAutomaticPastingOnlyTheClipboardChanges) {
     autoPaste = false;
     run(text("solo copiar"));
