@@ -20,7 +20,6 @@
 #include <QImageWriter>
 #include <QJsonObject>
 #include <QLineEdit>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -155,19 +154,7 @@ BENCHMARK(BM_KeystrokeToRepaint)->Unit(benchmark::kMillisecond)->UseRealTime()->
 
 // A 4000 x 3000 photo-like PNG (smooth light, fine grain) in a file, without a thumbnail beside it.
 struct Photo {
-    Photo() {
-        QImage image(4000, 3000, QImage::Format_RGB32);
-        QRandomGenerator random(11);
-        for (int y = 0; y < image.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x) {
-                const int grain = int(random.bounded(12));
-                line[x] = qRgb((x / 16 + grain) & 0xFF, (y / 12 + grain) & 0xFF,
-                               ((x + y) / 28 + grain) & 0xFF);
-            }
-        }
-        QImageWriter(path, "png").write(image);
-    }
+    Photo() { QImageWriter(path, "png").write(TestImages::photo(4000, 3000)); }
     // A clip of it that the preview has not shown yet.
     Clip nextClip() {
         Clip clip;

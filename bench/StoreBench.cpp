@@ -113,18 +113,9 @@ void BM_ImageValue(benchmark::State& state) {
 }
 BENCHMARK(BM_ImageValue)->Arg(20 * 1024 * 1024)->Unit(benchmark::kMillisecond);
 
-// A 4000 x 3000 picture with smooth light and fine grain, which compresses about like a photo.
+// A 4000 x 3000 photo-like PNG.
 QByteArray photoPng() {
-    QImage image(4000, 3000, QImage::Format_RGB32);
-    QRandomGenerator random(11);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int grain = int(random.bounded(12));
-            line[x] = qRgb((x / 16 + grain) & 0xFF, (y / 12 + grain) & 0xFF,
-                           ((x + y) / 28 + grain) & 0xFF);
-        }
-    }
+    const QImage image = TestImages::photo(4000, 3000);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImageWriter>
+#include <QRandomGenerator>
 #include <QtEndian>
 
 #include <array>
@@ -95,6 +96,20 @@ QByteArray withText(const QByteArray& png, const QByteArray& text) {
 
 QImage decode(const QByteArray& bytes) {
     return QImage::fromData(bytes);
+}
+
+QImage photo(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    QRandomGenerator random(11);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int grain = int(random.bounded(12));
+            line[x] = qRgb((x / 16 + grain) & 0xFF, (y / 12 + grain) & 0xFF,
+                           ((x + y) / 28 + grain) & 0xFF);
+        }
+    }
+    return image;
 }
 
 }  // namespace TestImages

@@ -15,5 +15,7 @@ QByteArray jpegWithOrientation(int width, int height, quint16 orientation);
 // The same PNG with a text chunk added after its header: other bytes, the same picture.
 QByteArray withText(const QByteArray& png, const QByteArray& text);
 QImage decode(const QByteArray& bytes);
+// A picture with smooth light and fine grain, which compresses about like a photo.
+QImage photo(int width, int height);
 
 }  // namespace TestImages
