@@ -1,5 +1,7 @@
 #include "model/PreferencesStore.h"
 
+#include <QJsonArray>
+
 #include <limits>
 
 namespace {
@@ -129,11 +131,11 @@ void PreferencesStore::touch() {
     if (m_isLoading) {
         return;
     }
-    m_defaults.setInteger(kMaxItems, m_maxItems);
-    m_defaults.setBool(kAutoPaste, m_autoPaste);
-    m_defaults.setStringArray(kExcludedApps, m_excludedApps);
-    m_defaults.setInteger(kRetentionDays, m_retentionDays);
-    m_defaults.setBool(kPaused, m_paused);
+    m_defaults.setValues({{kMaxItems, m_maxItems},
+                          {kAutoPaste, m_autoPaste},
+                          {kExcludedApps, QJsonArray::fromStringList(m_excludedApps)},
+                          {kRetentionDays, m_retentionDays},
+                          {kPaused, m_paused}});
     if (onChanged) {
         onChanged();
     }
@@ -143,8 +145,8 @@ void PreferencesStore::persistHotKey() {
     if (m_isLoading) {
         return;
     }
-    m_defaults.setInteger(kHotKeyCode, m_hotKey.keyCode);
-    m_defaults.setInteger(kHotKeyModifiers, m_hotKey.carbonModifiers);
+    m_defaults.setValues({{kHotKeyCode, qint64(m_hotKey.keyCode)},
+                          {kHotKeyModifiers, qint64(m_hotKey.carbonModifiers)}});
     if (onHotKeyRegistrationChanged) {
         onHotKeyRegistrationChanged();
     }

@@ -35,7 +35,13 @@ QJsonValue JsonFileUserDefaults::object(const QString& key) const {
 }
 
 void JsonFileUserDefaults::set(const QString& key, const QJsonValue& value) {
-    m_values.insert(key, value);
+    setValues(QJsonObject{{key, value}});
+}
+
+void JsonFileUserDefaults::setValues(const QJsonObject& values) {
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        m_values.insert(it.key(), it.value());
+    }
     save();
 }
 
@@ -57,5 +63,7 @@ void JsonFileUserDefaults::save() {
         file.write(QJsonDocument(m_values).toJson(QJsonDocument::Indented)) < 0 || !file.commit()) {
         std::fprintf(stderr, "orvantide: no se pudieron guardar las preferencias en %s\n",
                      qPrintable(m_path));
+        return;
     }
+    ++m_replacements;
 }

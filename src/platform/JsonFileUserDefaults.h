@@ -18,8 +18,11 @@ public:
 
     QJsonValue object(const QString& key) const override;
     void set(const QString& key, const QJsonValue& value) override;
+    void setValues(const QJsonObject& values) override;
 
     const QString& path() const { return m_path; }
+    // How many times the file was written since this object was made.
+    int replacements() const { return m_replacements; }
 
 protected:
     void noteUnreadableValue() const override { m_keepOldFile = true; }
@@ -30,4 +33,5 @@ private:
     QString m_path;
     QJsonObject m_values;
     mutable bool m_keepOldFile = false;
+    int m_replacements = 0;
 };

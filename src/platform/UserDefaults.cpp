@@ -51,3 +51,9 @@ std::optional<QStringList> UserDefaults::stringArray(const QString& key) const {
 void UserDefaults::setStringArray(const QString& key, const QStringList& value) {
     set(key, QJsonArray::fromStringList(value));
 }
+
+void UserDefaults::setValues(const QJsonObject& values) {
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        set(it.key(), it.value());
+    }
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,8 @@ public:
     // Undefined when the key is missing.
     virtual QJsonValue object(const QString& key) const = 0;
     virtual void set(const QString& key, const QJsonValue& value) = 0;
+    // Several keys as one change: stored settings are replaced once, not once per key.
+    virtual void setValues(const QJsonObject& values);
 
     // Nothing when the key is missing or holds another type; a value of another type is noted
     // (see valueOfWrongType).

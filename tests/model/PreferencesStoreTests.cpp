@@ -12,7 +12,8 @@
 
 namespace {
 
-const QStringList kGeneralKeys{"maxItems", "autoPaste", "excludedApps", "retentionDays", "paused"};
+// Written as one change, in the settings object's own key order.
+const QStringList kGeneralKeys{"autoPaste", "excludedApps", "maxItems", "paused", "retentionDays"};
 
 struct Fixture {
     explicit Fixture(const QJsonObject& stored = {}) : defaults(stored) {}
@@ -206,6 +207,9 @@ TEST(PreferencesStore, ACorruptSettingsFileGivesDefaultsAndIsKeptAside) {
     file.close();
 
     p.setPaused(true);
+    EXPECT_EQ(defaults.replacements(), 1) << "one change replaces the file once";
+    p.setHotKey(HotKeyCombo{11, 0x1800});
+    EXPECT_EQ(defaults.replacements(), 2);
     QFile kept(path + ".corrupt");
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), broken);
