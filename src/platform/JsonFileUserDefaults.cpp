@@ -4,10 +4,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include <cstdio>
+namespace {
+Q_LOGGING_CATEGORY(lcSettings, "orv.settings")
+}
 
 JsonFileUserDefaults::JsonFileUserDefaults(const QString& path) : m_path(path) {
     QFile file(path);
@@ -53,7 +56,7 @@ void JsonFileUserDefaults::save() {
         const QString aside = m_path + QStringLiteral(".corrupt");
         QFile::remove(aside);
         if (!QFile::rename(m_path, aside)) {
-            std::fprintf(stderr, "orvantide: no se pudo apartar %s\n", qPrintable(m_path));
+            qCWarning(lcSettings) << "could not move the unreadable settings aside:" << m_path;
             return;
         }
     }
@@ -61,8 +64,7 @@ void JsonFileUserDefaults::save() {
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(QJsonDocument(m_values).toJson(QJsonDocument::Indented)) < 0 || !file.commit()) {
-        std::fprintf(stderr, "orvantide: no se pudieron guardar las preferencias en %s\n",
-                     qPrintable(m_path));
+        qCWarning(lcSettings) << "could not save the settings to" << m_path << file.errorString();
         return;
     }
     ++m_replacements;
