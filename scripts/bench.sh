@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Runs every benchmark program (three repetitions each) and prints one table: operation, size,
-# median and goal. Offscreen; the store works on its own thread, so times are wall-clock.
+# median and goal. Offscreen; the store works on its own thread, so times are wall-clock. A goal
+# line naming a counter reports that counter's median instead of the time.
 #   scripts/bench.sh [extra Google Benchmark flags…]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
-cmake --build "$build" --target store_bench model_bench palette_bench >/dev/null
+cmake --build "$build" --target store_bench model_bench palette_bench preview_bench >/dev/null
 export QT_QPA_PLATFORM=offscreen
 
-# name pattern → operation, size, goal (all times in milliseconds)
+# name pattern → operation, size, goal (all times in milliseconds)[, counter]
 goals='
 BM_ListAll/200/|list, empty search|2000 clips × 200 B|5
 BM_ListAll/100000/|list, empty search|2000 clips × 100 000 chars|400
@@ -23,25 +24,41 @@ BM_ToggleToFirstPaint/|toggle to first painted frame|2000 clips, 200 images|50
 BM_KeystrokeToRepaint/|keystroke to repainted list|2000 clips|16
 BM_PreviewPhotoSetClip/|preview setClip (main thread)|4000 × 3000 PNG|16
 BM_PreviewPhotoToPaint/|preview to painted picture|4000 × 3000 PNG|1500
+BM_PreviewFilesToPaint/5000/|preview setClip to painted files|5 000 paths|300
+BM_PreviewFilesToPaint/50000/|preview setClip to painted files|50 000 paths|300
+BM_PreviewFilesToPaint/50000/|  memory while shown (MiB)|50 000 paths|20|shownMiB
+BM_PreviewFilesToPaint/50000/|  memory after closing (MiB)|50 000 paths|20|heldMiB
+BM_FilesRowPaint/|palette row of a files clip painted|50 000 paths|2
 '
 
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
-for program in store_bench model_bench palette_bench; do
+for program in store_bench model_bench palette_bench preview_bench; do
     "$build/bench/$program" --benchmark_color=false --benchmark_repetitions=3 \
-        --benchmark_report_aggregates_only=true "$@" 2>/dev/null | grep '_median ' >>"$results"
+        --benchmark_report_aggregates_only=true "$@" 2>/dev/null | grep '_median ' >>"$results" || true
 done
 
 printf '%-38s %-28s %12s %10s  %s\n' "operation" "size" "median (ms)" "goal (ms)" ""
-while IFS='|' read -r pattern operation size goal; do
+while IFS='|' read -r pattern operation size goal counter; do
     [ -z "$pattern" ] && continue
     line=$(grep "^$pattern" "$results" | head -n1 || true)
     [ -z "$line" ] && continue
-    # name  real-time unit  cpu-time unit  iterations …
-    time=$(echo "$line" | awk '{print $2}')
-    unit=$(echo "$line" | awk '{print $3}')
-    ms=$(awk -v t="$time" -v u="$unit" 'BEGIN {
-        f = (u == "ns") ? 1e-6 : (u == "us") ? 1e-3 : (u == "s") ? 1e3 : 1; printf "%.2f", t * f }')
+    if [ -n "$counter" ]; then
+        # counter=value with an SI prefix: 882.8m, 1.2k
+        value=$(echo "$line" | grep -o "$counter=[^ ]*" | cut -d= -f2)
+        [ -z "$value" ] && continue
+        ms=$(awk -v v="$value" 'BEGIN {
+            n = v + 0; p = substr(v, length(v)); f = 1
+            if (p == "k") f = 1e3; else if (p == "M") f = 1e6; else if (p == "G") f = 1e9
+            else if (p == "m") f = 1e-3; else if (p == "u") f = 1e-6; else if (p == "n") f = 1e-9
+            printf "%.2f", n * f }')
+    else
+        # name  real-time unit  cpu-time unit  iterations …
+        time=$(echo "$line" | awk '{print $2}')
+        unit=$(echo "$line" | awk '{print $3}')
+        ms=$(awk -v t="$time" -v u="$unit" 'BEGIN {
+            f = (u == "ns") ? 1e-6 : (u == "us") ? 1e-3 : (u == "s") ? 1e3 : 1; printf "%.2f", t * f }')
+    fi
     verdict=$(awk -v m="$ms" -v g="$goal" 'BEGIN { print (m <= g) ? "ok" : "missed" }')
     printf '%-38s %-28s %12s %10s  %s\n' "$operation" "$size" "$ms" "$goal" "$verdict"
 done <<<"$goals"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# 5000 clipboard changes at 20 a second against a running Orvantide (about four minutes).
+# 5000 clipboard changes at 20 a second against a running Orvantide, with its memory from the
+# start (about four minutes).
 #   scripts/soak.sh [changes, default 5000]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -89,6 +89,12 @@ bool AppDelegate::applicationDidFinishLaunching() {
         }
     };
     configureStatusItem();
+    // Captures that cannot be stored stay said, even with the palette closed.
+    connect(m_model.get(), &AppModel::persistentErrorChanged, this, [this] {
+        const auto& error = m_model->persistentError();
+        m_statusItem->setToolTip(error ? QStringLiteral("Orvantide — ") + *error
+                                       : QStringLiteral("Orvantide"));
+    });
     m_hotKey.onPress = [self] {
         if (self) {
             self->togglePalette();

@@ -1,31 +1,90 @@
 #include "app/SingleInstance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLocalSocket>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 
+#include <cerrno>
+#include <cstring>
+#include <thread>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
-namespace {
-constexpr int kTimeoutMs = 1000;
-const QByteArray kToggle = "toggle\n";
-}  // namespace
+Q_LOGGING_CATEGORY(lcInstance, "orvantide.app.instance", QtInfoMsg)
 
-SingleInstance::SingleInstance(QString name, QObject* parent)
-    : QObject(parent), m_name(std::move(name)) {
-    connect(&m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                while (socket->canReadLine()) {
-                    if (socket->readLine() == kToggle && onToggle) {
-                        onToggle();
-                    }
-                }
-            });
+namespace {
+
+constexpr std::chrono::milliseconds kRetryInterval{50};
+const QByteArray kToggle = "toggle\n";
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    Descriptor(Descriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
+    ~Descriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
         }
-    });
+    }
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+enum class Lock { taken, heldElsewhere, unusable };
+
+Lock takeLock(const QString& path) {
+    // Kept open until the process ends: closing it would let the lock go.
+    static Descriptor held;
+    Descriptor file(::open(QFile::encodeName(path).constData(),
+                           O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (file.get() < 0) {
+        qCWarning(lcInstance) << "cannot open the instance lock" << path << std::strerror(errno);
+        return Lock::unusable;
+    }
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) {
+            return Lock::heldElsewhere;
+        }
+        qCWarning(lcInstance) << "cannot lock" << path << std::strerror(errno);
+        return Lock::unusable;
+    }
+    held = std::move(file);
+    return Lock::taken;
 }
+
+// Plain POSIX: there is no application object yet. The request waits in the socket until the
+// instance reads it.
+bool sendToggle(const QString& socketPath) {
+    const QByteArray path = QFile::encodeName(socketPath);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof(address.sun_path)) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (socket.get() < 0 || ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address),
+                                      sizeof(address)) != 0) {
+        return false;
+    }
+    return ::send(socket.get(), kToggle.constData(), size_t(kToggle.size()), MSG_NOSIGNAL) ==
+           kToggle.size();
+}
+
+}  // namespace
 
 QString SingleInstance::standardName() {
     QString display = qEnvironmentVariable("DISPLAY");
@@ -34,24 +93,74 @@ QString SingleInstance::standardName() {
     if (!runtime.isEmpty() && QDir(runtime).exists()) {
         return runtime + QStringLiteral("/orvantide-%1.socket").arg(display);
     }
-    return QStringLiteral("orvantide-%1-%2").arg(getuid()).arg(display);
+    return QStringLiteral("%1/orvantide-%2-%3.socket")
+        .arg(QDir::tempPath())
+        .arg(getuid())
+        .arg(display);
 }
 
-bool SingleInstance::askRunningInstanceToToggle() {
-    QLocalSocket socket;
-    socket.connectToServer(m_name);
-    if (!socket.waitForConnected(kTimeoutMs)) {
-        return false;
+SingleInstance::Claim SingleInstance::claim(const QString& name, std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        switch (takeLock(name + QStringLiteral(".lock"))) {
+            case Lock::taken:
+                return Claim::first;
+            case Lock::unusable:
+                // Without a lock, at least do not start beside an instance that answers.
+                return sendToggle(name) ? Claim::handedOver : Claim::first;
+            case Lock::heldElsewhere:
+                break;
+        }
+        if (sendToggle(name)) {
+            return Claim::handedOver;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return Claim::unanswered;
+        }
+        std::this_thread::sleep_for(kRetryInterval);
     }
-    socket.write(kToggle);
-    socket.waitForBytesWritten(kTimeoutMs);
-    socket.disconnectFromServer();
-    return true;
+}
+
+SingleInstance::SingleInstance(QString name, QObject* parent)
+    : QObject(parent), m_name(std::move(name)) {
+    connect(&m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = m_server.nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            const auto readRequests = [this, socket] {
+                while (socket->canReadLine()) {
+                    if (socket->readLine() == kToggle) {
+                        toggleRequested();
+                    }
+                }
+            };
+            connect(socket, &QLocalSocket::readyRead, this, readRequests);
+            readRequests();
+        }
+    });
 }
 
 bool SingleInstance::listen() {
-    // A socket file left by an instance that crashed would block the name.
+    // Only the lock's holder comes here, so a socket file left over is a crashed instance's.
     QLocalServer::removeServer(m_name);
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    return m_server.listen(m_name);
+    if (!m_server.listen(m_name)) {
+        qCWarning(lcInstance) << "cannot listen on" << m_name << m_server.errorString();
+        return false;
+    }
+    return true;
+}
+
+void SingleInstance::setOnToggle(std::function<void()> onToggle) {
+    m_onToggle = std::move(onToggle);
+    for (; m_pendingToggles > 0 && m_onToggle; --m_pendingToggles) {
+        m_onToggle();
+    }
+}
+
+void SingleInstance::toggleRequested() {
+    if (m_onToggle) {
+        m_onToggle();
+    } else {
+        ++m_pendingToggles;
+    }
 }

@@ -3,27 +3,49 @@
 #include <QLocalServer>
 #include <QObject>
 
+#include <chrono>
 #include <functional>
 
-// One Orvantide per user and display: a later launch (or `orvantide --toggle`) asks the running
-// one to toggle its palette over a local socket and leaves.
+// One Orvantide per user and display. Before anything else starts, a launch takes a lock file
+// beside the socket: the process holding it is the one instance until it ends (the kernel lets it
+// go even after a crash), and it alone listens on the socket. A later launch, or
+// `orvantide --toggle`, finds the lock held, asks that instance over the socket to toggle its
+// palette, and leaves.
 class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
-    explicit SingleInstance(QString name = standardName(), QObject* parent = nullptr);
+    enum class Claim {
+        // This process holds the lock: it is the instance.
+        first,
+        // The running instance took the request to toggle its palette.
+        handedOver,
+        // The lock stayed held, but nothing listened within the wait.
+        unanswered,
+    };
 
-    // In $XDG_RUNTIME_DIR when there is one, named after the display.
+    // A socket path in $XDG_RUNTIME_DIR when there is one (else the temporary folder), named after
+    // the display; the lock file is the same path with ".lock" added.
     static QString standardName();
 
-    // True when another instance answered; it has been asked to toggle its palette.
-    bool askRunningInstanceToToggle();
-    // Takes the name for this process; each later request calls `onToggle`.
-    bool listen();
+    // Needs no application object, so that nothing else has started. The instance may still be
+    // starting when a second launch comes: the request waits up to `wait` for its socket, taking
+    // the lock after all if that instance ends meanwhile.
+    static Claim claim(const QString& name = standardName(),
+                       std::chrono::milliseconds wait = std::chrono::seconds(20));
 
-    std::function<void()> onToggle;
+    // Needs the application object and the lock.
+    explicit SingleInstance(QString name = standardName(), QObject* parent = nullptr);
+    // Takes the socket for this process. Requests that come before `setOnToggle` are kept.
+    bool listen();
+    // Each request calls `onToggle`, those that came before at once.
+    void setOnToggle(std::function<void()> onToggle);
 
 private:
+    void toggleRequested();
+
     QString m_name;
     QLocalServer m_server;
+    std::function<void()> m_onToggle;
+    int m_pendingToggles = 0;
 };

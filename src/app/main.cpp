@@ -2,6 +2,7 @@
 #include "app/AppDelegate.h"
 #include "app/AppIcon.h"
 #include "app/Localization.h"
+#include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 
 #include <QApplication>
@@ -53,7 +54,20 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // Before anything else starts: a launch while another instance runs, or is still starting,
+    // hands it the request and leaves.
+    switch (SingleInstance::claim()) {
+        case SingleInstance::Claim::first:
+            break;
+        case SingleInstance::Claim::handedOver:
+            return 0;
+        case SingleInstance::Claim::unanswered:
+            std::fputs("orvantide: ya hay otra instancia en marcha, pero no responde.\n", stderr);
+            return 1;
+    }
+
     QApplication app(argc, argv);
+    QuitSignals::install(&app);
     QApplication::setApplicationName(QStringLiteral("Orvantide"));
     QApplication::setApplicationVersion(QStringLiteral(ORV_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("com.quarnelbrisk.orvantide"));
@@ -61,19 +75,17 @@ int main(int argc, char** argv) {
     // Every window and alert carries it.
     QApplication::setWindowIcon(AppIcon::icon());
 
+    // At once, so that later launches are not kept waiting for the whole start-up.
     SingleInstance instance;
-    if (instance.askRunningInstanceToToggle()) {
-        return 0;
-    }
+    instance.listen();
     AppDelegate delegate;
     if (!delegate.applicationDidFinishLaunching()) {
         return 1;
     }
-    instance.onToggle = [&delegate] {
+    instance.setOnToggle([&delegate] {
         delegate.retryHotKey();
         delegate.togglePalette();
-    };
-    instance.listen();
+    });
     if (toggle) {
         delegate.togglePalette();
     }

@@ -20,16 +20,30 @@ const QString kTiff = QStringLiteral("image/tiff");
 const QString kColor = QStringLiteral("application/x-color");
 const QString kHtml = QStringLiteral("text/html");
 
+// The owner can change between the list of types and the data, and the next owner's bytes then
+// arrive under this type: only bytes that start as the format does count.
+bool isPng(const QByteArray& bytes) {
+    return bytes.startsWith("\x89PNG\r\n\x1A\n");
+}
+
+// Little- or big-endian, classic (42) or BigTIFF (43).
+bool isTiff(const QByteArray& bytes) {
+    return bytes.startsWith(QByteArrayView("II*\0", 4)) ||
+           bytes.startsWith(QByteArrayView("MM\0*", 4)) ||
+           bytes.startsWith(QByteArrayView("II+\0", 4)) ||
+           bytes.startsWith(QByteArrayView("MM\0+", 4));
+}
+
 std::optional<QByteArray> imageData(const ReadablePasteboard& pasteboard,
                                     const QStringList& types) {
     if (types.contains(kPng)) {
-        if (QByteArray png = pasteboard.data(kPng); !png.isEmpty()) {
+        if (QByteArray png = pasteboard.data(kPng); isPng(png)) {
             return png;
         }
     }
     if (types.contains(kTiff)) {
         const QByteArray tiff = pasteboard.data(kTiff);
-        const QImage image = tiff.isEmpty() ? QImage() : QImage::fromData(tiff, "TIFF");
+        const QImage image = isTiff(tiff) ? QImage::fromData(tiff, "TIFF") : QImage();
         if (!image.isNull()) {
             return ImageThumbnail::pngData(image);
         }
@@ -68,7 +82,10 @@ std::optional<QString> plainText(const ReadablePasteboard& pasteboard, const QSt
     for (const QString& type :
          {QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("text/plain")}) {
         if (types.contains(type)) {
-            return QString::fromUtf8(pasteboard.data(type));
+            // Stateful: a text cut at the size limit inside a character drops that character's
+            // first bytes instead of ending in a replacement character.
+            QStringDecoder decoder(QStringDecoder::Utf8);
+            return QString(decoder.decode(pasteboard.data(type)));
         }
     }
     return std::nullopt;

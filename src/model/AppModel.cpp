@@ -3,9 +3,12 @@
 #include <QCoro/QCoroFuture>
 #include <QCoro/QCoroSignal>
 #include <QCursor>
+#include <QLoggingCategory>
 
 #include <exception>
 #include <variant>
+
+Q_LOGGING_CATEGORY(lcModel, "orvantide.model", QtInfoMsg)
 
 namespace {
 
@@ -36,6 +39,24 @@ QCoro::Task<Outcome<std::monostate>> outcome(QFuture<void> future) {
         result.error = QString::fromUtf8(error.what());
     }
     co_return result;
+}
+
+qsizetype bytesOf(const CapturedClip& clip) {
+    const auto characters = [](const QString& text) { return text.size() * qsizetype(2); };
+    if (const auto* text = std::get_if<CapturedClip::Text>(&clip.payload)) {
+        return characters(text->text) + (text->html ? characters(*text->html) : 0);
+    }
+    if (const auto* image = std::get_if<CapturedClip::Image>(&clip.payload)) {
+        return image->png.size();
+    }
+    if (const auto* color = std::get_if<CapturedClip::Color>(&clip.payload)) {
+        return characters(color->hex);
+    }
+    qsizetype bytes = 0;
+    for (const QString& path : std::get<CapturedClip::Files>(clip.payload).paths) {
+        bytes += characters(path);
+    }
+    return bytes;
 }
 
 std::optional<qsizetype> positionOf(const QList<Clip>& clips, std::optional<qint64> id) {
@@ -109,6 +130,10 @@ void AppModel::setErrorMessage(const std::optional<QString>& message) {
     store(m_errorMessage, message, &AppModel::errorMessageChanged);
 }
 
+void AppModel::setPersistentError(const std::optional<QString>& message) {
+    store(m_persistentError, message, &AppModel::persistentErrorChanged);
+}
+
 bool AppModel::paletteIsVisible() const {
     return m_paletteWindow && m_paletteWindow->isVisible();
 }
@@ -136,17 +161,76 @@ QCoro::Task<> AppModel::record(CapturedClip clip) {
     if (m_preferences.paused() || m_preferences.excludes(clip.source)) {
         co_return;
     }
+    const qsizetype bytes = bytesOf(clip);
+    keepWaiting({std::move(clip), clock(), bytes}, false);
+    // Captures that wait are tried now too: the history may take them again.
+    co_await storeWaiting();
+}
+
+void AppModel::keepWaiting(WaitingCapture capture, bool first) {
+    m_waitingBytes += capture.bytes;
+    if (first) {
+        m_waiting.push_front(std::move(capture));
+    } else {
+        m_waiting.push_back(std::move(capture));
+    }
+    while (m_waiting.size() > 1 && (m_waiting.size() > size_t(maximumWaitingCaptures) ||
+                                    m_waitingBytes > maximumWaitingBytes)) {
+        qCWarning(lcModel) << "a capture the history could not take is dropped: too many wait";
+        m_waitingBytes -= m_waiting.front().bytes;
+        m_waiting.pop_front();
+    }
+}
+
+// One pass at a time, so that captures reach the history in the order they were copied.
+QCoro::Task<> AppModel::storeWaiting() {
+    if (m_storing) {
+        co_return;
+    }
+    m_storing = true;
+    m_retryTask.reset();
     QPointer<AppModel> self(this);
-    const auto stored = co_await outcome(storeCapture(clip, clock()));
-    if (!self) {
-        co_return;
+    bool storedAny = false;
+    while (!m_waiting.empty()) {
+        WaitingCapture next = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        m_waitingBytes -= next.bytes;
+        const auto stored = co_await outcome(storeCapture(next.clip, next.copiedAt));
+        if (!self) {
+            co_return;
+        }
+        if (!stored.value) {
+            keepWaiting(std::move(next), true);
+            m_storing = false;
+            // Said in the user's words: the store's own message alone may be SQLite's English.
+            const QString waiting =
+                QStringLiteral("Lo copiado no se pudo guardar; se reintentará (%1)")
+                    .arg(stored.error);
+            setPersistentError(waiting);
+            report(waiting);
+            m_retryTask = m_scheduler.after(m_retryDelay, [self] {
+                if (self) {
+                    self->storeWaiting();
+                }
+            });
+            m_retryDelay = std::min(m_retryDelay * 2, longestRetryDelay);
+            co_return;
+        }
+        storedAny = true;
     }
-    if (!stored.value) {
-        report(stored.error);
-        co_return;
+    m_storing = false;
+    m_retryDelay = firstRetryDelay;
+    if (m_persistentError) {
+        if (m_errorMessage == m_persistentError) {
+            m_errorTask.reset();
+            setErrorMessage(std::nullopt);
+        }
+        setPersistentError(std::nullopt);
     }
-    // Then the same as a change of limits: prune, and refresh an open palette.
-    co_await applyPreferenceLimits();
+    if (storedAny) {
+        // Then the same as a change of limits: prune, and refresh an open palette.
+        co_await applyPreferenceLimits();
+    }
 }
 
 QCoro::Task<> AppModel::reload(bool resetSelection) {
@@ -361,7 +445,7 @@ void AppModel::report(const QString& message) {
     QPointer<AppModel> self(this);
     m_errorTask = m_scheduler.after(errorDuration, [self] {
         if (self) {
-            self->setErrorMessage(std::nullopt);
+            self->setErrorMessage(self->m_persistentError);
         }
     });
 }

@@ -14,6 +14,7 @@
 #include <QPointer>
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,6 +31,13 @@ public:
     static constexpr std::chrono::milliseconds previewDelay{600};
     static constexpr std::chrono::milliseconds dismissDelay{160};
     static constexpr std::chrono::milliseconds errorDuration{4000};
+    // Captures the history could not take wait in memory, the newest kept when there are too
+    // many (pictures can be 20 MiB each), and are tried again after a delay that doubles up to
+    // the longest.
+    static constexpr int maximumWaitingCaptures = 100;
+    static constexpr qsizetype maximumWaitingBytes = 64 * 1024 * 1024;
+    static constexpr std::chrono::milliseconds firstRetryDelay{1000};
+    static constexpr std::chrono::milliseconds longestRetryDelay{30000};
 
     AppModel(ClipHistory& history, PreferencesStore& preferences, Scheduler& scheduler,
              QObject* parent = nullptr);
@@ -42,6 +50,8 @@ public:
     const ClipListFilter& filter() const { return m_filter; }
     std::optional<qint64> selectedID() const { return m_selectedID; }
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
+    // Why captures are waiting to be stored, while any are; the banner shows it all that time.
+    const std::optional<QString>& persistentError() const { return m_persistentError; }
     // Raised when the palette has appeared and after it is prepared; the view then focuses the
     // search field.
     int focusToken() const { return m_focusToken; }
@@ -62,7 +72,8 @@ public:
     // The time a capture is stamped with.
     std::function<QDateTime()> clock;
 
-    // Capture and list.
+    // Capture and list. A capture the history fails to take waits and is tried again, before
+    // any later one, until it is stored.
     QCoro::Task<> record(CapturedClip clip);
     QCoro::Task<> reload(bool resetSelection);
     QCoro::Task<> prepareForDisplay();
@@ -81,7 +92,8 @@ public:
     QCoro::Task<> clearUnpinned();
     QCoro::Task<> applyPreferenceLimits();
 
-    // Shows the message for four seconds; a newer one replaces it and starts the time again.
+    // Shows the message for four seconds (then the persistent error, if any); a newer one
+    // replaces it and starts the time again.
     void report(const QString& message);
 
     // The hover preview: shown 0.6 s after the pointer enters a row, dismissed 0.16 s after it
@@ -98,6 +110,7 @@ signals:
     void filterChanged();
     void selectedIDChanged();
     void errorMessageChanged();
+    void persistentErrorChanged();
     void focusTokenChanged();
     void searchFocusChanged();
     void previewControllerChanged();
@@ -118,7 +131,19 @@ private:
     // Resumes once the list loads under way have landed, so that a key pressed right after typing
     // acts on the list for what was typed. False when the model went away meanwhile.
     QCoro::Task<bool> settledList();
+    struct WaitingCapture {
+        CapturedClip clip;
+        // Stored with the time it was copied, however late.
+        QDateTime copiedAt;
+        qsizetype bytes;
+    };
     QFuture<void> storeCapture(const CapturedClip& clip, const QDateTime& now);
+    // Queues the capture after those waiting (or first, for one tried again), then drops the
+    // oldest while there are too many.
+    void keepWaiting(WaitingCapture capture, bool first);
+    // Stores the waiting captures in order; stops at the first failure and tries again later.
+    QCoro::Task<> storeWaiting();
+    void setPersistentError(const std::optional<QString>& message);
 
     ClipHistory& m_history;
     PreferencesStore& m_preferences;
@@ -139,5 +164,11 @@ private:
     std::unique_ptr<Scheduler::Job> m_previewTask;
     std::unique_ptr<Scheduler::Job> m_dismissTask;
     std::unique_ptr<Scheduler::Job> m_errorTask;
+    std::optional<QString> m_persistentError;
+    std::deque<WaitingCapture> m_waiting;
+    qsizetype m_waitingBytes = 0;
+    bool m_storing = false;
+    std::unique_ptr<Scheduler::Job> m_retryTask;
+    std::chrono::milliseconds m_retryDelay = firstRetryDelay;
     int m_loadsInFlight = 0;
 };

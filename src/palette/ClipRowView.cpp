@@ -128,12 +128,13 @@ void paintLeading(QPainter* painter, const QRect& square, const ClipRowView::Row
             break;
         }
         case ClipKind::files: {
-            const QStringList paths = row.clip.filePaths();
+            // Only the first path is drawn: a clip may hold tens of thousands.
+            const QStringList first = row.clip.filePaths(1);
             const QRect frame = centered(22);
-            if (paths.isEmpty()) {
+            if (first.isEmpty()) {
                 painter->drawPixmap(frame, SymbolIcon::pixmap("doc", 22, secondary));
             } else {
-                FileTypeIcon::image(paths.first()).paint(painter, frame);
+                FileTypeIcon::image(first.first()).paint(painter, frame);
             }
             break;
         }

@@ -41,10 +41,11 @@ uint8_t kind(const xcb_generic_event_t* event) {
     return event->response_type & 0x7F;
 }
 
+const QString kHtml = QStringLiteral("text/html");
+
 // Past the cap, a text is still worth its first part; a list of files or a colour is not.
 bool cutIsUsable(const QString& mimeType) {
-    return mimeType == kPlainText || mimeType == kUtf8Text ||
-           mimeType == QStringLiteral("text/html");
+    return mimeType == kPlainText || mimeType == kUtf8Text || mimeType == kHtml;
 }
 
 }  // namespace
@@ -226,8 +227,11 @@ private:
         xcb_connection_t* c = m_connection.get();
         Transfer transfer;
         for (uint32_t offset = 0;;) {
+            // A word past the room tells whether there is more, without fetching it.
+            const qsizetype roomWords = (cap - transfer.bytes.size()) / 4 + 1;
+            const auto words = uint32_t(std::min<qsizetype>(kChunkWords, roomWords));
             const auto cookie = xcb_get_property(c, 0, m_window.id, m_property,
-                                                 XCB_GET_PROPERTY_TYPE_ANY, offset, kChunkWords);
+                                                 XCB_GET_PROPERTY_TYPE_ANY, offset, words);
             XcbPointer<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookie, nullptr));
             if (!reply) {
                 return std::nullopt;
@@ -380,7 +384,7 @@ QByteArray X11SelectionReader::data(const QString& mimeType) const {
         if (!target) {
             continue;
         }
-        auto transfer = s->convert(*target, image ? m_limits.imageBytes : m_limits.otherBytes);
+        auto transfer = s->convert(*target, capFor(mimeType));
         if (!transfer || (transfer->truncated && !image && !cutIsUsable(mimeType))) {
             return bytes;
         }
@@ -398,6 +402,16 @@ QByteArray X11SelectionReader::data(const QString& mimeType) const {
         return bytes;
     }
     return bytes;
+}
+
+qsizetype X11SelectionReader::capFor(const QString& mimeType) const {
+    if (mimeType.startsWith(QStringLiteral("image/"))) {
+        return m_limits.imageBytes;
+    }
+    if (mimeType == kPlainText || mimeType == kUtf8Text) {
+        return m_limits.textBytes;
+    }
+    return mimeType == kHtml ? m_limits.htmlBytes : m_limits.otherBytes;
 }
 
 bool X11SelectionReader::complete() const {

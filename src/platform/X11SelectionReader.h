@@ -16,7 +16,14 @@ struct X11SelectionLimits {
     // The history refuses images over 20 MiB; one byte more keeps that outcome without reading
     // the rest.
     qsizetype imageBytes = 20 * 1024 * 1024 + 1;
-    // Far above the 100 000 and 200 000 characters kept of a text and its HTML.
+    // A text keeps 100 000 characters and its HTML 200 000, so reading on only costs memory.
+    // Sixteen bytes a character: UTF-8 needs at most 4 per code point, and real text averages
+    // far fewer per character even in scripts of three-byte letters or with flags and emoji of two
+    // code points; only long runs of joined emoji or stacked accents are cut sooner (whole
+    // characters still). The cut part of a text is kept.
+    qsizetype textBytes = 100'000 * 16;
+    qsizetype htmlBytes = 200'000 * 16;
+    // Anything else (lists of files, colours) past this is not kept at all.
     qsizetype otherBytes = 4 * 1024 * 1024;
 };
 
@@ -42,6 +49,8 @@ private:
     class Session;
     // Nothing once the connection failed.
     Session* session() const;
+    // How much of this type is read.
+    qsizetype capFor(const QString& mimeType) const;
 
     QByteArray m_displayName;
     QByteArray m_selection;

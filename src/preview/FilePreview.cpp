@@ -13,6 +13,7 @@
 #include <QTextLayout>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -110,12 +111,14 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
     }
 }
 
-FilePreview::FilePreview(const QStringList& paths, QWidget* parent)
-    : QWidget(parent), m_paths(paths) {
+FilePreview::FilePreview(const QStringList& paths, qsizetype count, QWidget* parent)
+    : QWidget(parent),
+      m_paths(paths.mid(0, maxRows)),
+      m_count(std::max<qsizetype>(count, m_paths.size())) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 
-    if (paths.isEmpty()) {
+    if (m_paths.isEmpty()) {
         auto* message = new QLabel(QStringLiteral("No hay archivos en este clip."), this);
         message->setObjectName(QStringLiteral("emptyMessage"));
         message->setAlignment(Qt::AlignCenter);
@@ -124,8 +127,8 @@ FilePreview::FilePreview(const QStringList& paths, QWidget* parent)
         layout->addWidget(message);
         return;
     }
-    if (paths.size() == 1) {
-        layout->addWidget(new FileTypeIconView(paths.first(), singleIconSide, this), 0,
+    if (m_count == 1) {
+        layout->addWidget(new FileTypeIconView(m_paths.first(), singleIconSide, this), 0,
                           Qt::AlignCenter);
         return;
     }
@@ -139,8 +142,19 @@ FilePreview::FilePreview(const QStringList& paths, QWidget* parent)
     auto* rows = new QVBoxLayout(list);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(kRowSpacing);
-    for (const QString& path : paths) {
+    for (const QString& path : m_paths) {
         rows->addWidget(fileRow(path, list));
+    }
+    if (m_count > m_paths.size()) {
+        auto* more = new QLabel(moreText(m_count - m_paths.size()), list);
+        more->setObjectName(QStringLiteral("moreFiles"));
+        QFont font = more->font();
+        font.setPixelSize(kCalloutPixels);
+        more->setFont(font);
+        InterfaceStyle::setSecondary(more);
+        // In line with the names above it.
+        more->setContentsMargins(rowIconSide + kRowSpacing, 0, 0, 0);
+        rows->addWidget(more);
     }
     rows->addStretch(1);
     scroll->setWidget(list);
@@ -148,4 +162,11 @@ FilePreview::FilePreview(const QStringList& paths, QWidget* parent)
     scroll->viewport()->setAutoFillBackground(false);
     list->setAutoFillBackground(false);
     layout->addWidget(scroll);
+}
+
+FilePreview::FilePreview(const QStringList& paths, QWidget* parent)
+    : FilePreview(paths, paths.size(), parent) {}
+
+QString FilePreview::moreText(qsizetype hidden) {
+    return QStringLiteral("y %1 más").arg(formatCount(hidden));
 }

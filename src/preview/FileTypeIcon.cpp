@@ -3,6 +3,7 @@
 #include "platform/SymbolIcon.h"
 
 #include <QGuiApplication>
+#include <QHash>
 #include <QMimeDatabase>
 #include <QPalette>
 
@@ -48,9 +49,16 @@ QIcon image(const QString& path) {
             return QIcon::fromTheme(name);
         }
     }
-    // Sessions without an icon theme still get a picture.
-    return SymbolIcon::icon(QStringLiteral("doc"),
-                            QGuiApplication::palette().color(QPalette::WindowText));
+    // Sessions without an icon theme still get a picture, one per text colour: a new icon on each
+    // call would leave a scaled copy of it in the pixmap cache every time a file is drawn.
+    static QHash<QRgb, QIcon> fallbacks;
+    const QRgb colour = QGuiApplication::palette().color(QPalette::WindowText).rgba();
+    auto fallback = fallbacks.constFind(colour);
+    if (fallback == fallbacks.constEnd()) {
+        fallback = fallbacks.insert(
+            colour, SymbolIcon::icon(QStringLiteral("doc"), QColor::fromRgba(colour)));
+    }
+    return *fallback;
 }
 
 }  // namespace FileTypeIcon

@@ -197,7 +197,8 @@ QWidget* PreviewView::makeContent(const Clip& clip) {
         case ClipKind::image:
             return imageContent(clip);
         case ClipKind::files: {
-            auto* files = new FilePreview(clip.filePaths(), m_body);
+            auto* files =
+                new FilePreview(clip.filePaths(FilePreview::maxRows), clip.fileCount(), m_body);
             files->setObjectName(QStringLiteral("files"));
             return files;
         }
@@ -284,14 +285,14 @@ QString PreviewView::titleFor(const Clip& clip) {
         case ClipKind::color:
             return QStringLiteral("Color");
         case ClipKind::files: {
-            const QStringList paths = clip.filePaths();
-            if (paths.isEmpty()) {
+            const qsizetype count = clip.fileCount();
+            if (count == 0) {
                 return QStringLiteral("Archivos");
             }
-            if (paths.size() == 1) {
-                return lastPathComponent(paths.first());
+            if (count == 1) {
+                return lastPathComponent(clip.filePaths(1).first());
             }
-            return QStringLiteral("%1 archivos").arg(paths.size());
+            return QStringLiteral("%1 archivos").arg(formatCount(count));
         }
     }
     return QString();

@@ -7,6 +7,23 @@ namespace {
 
 constexpr qsizetype kTitleCharacters = 500;
 
+// Calls `visit` with each path of a files value, in order, until it returns false. Empty pieces
+// (consecutive line feeds) are no paths.
+template <typename Visit>
+void forEachPath(QStringView value, Visit visit) {
+    qsizetype start = 0;
+    while (start < value.size()) {
+        qsizetype end = value.indexOf(u'\n', start);
+        if (end < 0) {
+            end = value.size();
+        }
+        if (end > start && !visit(value.sliced(start, end - start))) {
+            return;
+        }
+        start = end + 1;
+    }
+}
+
 }  // namespace
 
 QString lastPathComponent(const QString& path) {
@@ -19,6 +36,17 @@ QString lastPathComponent(const QString& path) {
         return trimmed.toString();
     }
     return trimmed.mid(trimmed.lastIndexOf(u'/') + 1).toString();
+}
+
+QString formatCount(qsizetype count) {
+    QString digits = QString::number(count);
+    const qsizetype sign = count < 0 ? 1 : 0;
+    if (digits.size() - sign > 4) {
+        for (qsizetype at = digits.size() - 3; at > sign; at -= 3) {
+            digits.insert(at, QChar::Nbsp);
+        }
+    }
+    return digits;
 }
 
 ClipKind Clip::effectiveKind() const {
@@ -43,13 +71,13 @@ QString Clip::listTitle() const {
         case ClipKind::color:
             return value;
         case ClipKind::files: {
-            const QStringList paths = filePaths();
-            QString name = lastPathComponent(paths.isEmpty() ? QString() : paths.first());
+            // Drawn on every paint of the row: the first path and a count, never the whole list.
+            QString name = lastPathComponent(filePaths(1).value(0));
             if (name.isEmpty()) {
                 name = QStringLiteral("Archivo");
             }
-            if (paths.size() >= 2) {
-                name += QStringLiteral(" (+%1)").arg(paths.size() - 1);
+            if (const qsizetype count = fileCount(); count >= 2) {
+                name += QStringLiteral(" (+%1)").arg(formatCount(count - 1));
             }
             return name;
         }
@@ -78,4 +106,25 @@ std::optional<QSize> Clip::pixelSize() const {
 
 QStringList Clip::filePaths() const {
     return value.split(u'\n', Qt::SkipEmptyParts);
+}
+
+QStringList Clip::filePaths(qsizetype limit) const {
+    QStringList paths;
+    if (limit <= 0) {
+        return paths;
+    }
+    forEachPath(value, [&](QStringView path) {
+        paths.append(path.toString());
+        return paths.size() < limit;
+    });
+    return paths;
+}
+
+qsizetype Clip::fileCount() const {
+    qsizetype count = 0;
+    forEachPath(value, [&](QStringView) {
+        ++count;
+        return true;
+    });
+    return count;
 }

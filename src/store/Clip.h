@@ -13,6 +13,10 @@
 // root stays "/".
 QString lastPathComponent(const QString& path);
 
+// A count as Spanish writes it: from five digits on, groups of three split by a no-break space
+// (4990, 49 990), so that a number never breaks across lines.
+QString formatCount(qsizetype count);
+
 // One history entry as the store returns it.
 struct Clip {
     qint64 id = 0;
@@ -35,7 +39,12 @@ struct Clip {
     QString listTitle() const;
     // The pixel size recorded in an image value; nothing when it was unknown (0x0).
     std::optional<QSize> pixelSize() const;
+    // Every path of a files clip, in order. A clip may hold tens of thousands: what only shows a
+    // few of them takes the first ones and the count instead.
     QStringList filePaths() const;
+    QStringList filePaths(qsizetype limit) const;
+    // How many paths filePaths() holds, without building them.
+    qsizetype fileCount() const;
 
     bool operator==(const Clip&) const = default;
 };

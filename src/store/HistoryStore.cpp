@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QPromise>
 #include <QSaveFile>
 #include <QSet>
@@ -18,12 +19,24 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <stop_token>
+#include <thread>
 #include <type_traits>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+Q_LOGGING_CATEGORY(lcStore, "orvantide.store", QtInfoMsg)
 
 constexpr auto kSchema =
     "PRAGMA journal_mode = WAL;\n"
@@ -84,6 +97,10 @@ QByteArray pruneStatement(const char* firstLine, qint64 kept, qint64 cutoff) {
 }
 
 constexpr qint64 kMillisecondsPerDay = 86'400'000;
+
+// Pruning runs after every capture: emptying the log there at once would cost a sync of the disk
+// each time, so the rows it drops are scrubbed from the log a little later.
+constexpr std::chrono::milliseconds kPrunedScrubDelay{2000};
 
 // Lower-cases UTF-8 text with Unicode's simple case mapping into `out`, which has room for twice
 // the input (no character's lower-case form takes more than twice its bytes). Bytes that are not
@@ -236,6 +253,79 @@ QString absoluteClean(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
+// The canonical upper-case form that names every image the store writes.
+bool isUpperUuid(QStringView text) {
+    if (text.size() != 36) {
+        return false;
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (c != u'-') {
+                return false;
+            }
+        } else if (!((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// "<UUID>.png": an image file of the store's own.
+bool isOwnImage(QStringView name) {
+    return name.size() == 40 && name.endsWith(u".png") && isUpperUuid(name.first(36));
+}
+
+// "<UUID>.thumb.png": the thumbnail beside one.
+bool isOwnThumbnail(QStringView name) {
+    return name.size() == 46 && name.endsWith(u".thumb.png") && isUpperUuid(name.first(36));
+}
+
+QString thumbnailName(QStringView imageName) {
+    return imageName.first(36).toString() + QStringLiteral(".thumb.png");
+}
+
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    ~UniqueFd() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Removes regular files, by name, from one folder. The names are looked up through a handle on the
+// folder itself and symlinks among them are skipped, so nothing outside it is ever touched.
+// Failures are of no consequence to the history and are not reported. Gives how many went.
+int removeFromFolder(const QString& folder, const QStringList& names) {
+    if (names.isEmpty()) {
+        return 0;
+    }
+    const UniqueFd directory(::open(QFile::encodeName(folder).constData(),
+                                    O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (directory.get() < 0) {
+        return 0;
+    }
+    int removed = 0;
+    for (const QString& name : names) {
+        const QByteArray entry = QFile::encodeName(name);
+        struct stat status {};
+        if (!name.contains(u'/') &&
+            ::fstatat(directory.get(), entry.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode) && ::unlinkat(directory.get(), entry.constData(), 0) == 0) {
+            ++removed;
+        }
+    }
+    return removed;
+}
+
 // A new database file is created readable by its owner only; SQLite gives its journal files the
 // same mode.
 void createPrivateFile(const QString& path) {
@@ -249,9 +339,12 @@ void createPrivateFile(const QString& path) {
     }
 }
 
+// Private to the user like the database, whatever the umask.
 void writeAtomically(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
+        file.write(bytes) != bytes.size() || !file.commit()) {
         throw FileError(
             QStringLiteral("No se pudo guardar la imagen «%1»: %2").arg(path, file.errorString()));
     }
@@ -281,6 +374,8 @@ public:
         // With the WAL journal this stays consistent through crashes and skips an fsync per
         // commit; only an operating-system crash can roll back the latest captures.
         database.execute("PRAGMA synchronous = NORMAL;");
+        // Deleted clips are overwritten with zeros, not merely unlinked from the table.
+        database.execute("PRAGMA secure_delete = ON;");
         const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
         using Function = void (*)(sqlite3_context*, int, sqlite3_value**);
         const std::pair<const char*, std::pair<int, Function>> functions[] = {
@@ -292,7 +387,14 @@ public:
                 throw StoreError::sqlite(sqliteErrorMessage(database.handle()));
             }
         }
+        // A crash may have left deleted rows in the log (a prune's, not yet scrubbed).
+        logHoldsDeleted = true;
+        scrubLog();
     }
+
+    ~Isolated() { scrubLog(); }
+    Isolated(const Isolated&) = delete;
+    Isolated& operator=(const Isolated&) = delete;
 
     void upsert(ClipKind kind, const QString& value, const std::optional<QString>& html,
                 const std::optional<QString>& imagePath, const std::optional<QString>& source,
@@ -314,8 +416,11 @@ public:
         }
         const QSize size = ImageThumbnail::dimensions(data).value_or(QSize(0, 0));
         const QString value = ClipIdentity::imageValue(data, size.width(), size.height());
-        if (const auto existing = clipWhere(kClipByValue, value); existing && existing->imagePath) {
-            upsert(ClipKind::image, value, std::nullopt, existing->imagePath, source, createdAt);
+        // An image already stored is only refreshed; its stored path stays as written (NULL keeps
+        // it). One whose file has gone is written again.
+        if (const auto existing = clipWhere(kClipByValue, value);
+            existing && existing->imagePath && QFileInfo(*existing->imagePath).isFile()) {
+            upsert(ClipKind::image, value, std::nullopt, std::nullopt, source, createdAt);
             return;
         }
         const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
@@ -342,14 +447,19 @@ public:
     }
 
     // Files go only after their row is gone, so a failed delete never leaves a row without its
-    // image.
+    // image. What the user deletes leaves the disk at once, log included.
     void deleteClip(qint64 id) {
         const auto clip = clipWhere(kClipById, id);
         SqliteStatement statement = database.prepare(kDeleteOne);
         statement.bind(1, id);
         statement.run();
+        const bool deleted = database.changes() > 0;
         if (clip) {
             removeStoredImage(clip->imagePath);
+        }
+        if (deleted) {
+            logHoldsDeleted = true;
+            scrubLog();
         }
     }
 
@@ -357,8 +467,13 @@ public:
         SqliteStatement images = database.prepare(kUnpinnedImages);
         const QStringList paths = imagePaths(images);
         database.execute(kClearUnpinned);
+        const bool deleted = database.changes() > 0;
         for (const QString& path : paths) {
-            removeStoredImage(path);
+            removeStoredImage(located(path));
+        }
+        if (deleted) {
+            logHoldsDeleted = true;
+            scrubLog();
         }
     }
 
@@ -373,8 +488,29 @@ public:
             database.prepare(pruneStatement("SELECT image FROM clips", kept, cutoff));
         const QStringList paths = imagePaths(images);
         database.execute(pruneStatement("DELETE FROM clips", kept, cutoff));
+        const bool deleted = database.changes() > 0;
         for (const QString& path : paths) {
-            removeStoredImage(path);
+            removeStoredImage(located(path));
+        }
+        if (deleted) {
+            logHoldsDeleted = true;
+            if (scrubSoon) {
+                scrubSoon();
+            }
+        }
+    }
+
+    // Empties the write-ahead log into the database file, where deleted rows are zeros, so that no
+    // copy of them stays behind in the log. A reader of another process can hold it back; then
+    // the next deletion or the close tries again.
+    void scrubLog() {
+        if (!logHoldsDeleted || !database.isOpen()) {
+            return;
+        }
+        logHoldsDeleted = !database.checkpoint();
+        if (logHoldsDeleted) {
+            qCWarning(lcStore) << "the history log could not be emptied:"
+                               << sqliteErrorMessage(database.handle());
         }
     }
 
@@ -397,51 +533,90 @@ public:
         return found.first();
     }
 
-    void close() { database.close(); }
+    void close() {
+        scrubLog();
+        database.close();
+    }
 
     int removeOrphanImages() {
+        // A link in place of the folder leads to files that are not the store's to judge.
+        if (QFileInfo(imageDirectory).isSymLink()) {
+            qCInfo(lcStore) << "the image folder is a symbolic link; no orphan is removed from it";
+            return 0;
+        }
+        // Rows are matched by file name: a moved data folder keeps its files, whatever folder
+        // the stored paths still name.
         SqliteStatement named = database.prepare("SELECT image FROM clips WHERE image IS NOT NULL");
         QSet<QString> kept;
         for (const QString& path : imagePaths(named)) {
-            const QString clean = absoluteClean(path);
-            kept.insert(clean);
-            if (clean.endsWith(u".png")) {
-                kept.insert(clean.chopped(4) + QStringLiteral(".thumb.png"));
+            const QString name = QFileInfo(path).fileName();
+            kept.insert(name);
+            if (isOwnImage(name)) {
+                kept.insert(thumbnailName(name));
             }
         }
         SqliteStatement newest = database.prepare("SELECT max(created_at) FROM clips");
         const qint64 newestRow = newest.step() ? newest.int64At(0) : 0;
-        int removed = 0;
+        QStringList orphans;
         const QFileInfoList files =
-            QDir(imageDirectory).entryInfoList({QStringLiteral("*.png")}, QDir::Files);
+            QDir(imageDirectory)
+                .entryInfoList({QStringLiteral("*.png")},
+                               QDir::Files | QDir::NoSymLinks | QDir::Hidden);
         for (const QFileInfo& file : files) {
-            const QString path = absoluteClean(file.filePath());
-            if (!kept.contains(path) && file.lastModified().toMSecsSinceEpoch() < newestRow &&
-                QFile::remove(path)) {
-                ++removed;
+            const QString name = file.fileName();
+            if ((isOwnImage(name) || isOwnThumbnail(name)) && !kept.contains(name) &&
+                file.lastModified().toMSecsSinceEpoch() < newestRow) {
+                orphans.append(name);
             }
+        }
+        const int removed = removeFromFolder(imageDirectory, orphans);
+        if (removed > 0) {
+            qCInfo(lcStore) << "removed" << removed << "image files that no clip names";
         }
         return removed;
     }
 
     const QString imageDirectory;
+    // Asks for scrubLog() on the worker a little later; set by the store.
+    std::function<void()> scrubSoon;
 
 private:
-    static Clip read(const SqliteStatement& statement) {
+    // Where a stored image is now. Paths are stored absolute, so after the data folder has moved
+    // (or been copied) they name the old place: the file of the same name in this image folder
+    // is the one. The stored text itself is never rewritten.
+    std::optional<QString> located(const std::optional<QString>& stored) const {
+        if (!stored) {
+            return stored;
+        }
+        const qsizetype folder = imageDirectory.size();
+        if (stored->size() > folder + 1 && stored->startsWith(imageDirectory) &&
+            stored->at(folder) == u'/' && stored->indexOf(u'/', folder + 1) < 0) {
+            return stored;
+        }
+        const QString name = QFileInfo(*stored).fileName();
+        const QString here = imageDirectory + u'/' + name;
+        if (!name.isEmpty() && name != u".." && QFileInfo(here).isFile() &&
+            !QFileInfo(here).isSymLink()) {
+            return here;
+        }
+        return stored;
+    }
+
+    Clip read(const SqliteStatement& statement) const {
         Clip clip;
         clip.id = statement.int64At(0);
         clip.kind =
             clipKindFromRaw(statement.textAt(1).value_or(QString())).value_or(ClipKind::text);
         clip.value = statement.textAt(2).value_or(QString());
         clip.html = statement.textAt(3);
-        clip.imagePath = statement.textAt(4);
+        clip.imagePath = located(statement.textAt(4));
         clip.source = statement.textAt(5);
         clip.createdAt = QDateTime::fromMSecsSinceEpoch(statement.int64At(6), Qt::UTC);
         clip.pinned = statement.int64At(7) != 0;
         return clip;
     }
 
-    static QList<Clip> rows(SqliteStatement& statement) {
+    QList<Clip> rows(SqliteStatement& statement) const {
         QList<Clip> result;
         while (statement.step()) {
             result.append(read(statement));
@@ -463,36 +638,29 @@ private:
         return paths;
     }
 
-    // Deletes an image and its thumbnail, only when they really lie inside the image folder;
-    // failures are of no consequence to the history and are not reported.
+    // Deletes an image and its thumbnail, only when the image is one the store wrote and it lies in
+    // the image folder itself once every symlink on the way is resolved (a link inside the folder
+    // leads elsewhere); failures are not reported.
     void removeStoredImage(const std::optional<QString>& path) const {
         if (!path) {
             return;
         }
-        const QString clean = absoluteClean(*path);
-        const QString folder =
-            imageDirectory.endsWith(u'/') ? imageDirectory : imageDirectory + u'/';
-        if (!clean.startsWith(folder) || clean.size() == folder.size()) {
+        const QFileInfo file(*path);
+        const QString name = file.fileName();
+        if (!isOwnImage(name)) {
             return;
         }
-        QFile::remove(clean);
-        if (clean.endsWith(u".png")) {
-            QFile::remove(clean.chopped(4) + QStringLiteral(".thumb.png"));
+        const QString folder = QFileInfo(imageDirectory).canonicalFilePath();
+        if (folder.isEmpty() || QFileInfo(file.absolutePath()).canonicalFilePath() != folder) {
+            return;
         }
+        removeFromFolder(folder, {name, thumbnailName(name)});
     }
 
     SqliteDatabase database;
+    // Deleted rows may still be readable in the write-ahead log.
+    bool logHoldsDeleted = false;
 };
-
-HistoryStore::HistoryStore(const QString& databasePath, const QString& imageDirectory)
-    : m_isolated(std::make_unique<Isolated>(databasePath, imageDirectory)) {
-    m_worker.setMaxThreadCount(1);
-    m_worker.setExpiryTimeout(-1);
-}
-
-HistoryStore::~HistoryStore() {
-    m_worker.waitForDone();
-}
 
 const QString& HistoryStore::imageDirectory() const {
     return m_isolated->imageDirectory;
@@ -521,6 +689,67 @@ auto HistoryStore::enqueue(Operation operation) {
         promise->finish();
     });
     return future;
+}
+
+// Runs a task a fixed delay after it was first asked for (further requests in the meantime join
+// that run), on a thread of its own so that nothing has to poll.
+class HistoryStore::DelayedTask {
+public:
+    DelayedTask(std::chrono::milliseconds delay, std::function<void()> task)
+        : m_delay(delay),
+          m_task(std::move(task)),
+          m_thread([this](std::stop_token stop) { run(stop); }) {}
+
+    void request() {
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_due) {
+                return;
+            }
+            m_due = std::chrono::steady_clock::now() + m_delay;
+        }
+        m_wake.notify_one();
+    }
+
+private:
+    void run(const std::stop_token& stop) {
+        std::unique_lock lock(m_mutex);
+        while (m_wake.wait(lock, stop, [this] { return m_due.has_value(); })) {
+            m_wake.wait_until(lock, stop, *m_due, [] { return false; });
+            if (stop.stop_requested()) {
+                return;
+            }
+            m_due.reset();
+            lock.unlock();
+            m_task();
+            lock.lock();
+        }
+    }
+
+    const std::chrono::milliseconds m_delay;
+    const std::function<void()> m_task;
+    std::mutex m_mutex;
+    std::condition_variable_any m_wake;
+    std::optional<std::chrono::steady_clock::time_point> m_due;
+    // Last: starts once the rest exists, and is stopped and joined first.
+    std::jthread m_thread;
+};
+
+HistoryStore::HistoryStore(const QString& databasePath, const QString& imageDirectory)
+    : m_isolated(std::make_unique<Isolated>(databasePath, imageDirectory)) {
+    m_worker.setMaxThreadCount(1);
+    m_worker.setExpiryTimeout(-1);
+    m_scrub = std::make_unique<DelayedTask>(
+        kPrunedScrubDelay, [this] { enqueue([this] { m_isolated->scrubLog(); }); });
+    m_isolated->scrubSoon = [scrub = m_scrub.get()] { scrub->request(); };
+}
+
+// The connection closes last, emptying its log into the database file.
+HistoryStore::~HistoryStore() {
+    m_worker.waitForDone();
+    // Only a scrub can be queued from here on, and a scrub asks for no other.
+    m_scrub.reset();
+    m_worker.waitForDone();
 }
 
 QFuture<void> HistoryStore::upsert(ClipKind kind, const QString& value,

@@ -16,7 +16,12 @@
 //
 // Every operation runs on the store's own worker thread, one at a time and in the order asked
 // for; each returns a future that fails with StoreError (database) or FileError (image files and
-// folders). The connection stays open for the life of the store.
+// folders). The connection stays open for the life of the store and waits a few seconds for a
+// lock another process holds. Deleted clips are scrubbed from the database files: at once after
+// a delete or a clear, shortly after a prune, and at the latest when the store closes.
+//
+// Image paths are stored absolute, as written; clips read out of the store carry the file of the
+// same name in the image folder when the stored path lies elsewhere (a moved data folder).
 class HistoryStore : public ClipHistory {
 public:
     // Larger images are not recorded.
@@ -47,17 +52,21 @@ public:
     QFuture<std::optional<Clip>> clip(qint64 id) override;
     QFuture<void> close();
 
-    // Removes image files that no row names and that are older than the newest row: what a crash
-    // between writing an image and storing its row leaves behind. A file newer than every row may
-    // belong to a capture still on its way and stays. Gives how many files went.
+    // Removes image files of the store's own naming ("<UUID>.png", "<UUID>.thumb.png") that no row
+    // names and that are older than the newest row: what a crash between writing an image and
+    // storing its row leaves behind. A file newer than every row may belong to a capture still on
+    // its way and stays; so does anything else in the folder, and nothing at all when the folder
+    // is a symbolic link. Gives how many files went.
     QFuture<int> removeOrphanImages();
 
 private:
     class Isolated;
+    class DelayedTask;
 
     template <typename Operation>
     auto enqueue(Operation operation);
 
     std::unique_ptr<Isolated> m_isolated;
     QThreadPool m_worker;
+    std::unique_ptr<DelayedTask> m_scrub;
 };

@@ -20,6 +20,8 @@ SqliteDatabase::SqliteDatabase(const QString& path) {
         }
         throw StoreError::open(message);
     }
+    // Before the first statement, so that even opening waits for another process's lock.
+    sqlite3_busy_timeout(db, busyTimeoutMs);
     m_db = db;
 }
 
@@ -40,6 +42,15 @@ void SqliteDatabase::execute(const QByteArray& script) const {
         sqlite3_free(error);
         throw StoreError::sqlite(message);
     }
+}
+
+qint64 SqliteDatabase::changes() const {
+    return m_db == nullptr ? 0 : sqlite3_changes64(m_db);
+}
+
+bool SqliteDatabase::checkpoint() const {
+    return m_db != nullptr && sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE,
+                                                        nullptr, nullptr) == SQLITE_OK;
 }
 
 void SqliteDatabase::close() {

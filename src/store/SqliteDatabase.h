@@ -10,8 +10,13 @@ struct sqlite3;
 // One SQLite connection, closed when it goes out of scope.
 class SqliteDatabase {
 public:
-    // Opens read-write, creating the file, in serialized mode. Raises StoreError::open with
-    // SQLite's message, or "No se pudo abrir la base de datos" when no connection came back.
+    // How long a statement waits for a lock that another process holds before it fails with
+    // "database is locked".
+    static constexpr int busyTimeoutMs = 5000;
+
+    // Opens read-write, creating the file, in serialized mode, waiting for locks as above. Raises
+    // StoreError::open with SQLite's message, or "No se pudo abrir la base de datos" when no
+    // connection came back.
     explicit SqliteDatabase(const QString& path);
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase&) = delete;
@@ -23,6 +28,11 @@ public:
     SqliteStatement prepare(const QByteArray& sql) const { return SqliteStatement(m_db, sql); }
     // Runs a script without results; raises StoreError::sqlite with SQLite's text on failure.
     void execute(const QByteArray& script) const;
+    // Rows changed by the latest INSERT, UPDATE or DELETE.
+    qint64 changes() const;
+    // Copies the write-ahead log into the database file and empties the log. False when it could
+    // not finish (a reader held on past the busy timeout, or the connection is closed).
+    bool checkpoint() const;
     void close();
 
 private:

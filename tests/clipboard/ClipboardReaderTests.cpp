@@ -2,6 +2,7 @@
 #include "clipboard/FileUrlList.h"
 #include "platform/fakes/FakeWorkspace.h"
 #include "platform/fakes/InMemoryPasteboard.h"
+#include "store/ImageThumbnail.h"
 #include "support/TestImages.h"
 
 #include <QBuffer>
@@ -139,6 +140,17 @@ TEST_F(ReaderTest, ImagesComeBeforeColoursAndText) {
               CapturedClip::Payload(Color{"#0000FF"}));
 }
 
+// The owner may change between the list of types and the data: bytes without their format's
+// signature are some other owner's, never an image.
+TEST_F(ReaderTest, ImageBytesWithoutTheirFormatsSignatureAreNoImage) {
+    EXPECT_EQ(payloadOf(read({{"image/png", "texto del siguiente"}, {"text/plain", hello}})),
+              CapturedClip::Payload(Text{"hello", std::nullopt}));
+    EXPECT_EQ(
+        payloadOf(read({{"image/png", "\x89PNG"}, {"image/tiff", tiff(2, 3)}})),
+        CapturedClip::Payload(Image{*ImageThumbnail::pngData(TestImages::decode(tiff(2, 3)))}))
+        << "a PNG cut inside its signature gives way to the TIFF";
+}
+
 TEST_F(ReaderTest, ColoursAreHexWithAlphaOnlyWhenTranslucent) {
     EXPECT_EQ(payloadOf(read(
                   {{"application/x-color", color16(65535, 0, 0, 65535)}, {"text/plain", hello}})),
@@ -175,6 +187,11 @@ TEST_F(ReaderTest, TextIsTrimmedAndCutButHtmlOnlyCut) {
     ASSERT_TRUE(text);
     EXPECT_EQ(text->text.size(), 100'000);
     EXPECT_EQ(text->html->size(), 200'000);
+
+    // A text the clipboard cut at its size limit in the middle of a character ends before it.
+    EXPECT_EQ(payloadOf(read(
+                  {{"text/plain", "a\xC3\xB1o \xC3"}, {"text/html", "<p>a\xC3\xB1o \xF0\x9F"}})),
+              CapturedClip::Payload(Text{"año", QStringLiteral("<p>año ")}));
 
     // Bytes that are not UTF-8 become replacement characters, not a failure.
     const auto broken = read({{"text/plain", "caf\xE9 \xFF\xFE ok"}});

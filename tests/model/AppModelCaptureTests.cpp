@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QSignalSpy>
+#include <QTest>
 
 TEST_F(ModelTest, PausedCaptureStoresNothingAndSaysNothing) {
     preferences.setPaused(true);
@@ -75,7 +76,7 @@ TEST_F(ModelTest, AStoreFailureIsShownAndThePruneSkipped) {
     open({"antes"});
     history.failing["upsert"] = "database is locked";
     copyText("después");
-    EXPECT_EQ(model.errorMessage(), QStringLiteral("database is locked"));
+    EXPECT_TRUE(model.errorMessage()->endsWith(u"(database is locked)"));
     EXPECT_EQ(history.calls.value("prune"), 1) << "only the first capture pruned";
     EXPECT_EQ(visible(), QStringList{"antes"});
 
@@ -216,4 +217,74 @@ TEST_F(ModelTest, WorkInFlightWhenTheModelGoesDoesNothing) {
     EXPECT_TRUE(pending.isReady());
     scheduler.advance(std::chrono::seconds(5));
     EXPECT_TRUE(preview.shown.isEmpty());
+}
+
+// A locked or read-only history: captures wait in memory and are tried again until they are
+// stored, and the banner stays while they wait.
+TEST_F(ModelTest, FailedCapturesWaitAndAreStoredInOrderOnceTheHistoryTakesThem) {
+    using namespace std::chrono_literals;
+    open({"antes"});
+    QSignalSpy persistentSpy(&model, &AppModel::persistentErrorChanged);
+    history.failing["upsert"] = "database is locked";
+    copyText("uno");
+    copyText("dos");
+    const QString waiting =
+        QStringLiteral("Lo copiado no se pudo guardar; se reintentará (database is locked)");
+    EXPECT_EQ(model.persistentError(), waiting);
+    const int tries = history.calls.value("upsert");
+    scheduler.advance(60s);
+    EXPECT_GT(history.calls.value("upsert"), tries) << "tried again";
+    EXPECT_EQ(model.errorMessage(), waiting) << "past four seconds";
+    EXPECT_EQ(stored(), QStringList{"antes"});
+
+    // Another error shows for its four seconds, then the lasting one again.
+    model.report("otro fallo");
+    scheduler.advance(4s);
+    EXPECT_EQ(model.errorMessage(), waiting);
+
+    history.failing.clear();
+    scheduler.advance(60s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.persistentError(); }, 10000));
+    EXPECT_EQ(stored(), (QStringList{"dos", "uno", "antes"})) << "stamped when copied";
+    EXPECT_EQ(model.errorMessage(), std::nullopt) << "cleared as soon as they are stored";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return visible().size() == 3; }, 10000))
+        << "the open palette shows them";
+    EXPECT_EQ(persistentSpy.count(), 2);
+}
+
+TEST_F(ModelTest, WaitingCapturesAreBoundedAndTheNewestWin) {
+    const auto failAll = [&] {
+        history.failing["upsert"] = "attempt to write a readonly database";
+        history.failing["recordImage"] = "attempt to write a readonly database";
+    };
+    // Four pictures of 17 MiB, more bytes than may wait: the first goes.
+    failAll();
+    const qsizetype pictureBytes = AppModel::maximumWaitingBytes / 4 + 1024 * 1024;
+    for (int width = 1; width <= 4; ++width) {
+        const QByteArray png = TestImages::png(width, 1);
+        await(model.record({CapturedClip::Image{png + QByteArray(pictureBytes, '\0')}, {}}));
+    }
+    history.failing.clear();
+    copyText("tras las imágenes");  // a new capture tries the waiting ones at once
+    QList<int> widths;
+    for (const Clip& clip : history.real().clips({}).result()) {
+        if (clip.kind == ClipKind::image) {
+            widths.prepend(clip.pixelSize().value_or(QSize()).width());
+        }
+    }
+    EXPECT_EQ(widths, (QList<int>{2, 3, 4}));
+    EXPECT_EQ(stored().first(), "tras las imágenes");
+
+    // Too many: with the one that tries them, six more than may wait; the six oldest go.
+    failAll();
+    for (int i = 0; i < AppModel::maximumWaitingCaptures + 5; ++i) {
+        copyText(QStringLiteral("texto %1").arg(i));
+    }
+    history.failing.clear();
+    copyText("al final");
+    const QStringList texts = stored();
+    EXPECT_EQ(texts.first(), "al final");
+    EXPECT_TRUE(texts.contains("texto 6"));
+    EXPECT_FALSE(texts.contains("texto 5"));
+    EXPECT_EQ(model.persistentError(), std::nullopt);
 }

@@ -13,10 +13,10 @@
 
 namespace {
 
-// An icon theme of two pictures in a temporary folder, made current for one test.
+// An icon theme of two pictures (or none) in a temporary folder, made current for one test.
 class TestIconTheme {
 public:
-    TestIconTheme()
+    explicit TestIconTheme(bool withPictures = true)
         : m_searchPaths(QIcon::themeSearchPaths()),
           m_themeName(QIcon::themeName()),
           m_fallbackPaths(QIcon::fallbackSearchPaths()) {
@@ -31,7 +31,9 @@ public:
         QImage picture(16, 16, QImage::Format_ARGB32);
         picture.fill(Qt::darkRed);
         for (const char* name : {"application-pdf", "application-octet-stream"}) {
-            picture.save(theme + "/16x16/mimetypes/" + name + ".png");
+            if (withPictures && !picture.save(theme + "/16x16/mimetypes/" + name + ".png")) {
+                ADD_FAILURE() << "cannot write the test icon " << name;
+            }
         }
         QIcon::setFallbackSearchPaths({});
         QIcon::setThemeSearchPaths({m_dir.path()});
@@ -95,6 +97,14 @@ TEST(FileTypeIcon, TypeIconComesFromTheExtensionAloneAndFallsBackToGenericData) 
     EXPECT_FALSE(FileTypeIcon::image("").pixmap(28).isNull());
 }
 
+TEST(FileTypeIcon, WithoutAThemeEveryFileSharesOnePicture) {
+    TestIconTheme empty(false);
+    const QIcon first = FileTypeIcon::image("/x/informe.pdf");
+    EXPECT_FALSE(first.pixmap(28).isNull());
+    // One icon for all: a new one per file would leave a scaled copy in the pixmap cache for each.
+    EXPECT_EQ(FileTypeIcon::image("/x/notas").cacheKey(), first.cacheKey());
+}
+
 TEST(FilePreview, ShowsAMessageOneLargeIconOrAListOfRows) {
     FilePreview none({});
     const auto* message = none.findChild<QLabel*>("emptyMessage");
@@ -123,4 +133,27 @@ TEST(FilePreview, ShowsAMessageOneLargeIconOrAListOfRows) {
     EXPECT_EQ(names.at(0)->lines(300), QStringList{"informe.pdf"});
     EXPECT_EQ(names.at(1)->lines(300).size(), 1);
     EXPECT_TRUE(names.at(1)->lines(300).first().endsWith(QChar(0x2026)));
+}
+
+TEST(FilePreview, ALongListShowsItsFirstRowsAndACountOfTheRest) {
+    QStringList paths;
+    for (int i = 0; i < 12345; ++i) {
+        paths.append(QStringLiteral("/x/foto-%1.jpg").arg(i));
+    }
+    FilePreview many(paths);
+    EXPECT_EQ(many.count(), 12345);
+    const auto icons = many.findChildren<FileTypeIconView*>();
+    ASSERT_EQ(icons.size(), 10);
+    EXPECT_EQ(icons.first()->path(), "/x/foto-0.jpg");
+    EXPECT_EQ(icons.last()->path(), "/x/foto-9.jpg");
+    const auto* more = many.findChild<QLabel*>("moreFiles");
+    ASSERT_NE(more, nullptr);
+    EXPECT_EQ(more->text(), QStringLiteral("y 12\u00A0335 más"));
+    // A few widgets for each row shown, none for the paths left out.
+    EXPECT_LT(many.findChildren<QWidget*>().size(), 10 * FilePreview::maxRows);
+
+    FilePreview full(paths.mid(0, FilePreview::maxRows));
+    EXPECT_EQ(full.findChildren<FileTypeIconView*>().size(), FilePreview::maxRows);
+    EXPECT_EQ(full.findChild<QLabel*>("moreFiles"), nullptr);
+    EXPECT_EQ(FilePreview::moreText(1), "y 1 más");
 }

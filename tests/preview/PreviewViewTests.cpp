@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -113,6 +114,27 @@ TEST(PreviewView, TitleFollowsTheStoredKind) {
     ASSERT_NE(files, nullptr);
     EXPECT_EQ(files->paths(), (QStringList{"/x/a.txt", "/x/b.txt", "/x/c.txt"}));
     EXPECT_EQ(titleOf(clipOf(ClipKind::files, "")), "Archivos");
+}
+
+TEST(PreviewView, ALongFileListIsHeadedByItsCountAndFillsTheBodyWithItsFirstRows) {
+    QString value = "/x/a.txt";
+    for (int i = 1; i < 20000; ++i) {
+        value += QStringLiteral("\n/x/foto-%1.jpg").arg(i);
+    }
+    PreviewView view;
+    view.setClip(clipOf(ClipKind::files, value));
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    EXPECT_EQ(view.title(), QStringLiteral("20\u00A0000 archivos"));
+    const auto* files = view.findChild<FilePreview*>();
+    ASSERT_NE(files, nullptr);
+    EXPECT_EQ(files->count(), 20000);
+    EXPECT_EQ(files->paths().size(), FilePreview::maxRows);
+    EXPECT_EQ(files->paths().first(), "/x/a.txt");
+    // Enough rows to fill the body: the list still scrolls.
+    const auto* list = files->findChild<QScrollArea*>("fileList");
+    ASSERT_NE(list, nullptr);
+    EXPECT_GT(list->verticalScrollBar()->maximum(), 0);
 }
 
 TEST(PreviewView, HeadingIsCutAtTwoLines) {

@@ -104,6 +104,30 @@ TEST(Clip, FilesListTheirPathsAndTitleTheFirstName) {
     EXPECT_EQ(clipOf(ClipKind::color, "#12345678").listTitle(), "#12345678");
 }
 
+TEST(Clip, LongFileListsAreCountedAndCutWithoutListingThemAll) {
+    const Clip three = clipOf(ClipKind::files, "\n/a/b.txt\n/c/d.txt\n\n/e\n");
+    EXPECT_EQ(three.fileCount(), 3);
+    EXPECT_EQ(three.filePaths(2), (QStringList{"/a/b.txt", "/c/d.txt"}));
+    EXPECT_EQ(three.filePaths(9), three.filePaths());
+    EXPECT_TRUE(three.filePaths(0).isEmpty());
+    EXPECT_EQ(clipOf(ClipKind::files, "\n\n").fileCount(), 0);
+
+    QString value = "/docs/informe.pdf";
+    for (int i = 0; i < 49999; ++i) {
+        value += QStringLiteral("\n/docs/anexo-%1.pdf").arg(i);
+    }
+    const Clip many = clipOf(ClipKind::files, value);
+    EXPECT_EQ(many.fileCount(), 50000);
+    EXPECT_EQ(many.filePaths().size(), 50000);
+    EXPECT_EQ(many.listTitle(), QStringLiteral("informe.pdf (+49\u00A0999)"));
+
+    // Spanish groups digits by threes only from five digits on.
+    EXPECT_EQ(formatCount(0), "0");
+    EXPECT_EQ(formatCount(4990), "4990");
+    EXPECT_EQ(formatCount(49990), QStringLiteral("49\u00A0990"));
+    EXPECT_EQ(formatCount(1234567), QStringLiteral("1\u00A0234\u00A0567"));
+}
+
 TEST(ClipListFilter, AvailableOffersFiltersOnlyWhenTheyNarrowSomething) {
     using F = ClipListFilter;
     EXPECT_TRUE(F::available({}).isEmpty());

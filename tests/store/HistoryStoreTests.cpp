@@ -10,10 +10,21 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include <sys/stat.h>
+
 namespace {
+
+// A name as the store gives its image files.
+QString ownName(const char* suffix = ".png") {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + suffix;
+}
 
 class HistoryStoreTest : public ::testing::Test {
 protected:
@@ -59,7 +70,7 @@ protected:
         return QDir(imagesPath()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
     QString writeFile(const QString& relative) const {
-        const QString path = temp.filePath(relative);
+        const QString path = QDir(temp.path()).absoluteFilePath(relative);
         QDir().mkpath(QFileInfo(path).absolutePath());
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -222,9 +233,11 @@ TEST_F(HistoryStoreTest, UnknownKindsListAsText) {
     EXPECT_EQ(clips[1].kind, ClipKind::files);
 }
 
-TEST_F(HistoryStoreTest, ImagesAreStoredOnceAsAFilePairBesideTheDatabase) {
+TEST_F(HistoryStoreTest, ImagesAreStoredOnceAsAPrivateFilePairBesideTheDatabase) {
     const QByteArray png = TestImages::png(800, 400);
+    const mode_t umask = ::umask(0);
     image(png, 5, QStringLiteral("Visor"));
+    ::umask(umask);
     image(png, 1, QStringLiteral("Navegador"));
 
     const QList<Clip> clips = list();
@@ -248,6 +261,11 @@ TEST_F(HistoryStoreTest, ImagesAreStoredOnceAsAFilePairBesideTheDatabase) {
     ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
     EXPECT_EQ(stored.readAll(), png) << "the image bytes are kept unchanged";
     EXPECT_EQ(QImage(store->imageDirectory() + "/" + stem + ".thumb.png").size(), QSize(360, 180));
+    for (const QString& name : imageFiles()) {
+        EXPECT_EQ(QFileInfo(imagesPath() + "/" + name).permissions() & 0x0777,
+                  QFile::ReadUser | QFile::WriteUser)
+            << "whatever the umask";
+    }
 }
 
 TEST_F(HistoryStoreTest, ImageSizeLimitAndBytesThatAreNoImage) {
@@ -288,26 +306,59 @@ TEST_F(HistoryStoreTest, DeleteRemovesTheRowThenItsFiles) {
     EXPECT_TRUE(list().isEmpty());
 }
 
-TEST_F(HistoryStoreTest, OnlyFilesReallyInsideTheImageFolderAreRemoved) {
-    const QString sibling = writeFile("support/images-old/x.png");
-    const QString escaped = writeFile("outside.png");
-    const QString escapedThumb = writeFile("outside.thumb.png");
-    const QString inside = writeFile("support/images/mine.png");
-    const QString insideThumb = writeFile("support/images/mine.thumb.png");
-    const QString climbing = store->imageDirectory() + "/../../outside.png";
-    for (const QString& path : {sibling, climbing, inside, store->imageDirectory() + "/"}) {
+TEST_F(HistoryStoreTest, OnlyTheStoresOwnFilesReallyInsideTheImageFolderAreRemoved) {
+    const QString name = ownName();
+    const QString sibling = writeFile("support/images-old/" + name);
+    const QString escaped = writeFile("outside/" + name);
+    const QString escapedThumb = writeFile("outside/" + name.chopped(4) + ".thumb.png");
+    const QString inside = writeFile("support/images/" + ownName());
+    const QString insideThumb = writeFile(inside.chopped(4) + ".thumb.png");
+    const QString notOurs = writeFile("support/images/vacaciones.png");
+    // A link inside the folder leads out of it, to a folder or to a file.
+    ASSERT_TRUE(QFile::link(temp.filePath("outside"), imagesPath() + "/enlace"));
+    const QString linkedFile = imagesPath() + "/" + ownName();
+    ASSERT_TRUE(QFile::link(escaped, linkedFile));
+    const QString climbing = store->imageDirectory() + "/../../outside/" + name;
+    for (const QString& path : {sibling, climbing, inside, store->imageDirectory() + "/", notOurs,
+                                imagesPath() + "/enlace/" + name, linkedFile}) {
         store->upsert(ClipKind::image, "v" + path, {}, path, {}, at(1)).waitForFinished();
     }
     for (const Clip& clip : list()) {
         store->deleteClip(clip.id).waitForFinished();
     }
     EXPECT_TRUE(list().isEmpty());
-    EXPECT_TRUE(QFile::exists(sibling));
-    EXPECT_TRUE(QFile::exists(escaped));
-    EXPECT_TRUE(QFile::exists(escapedThumb));
+    for (const QString& kept : {sibling, escaped, escapedThumb, notOurs, linkedFile}) {
+        EXPECT_TRUE(QFile::exists(kept)) << kept.toStdString();
+    }
     EXPECT_TRUE(QFileInfo(store->imageDirectory()).isDir());
     EXPECT_FALSE(QFile::exists(inside));
     EXPECT_FALSE(QFile::exists(insideThumb));
+}
+
+TEST_F(HistoryStoreTest, DeletedTextsLeaveTheDiskAtOnceAndPrunedOnesSoonAfter) {
+    const auto onDisk = [&](const char* text) {
+        return RawDatabase::filesHolding(supportPath(), text);
+    };
+    text("fijado", 0);
+    store->togglePinned(idOf("fijado")).waitForFinished();
+    text("texto-borrado-8d1f", 3);
+    text("texto-limpiado-7c2e", 2);
+    ASSERT_FALSE(onDisk("texto-borrado-8d1f").empty()) << "the check can see a stored text";
+
+    store->deleteClip(idOf("texto-borrado-8d1f")).waitForFinished();
+    EXPECT_EQ(onDisk("texto-borrado-8d1f"), "");
+    store->clearUnpinned().waitForFinished();
+    EXPECT_EQ(onDisk("texto-limpiado-7c2e"), "");
+
+    text("texto-podado-4b9a", 10);
+    text("texto-nuevo", 1);
+    store->prune(1, 0).waitForFinished();
+    ASSERT_EQ(values(), (QStringList{"fijado", "texto-nuevo"}));
+    for (int i = 0; i < 600 && !onDisk("texto-podado-4b9a").empty(); ++i) {
+        QThread::msleep(50);
+    }
+    EXPECT_EQ(onDisk("texto-podado-4b9a"), "");
+    EXPECT_EQ(values(), (QStringList{"fijado", "texto-nuevo"}));
 }
 
 TEST_F(HistoryStoreTest, ClearKeepsPinnedClipsAndTheirFiles) {
@@ -401,19 +452,83 @@ TEST_F(HistoryStoreTest, OrphanImagesOlderThanTheNewestRowAreRemoved) {
         EXPECT_TRUE(file.setFileTime(at(minutesAgo), QFileDevice::FileModificationTime));
         return path;
     };
-    const QString old = ageFile("A.png", 30);
-    const QString oldThumb = ageFile("A.thumb.png", 30);
-    const QString inFlight = ageFile("B.png", -1);  // newer than every row
+    const QString orphan = ownName();
+    const QString old = ageFile(orphan, 30);
+    const QString oldThumb = ageFile(orphan.chopped(4) + ".thumb.png", 30);
+    const QString inFlight = ageFile(ownName(), -1);  // newer than every row
     const QString other = ageFile("notes.txt", 30);
+    const QString usersPicture = ageFile("captura de pantalla.png", 30);
+    const QString lowerCase = ageFile(ownName().toLower(), 30);
     text("más nuevo", 5);
 
     EXPECT_EQ(store->removeOrphanImages().result(), 2);
     EXPECT_FALSE(QFile::exists(old));
     EXPECT_FALSE(QFile::exists(oldThumb));
     EXPECT_TRUE(QFile::exists(inFlight));
-    EXPECT_TRUE(QFile::exists(other)) << "only pictures are ours to clean";
+    for (const QString& notOurs : {other, usersPicture, lowerCase}) {
+        EXPECT_TRUE(QFile::exists(notOurs)) << "only what the store wrote is its to clean";
+    }
     EXPECT_TRUE(QFile::exists(kept));
     EXPECT_TRUE(QFile::exists(kept.chopped(4) + ".thumb.png"));
+}
+
+TEST_F(HistoryStoreTest, AMovedDataFolderKeepsItsImagesAndRowsFindThem) {
+    image(TestImages::png(10, 10), 0);
+    text("copiado después", -5);  // newer than the image file
+    const QString stored = *list()[1].imagePath;
+    store.reset();
+    ASSERT_TRUE(QDir().rename(supportPath(), temp.filePath("moved")));
+    const QString images = temp.filePath("moved/images");
+    store = std::make_unique<HistoryStore>(temp.filePath("moved/history.db"), images);
+
+    EXPECT_EQ(store->removeOrphanImages().result(), 0);
+    EXPECT_EQ(QDir(images).entryList(QDir::Files).size(), 2);
+    const Clip clip = list()[1];
+    const QString here = images + "/" + QFileInfo(stored).fileName();
+    EXPECT_EQ(clip.imagePath, here);
+    EXPECT_EQ(RawDatabase::scalar(temp.filePath("moved/history.db"),
+                                  "SELECT image FROM clips WHERE kind = 'image'"),
+              stored)
+        << "the stored path stays as written";
+
+    // Copying the image again finds it; deleting it removes its files from where they are now.
+    store->recordImage(TestImages::png(10, 10), {}, at(-6)).waitForFinished();
+    EXPECT_EQ(list()[0].imagePath, here);
+    store->deleteClip(clip.id).waitForFinished();
+    EXPECT_TRUE(QDir(images).entryList(QDir::Files).isEmpty());
+
+    // An image whose file has gone is written again when it is copied again.
+    image(TestImages::png(12, 10), -10);
+    QFile::remove(*list()[0].imagePath);
+    image(TestImages::png(12, 10), -10);
+    ASSERT_TRUE(list()[0].imagePath);
+    EXPECT_TRUE(QFileInfo(*list()[0].imagePath).isFile());
+}
+
+TEST_F(HistoryStoreTest, AnImageFolderThatIsALinkIsNeverSwept) {
+    QTemporaryDir pictures;
+    const auto userFile = [&](const QString& name) {
+        const QString path = pictures.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        EXPECT_TRUE(file.setFileTime(at(30), QFileDevice::FileModificationTime));
+        return path;
+    };
+    const QStringList theirs = {userFile("vacaciones.png"), userFile(ownName())};
+    store.reset();
+    ASSERT_TRUE(QDir(imagesPath()).removeRecursively());
+    ASSERT_TRUE(QFile::link(pictures.path(), imagesPath()));
+    store = std::make_unique<HistoryStore>(databasePath(), imagesPath());
+    text("nuevo", 5);
+
+    EXPECT_EQ(store->removeOrphanImages().result(), 0);
+    for (const QString& path : theirs) {
+        EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+    }
+    // The store's own images there still go with their rows.
+    image(TestImages::png(10, 10), 1);
+    store->deleteClip(list()[0].id).waitForFinished();
+    EXPECT_EQ(QDir(pictures.path()).entryList(QDir::Files).size(), 2);
 }
 
 TEST(HistoryStoreOpening, AFileThatIsNoDatabaseIsReportedAndLeftAlone) {
@@ -449,4 +564,45 @@ TEST(HistoryStoreOpening, AFileThatIsNoDatabaseIsReportedAndLeftAlone) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     EXPECT_THROW(HistoryStore(temp.filePath("other.db"), temp.filePath("blocked")), FileError);
+}
+
+TEST(HistoryStoreOpening, WaitsForALockThatAnotherProgramHolds) {
+    QTemporaryDir temp;
+    const QString path = temp.filePath("history.db");
+    const auto releaseSoon = [](RawDatabase::HeldLock& lock) {
+        return std::thread([&lock] {
+            QThread::msleep(1000);
+            lock.release();
+        });
+    };
+    std::unique_ptr<HistoryStore> store;
+    {
+        // Before the history is opened, a database in rollback mode, locked outright.
+        RawDatabase::HeldLock lock(path, "BEGIN EXCLUSIVE; CREATE TABLE otra (x);");
+        std::thread releaser = releaseSoon(lock);
+        EXPECT_NO_THROW(store = std::make_unique<HistoryStore>(path, temp.filePath("images")));
+        releaser.join();
+    }
+    ASSERT_TRUE(store);
+    {
+        RawDatabase::HeldLock lock(path, "BEGIN IMMEDIATE; INSERT INTO otra VALUES (1);");
+        std::thread releaser = releaseSoon(lock);
+        EXPECT_NO_THROW(store
+                            ->upsert(ClipKind::text, "durante el bloqueo", {}, {}, {},
+                                     QDateTime::currentDateTimeUtc())
+                            .waitForFinished());
+        releaser.join();
+    }
+    EXPECT_EQ(store->clips({}).result().size(), 1);
+
+    // A lock that outlasts the wait fails as any database error does.
+    RawDatabase::HeldLock lock(path, "BEGIN IMMEDIATE;");
+    try {
+        store->upsert(ClipKind::text, "perdido", {}, {}, {}, QDateTime::currentDateTimeUtc())
+            .waitForFinished();
+        ADD_FAILURE() << "the lock was never released";
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.kind(), StoreError::Kind::sqlite);
+        EXPECT_EQ(error.message(), "database is locked");
+    }
 }

@@ -1,6 +1,8 @@
 #include "support/RawDatabase.h"
 
+#include <QDirIterator>
 #include <QFile>
+#include <QStringList>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -41,6 +43,38 @@ QString scalar(const QString& path, const QString& query) {
     }
     sqlite3_finalize(statement);
     return result;
+}
+
+std::string filesHolding(const QString& folder, const QByteArray& bytes) {
+    QStringList holding;
+    QDirIterator files(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes)) {
+            holding.append(file.fileName());
+        }
+    }
+    return holding.join(u'\n').toStdString();
+}
+
+HeldLock::HeldLock(const QString& path, const QString& begin) {
+    EXPECT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &m_db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(m_db, begin.toUtf8().constData(), nullptr, nullptr, &error), SQLITE_OK)
+        << (error ? error : "");
+    sqlite3_free(error);
+}
+
+HeldLock::~HeldLock() {
+    release();
+}
+
+void HeldLock::release() {
+    if (m_db != nullptr) {
+        sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    }
 }
 
 }  // namespace RawDatabase

@@ -155,6 +155,26 @@ TEST_F(ClipboardX11Test, AnImageTooBigForTheHistoryArrivesCutAndNothingTakesItsP
     expectNoCapture();
 }
 
+// Text is kept to 100 000 characters and its HTML to 200 000: the transfer, in pieces at these
+// sizes, is read no further than those can need (sixteen bytes a character).
+TEST_F(ClipboardX11Test, LargeTextsAreReadOnlyAsFarAsTheyAreKept) {
+    const QByteArray text = QByteArray("€").repeated(10'000'000);
+    xclipCopy(text, "UTF8_STRING");
+    EXPECT_EQ(std::get<CapturedClip::Text>(nextCapture().payload).text,
+              QString(100'000, QChar(0x20AC)));
+    X11SelectionReader reader(qgetenv("DISPLAY"));
+    const QByteArray read = reader.data("text/plain");
+    EXPECT_TRUE(reader.complete());
+    EXPECT_LE(read.size(), 16 * 100'000);
+    EXPECT_TRUE(text.startsWith(read));
+
+    const QByteArray html = "<p>" + QByteArray("ü").repeated(15'000'000);
+    ownerCopy({"text/plain=corto", "text/html=@" + writeFile("large.html", html)});
+    EXPECT_EQ(std::get<CapturedClip::Text>(nextCapture().payload).html->size(), 200'000);
+    X11SelectionReader htmlReader(qgetenv("DISPLAY"));
+    EXPECT_LE(htmlReader.data("text/html").size(), 16 * 200'000);
+}
+
 TEST_F(ClipboardX11Test, PasswordManagersAndBlankTextAreNotCaptured) {
     ownerCopy({"text/plain=hunter2", "x-kde-passwordManagerHint=secret"});
     expectNoCapture();

@@ -1,0 +1,132 @@
+// The whole program under Xvfb when launches race each other, and when another process holds the
+// history locked while copies are made. Each test has its own history, settings and instance.
+#include "support/ExternalTool.h"
+#include "support/RawDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <memory>
+#include <vector>
+
+#include <sys/file.h>
+
+namespace {
+
+class InstanceTest : public ::testing::Test {
+protected:
+    InstanceTest() {
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        environment.insert("XDG_RUNTIME_DIR", home.path());
+    }
+    ~InstanceTest() override {
+        for (const auto& process : processes) {
+            process->kill();
+            process->waitForFinished();
+        }
+    }
+
+    QProcess* start(const QStringList& arguments = {}) {
+        processes.push_back(std::make_unique<QProcess>());
+        QProcess* process = processes.back().get();
+        process->setProcessEnvironment(environment);
+        process->start(ORV_PROGRAM, arguments);
+        return process;
+    }
+    int running() const {
+        int count = 0;
+        for (const auto& process : processes) {
+            count += process->state() != QProcess::NotRunning ? 1 : 0;
+        }
+        return count;
+    }
+    bool lockIsHeld() const {
+        const QStringList locks = QDir(home.path()).entryList({"*.lock"}, QDir::Files);
+        QFile lock(locks.isEmpty() ? QString() : home.filePath(locks.first()));
+        return lock.open(QIODevice::ReadOnly) && ::flock(lock.handle(), LOCK_SH | LOCK_NB) != 0;
+    }
+    QString database() const { return home.filePath("data/com.quarnelbrisk.orvantide/history.db"); }
+    QString rowsWith(const QString& value) const {
+        return RawDatabase::scalar(database(),
+                                   "SELECT count(*) FROM clips WHERE value = '" + value + "'");
+    }
+
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    std::vector<std::unique_ptr<QProcess>> processes;
+};
+
+struct CloseDatabase {
+    void operator()(sqlite3* database) const { sqlite3_close(database); }
+};
+
+}  // namespace
+
+TEST_F(InstanceTest, TenSimultaneousLaunchesLeaveOneProcess) {
+    for (int i = 0; i < 10; ++i) {
+        start();
+    }
+    for (const auto& process : processes) {
+        ASSERT_TRUE(process->waitForStarted(10000));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return running() <= 1; }, 60000)) << running();
+    for (const auto& process : processes) {
+        if (process->state() == QProcess::NotRunning) {
+            EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().toStdString();
+        }
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 10000));
+    EXPECT_EQ(running(), 1) << "the one that took the lock runs on";
+}
+
+TEST_F(InstanceTest, AToggleAskedWhileTheInstanceStillStartsIsNotLost) {
+    start();
+    // The lock is its very first step: from then on it is the instance, still starting.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lockIsHeld(); }, 10000));
+    QProcess* toggle = start({"--toggle"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return toggle->state() == QProcess::NotRunning; }, 60000));
+    EXPECT_EQ(toggle->exitCode(), 0);
+    EXPECT_FALSE(findWindows({"--sync", "--onlyvisible", "--name", "^Orvantide$"}).isEmpty())
+        << "the palette opened";
+    EXPECT_EQ(running(), 1);
+}
+
+// Another program holds the history locked for 12 s while three texts are copied: none is lost.
+TEST_F(InstanceTest, CopiesMadeWhileTheHistoryIsLockedAreStoredAfterwards) {
+    start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 10000));
+    QTest::qWait(1000);  // its first capture has passed
+    sqlite3* opened = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(database()).constData(), &opened,
+                              SQLITE_OPEN_READWRITE, nullptr),
+              SQLITE_OK);
+    const std::unique_ptr<sqlite3, CloseDatabase> other(opened);
+    sqlite3_busy_timeout(other.get(), 10000);
+    ASSERT_EQ(sqlite3_exec(other.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(other.get());
+
+    // Three seconds apart: far more than the clipboard's polling interval.
+    const QStringList texts{"copiado con el historial bloqueado 1",
+                            "copiado con el historial bloqueado 2",
+                            "copiado con el historial bloqueado 3"};
+    for (const QString& text : texts) {
+        QTest::qWait(3000);
+        runTool("xclip", {"-selection", "clipboard", "-t", "UTF8_STRING", "-i"}, text.toUtf8());
+    }
+    QTest::qWait(3000);
+    ASSERT_EQ(sqlite3_exec(other.get(), "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    for (const QString& text : texts) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return rowsWith(text) == "1"; }, 60000))
+            << text.toStdString();
+    }
+    EXPECT_EQ(running(), 1);
+}
