@@ -1,8 +1,8 @@
 #include "app/PermissionsView.h"
 
 #include "app/PermissionStatus.h"
-#include "platform/InterfaceStyle.h"
-#include "platform/SymbolIcon.h"
+#include "ui/InterfaceStyle.h"
+#include "ui/SymbolIcon.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

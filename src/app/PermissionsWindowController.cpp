@@ -2,7 +2,7 @@
 
 #include "app/PermissionsView.h"
 
-#include "platform/InterfaceStyle.h"
+#include "ui/InterfaceStyle.h"
 
 #include <QCloseEvent>
 #include <QCursor>

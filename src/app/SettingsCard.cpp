@@ -1,7 +1,7 @@
 #include "app/SettingsCard.h"
 
-#include "platform/InterfaceStyle.h"
-#include "platform/SymbolIcon.h"
+#include "ui/InterfaceStyle.h"
+#include "ui/SymbolIcon.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

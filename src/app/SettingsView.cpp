@@ -1,10 +1,10 @@
 #include "app/SettingsView.h"
 
 #include "app/SettingsCard.h"
-#include "hotkey/HotKeyRecorder.h"
+#include "app/HotKeyRecorder.h"
 #include "model/PreferencesStore.h"
-#include "platform/InterfaceStyle.h"
-#include "platform/SymbolIcon.h"
+#include "ui/InterfaceStyle.h"
+#include "ui/SymbolIcon.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 
 #include "app/SettingsView.h"
 
-#include "platform/InterfaceStyle.h"
+#include "ui/InterfaceStyle.h"
 
 #include <QCursor>
 #include <QGuiApplication>

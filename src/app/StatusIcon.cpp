@@ -1,6 +1,6 @@
 #include "app/StatusIcon.h"
 
-#include "platform/SymbolIcon.h"
+#include "ui/SymbolIcon.h"
 #include "platform/TrayIconColor.h"
 
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #include "palette/ClipListView.h"
 
-#include "platform/InterfaceStyle.h"
-#include "platform/SymbolIcon.h"
+#include "ui/InterfaceStyle.h"
+#include "ui/SymbolIcon.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

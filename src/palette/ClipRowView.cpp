@@ -1,7 +1,7 @@
 #include "palette/ClipRowView.h"
 
-#include "platform/InterfaceStyle.h"
-#include "platform/SymbolIcon.h"
+#include "ui/InterfaceStyle.h"
+#include "ui/SymbolIcon.h"
 #include "preview/FileTypeIcon.h"
 #include "store/ClipIdentity.h"
 

@@ -2,7 +2,7 @@
 
 #include "palette/PaletteView.h"
 #include "platform/Compositing.h"
-#include "platform/InterfaceStyle.h"
+#include "ui/InterfaceStyle.h"
 #include "platform/PopupWindowHints.h"
 
 #include <QApplication>

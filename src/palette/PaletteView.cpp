@@ -1,7 +1,7 @@
 #include "palette/PaletteView.h"
 
-#include "platform/InterfaceStyle.h"
-#include "platform/SymbolIcon.h"
+#include "ui/InterfaceStyle.h"
+#include "ui/SymbolIcon.h"
 #include "preview/FilePreview.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "preview/FileTypeIcon.h"
 
-#include "platform/SymbolIcon.h"
+#include "ui/SymbolIcon.h"
 
 #include <QGuiApplication>
 #include <QHash>

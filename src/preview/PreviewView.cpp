@@ -1,6 +1,6 @@
 #include "preview/PreviewView.h"
 
-#include "platform/InterfaceStyle.h"
+#include "ui/InterfaceStyle.h"
 
 #include "preview/FilePreview.h"
 #include "preview/FileTypeIcon.h"

@@ -4,7 +4,7 @@
 #include "app/SettingsView.h"
 #include "app/SettingsWindowController.h"
 #include "hotkey/GlobalHotKey.h"
-#include "hotkey/HotKeyRecorder.h"
+#include "app/HotKeyRecorder.h"
 #include "model/PreferencesStore.h"
 #include "platform/fakes/FakeKeyboard.h"
 #include "platform/fakes/FakeLoginItemService.h"

@@ -1,4 +1,4 @@
-#include "hotkey/HotKeyRecorder.h"
+#include "app/HotKeyRecorder.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "hotkey/HotKeyRecorder.h"
+#include "app/HotKeyRecorder.h"
 
-#include "platform/InterfaceStyle.h"
+#include "ui/InterfaceStyle.h"
 #include "platform/KeyEvent.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "platform/SymbolIcon.h"
+#include "ui/SymbolIcon.h"
 
 #include <QGuiApplication>
 #include <QHash>
