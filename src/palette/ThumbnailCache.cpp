@@ -1,21 +1,18 @@
 #include "palette/ThumbnailCache.h"
 
 #include "preview/ImageDecoding.h"
+#include "store/ImageThumbnail.h"
 
 #include <QFutureWatcher>
 
 ThumbnailCache::ThumbnailCache(int maximumEntries, QObject* parent)
     : QObject(parent), m_cache(maximumEntries) {}
 
-QString ThumbnailCache::thumbnailPath(const QString& imagePath) {
-    return ImageDecoding::thumbnailPath(imagePath);
-}
-
 QPixmap ThumbnailCache::thumbnail(const Clip& clip) {
     if (!clip.imagePath) {
         return {};
     }
-    const QString path = thumbnailPath(*clip.imagePath);
+    const QString path = ImageThumbnail::pathFor(*clip.imagePath);
     if (QPixmap* cached = m_cache.object(path)) {
         return *cached;
     }

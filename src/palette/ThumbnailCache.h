@@ -21,9 +21,6 @@ public:
 
     explicit ThumbnailCache(int maximumEntries = 400, QObject* parent = nullptr);
 
-    // "<image>.thumb.png" beside an image ending in ".png"; any other path is used as it is.
-    static QString thumbnailPath(const QString& imagePath);
-
     // The thumbnail once it has been read. Until then null, and the first call starts reading it;
     // thumbnailLoaded() follows when it lands. Also null when the clip has no image path or the
     // thumbnail is missing or unreadable: such files are remembered and not read again.

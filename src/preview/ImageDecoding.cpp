@@ -66,11 +66,4 @@ QFuture<QImage> readLater(const QString& path, const QSize& bound, Qt::AspectRat
     return future;
 }
 
-QString thumbnailPath(const QString& imagePath) {
-    if (imagePath.endsWith(u".png")) {
-        return imagePath.chopped(4) + QStringLiteral(".thumb.png");
-    }
-    return imagePath;
-}
-
 }  // namespace ImageDecoding

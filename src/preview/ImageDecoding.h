@@ -18,7 +18,4 @@ QImage read(const QString& path, const QSize& bound, Qt::AspectRatioMode mode);
 // `read` on the global thread pool. A future cancelled before its decode starts skips the decode.
 QFuture<QImage> readLater(const QString& path, const QSize& bound, Qt::AspectRatioMode mode);
 
-// "<image>.thumb.png" beside an image ending in ".png"; any other path is used as it is.
-QString thumbnailPath(const QString& imagePath);
-
 }  // namespace ImageDecoding

@@ -6,6 +6,7 @@
 #include "preview/FileTypeIcon.h"
 #include "preview/ImageDecoding.h"
 #include "store/ClipIdentity.h"
+#include "store/ImageThumbnail.h"
 
 #include <QFontDatabase>
 #include <QLabel>
@@ -215,9 +216,8 @@ QWidget* PreviewView::imageContent(const Clip& clip) {
     // The small thumbnail shows until the full image arrives. A path without ".png" has no
     // thumbnail of its own.
     const QString& path = *clip.imagePath;
-    if (ImageDecoding::thumbnailPath(path) != path) {
-        m_thumbnailDecode =
-            decode(ImageDecoding::thumbnailPath(path), &PreviewView::thumbnailLanded);
+    if (ImageThumbnail::pathFor(path) != path) {
+        m_thumbnailDecode = decode(ImageThumbnail::pathFor(path), &PreviewView::thumbnailLanded);
     }
     m_imageDecode = decode(path, &PreviewView::imageLanded);
     return view;

@@ -282,7 +282,7 @@ bool isOwnThumbnail(QStringView name) {
 }
 
 QString thumbnailName(QStringView imageName) {
-    return imageName.first(36).toString() + QStringLiteral(".thumb.png");
+    return ImageThumbnail::pathFor(imageName.toString());
 }
 
 class UniqueFd {
@@ -425,7 +425,7 @@ public:
         }
         const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
         const QString imagePath = imageDirectory + u'/' + name + QStringLiteral(".png");
-        const QString thumbnailPath = imageDirectory + u'/' + name + QStringLiteral(".thumb.png");
+        const QString thumbnailPath = ImageThumbnail::pathFor(imagePath);
         writeAtomically(imagePath, data);
         // Files without a row are never shown nor cleaned up, so a failed record leaves none.
         try {

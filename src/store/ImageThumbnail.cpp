@@ -91,4 +91,11 @@ std::optional<QByteArray> pngData(const QImage& image) {
     return bytes;
 }
 
+QString pathFor(const QString& imagePath) {
+    if (imagePath.endsWith(u".png")) {
+        return imagePath.chopped(4) + QStringLiteral(".thumb.png");
+    }
+    return imagePath;
+}
+
 }  // namespace ImageThumbnail

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -22,5 +24,9 @@ std::optional<QByteArray> png(const QByteArray& data, double maxPixel);
 
 // One decoded image as PNG bytes.
 std::optional<QByteArray> pngData(const QImage& image);
+
+// The thumbnail file beside an image: "<image>.thumb.png" for an image ending in ".png"; any other
+// path is its own thumbnail.
+QString pathFor(const QString& imagePath);
 
 }  // namespace ImageThumbnail

@@ -2,6 +2,8 @@
 #include "palette/ClipListView.h"
 #include "palette/ClipRowView.h"
 #include "palette/PaletteView.h"
+#include "store/ImageThumbnail.h"
+#include "store/ImageThumbnail.h"
 #include "support/ModelFixture.h"
 #include "support/TestImages.h"
 
@@ -105,12 +107,12 @@ TEST(ClipRowView, ThumbnailsArriveLaterAreReadOnceAndMissingOnesShowThePlacehold
     QTemporaryDir temp;
     const QString image = temp.filePath("ABC.png");
     {
-        QFile file(ThumbnailCache::thumbnailPath(image));
+        QFile file(ImageThumbnail::pathFor(image));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(TestImages::png(360, 240, Qt::blue));
     }
-    EXPECT_EQ(ThumbnailCache::thumbnailPath(image), temp.filePath("ABC.thumb.png"));
-    EXPECT_EQ(ThumbnailCache::thumbnailPath("/x/picture.jpg"), "/x/picture.jpg");
+    EXPECT_EQ(ImageThumbnail::pathFor(image), temp.filePath("ABC.thumb.png"));
+    EXPECT_EQ(ImageThumbnail::pathFor("/x/picture.jpg"), "/x/picture.jpg");
 
     ThumbnailCache cache;
     QSignalSpy landed(&cache, &ThumbnailCache::thumbnailLoaded);
