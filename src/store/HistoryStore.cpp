@@ -2,18 +2,19 @@
 
 #include "store/ClipIdentity.h"
 #include "store/FileError.h"
+#include "store/ImageFiles.h"
 #include "store/ImageThumbnail.h"
 #include "store/PrivateFolder.h"
 #include "store/SqliteDatabase.h"
 #include "store/SqliteStatement.h"
 #include "store/StoreError.h"
+#include "store/TextFolding.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QPromise>
-#include <QSaveFile>
 #include <QSet>
 #include <QUuid>
 
@@ -21,18 +22,12 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <stop_token>
 #include <thread>
 #include <type_traits>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -102,259 +97,15 @@ constexpr qint64 kMillisecondsPerDay = 86'400'000;
 // each time, so the rows it drops are scrubbed from the log a little later.
 constexpr std::chrono::milliseconds kPrunedScrubDelay{2000};
 
-// Lower-cases UTF-8 text with Unicode's simple case mapping into `out`, which has room for twice
-// the input (no character's lower-case form takes more than twice its bytes). Bytes that are not
-// valid UTF-8 pass unchanged. Returns the bytes written. Search text and stored values both go
-// through here, so "árbol" finds "ÁRBOL"; runs of ASCII, the common case, go eight bytes at a time.
-size_t lowerUtf8(const unsigned char* in, size_t length, unsigned char* out) {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-    size_t i = 0;
-    size_t o = 0;
-    while (i < length) {
-        while (i + 8 <= length) {
-            std::uint64_t word;
-            std::memcpy(&word, in + i, 8);
-            if (word & kHighBits) {
-                break;
-            }
-            // Per byte: high bit of the first sum when >= 'A', of the second when > 'Z'.
-            const std::uint64_t atLeastA = word + 0x3F3F3F3F3F3F3F3Full;
-            const std::uint64_t aboveZ = word + 0x2525252525252525ull;
-            word |= (atLeastA & ~aboveZ & kHighBits) >> 2;
-            std::memcpy(out + o, &word, 8);
-            i += 8;
-            o += 8;
-        }
-        if (i >= length) {
-            break;
-        }
-        const unsigned char c = in[i];
-        if (c < 0x80) {
-            out[o++] = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
-            ++i;
-            continue;
-        }
-        size_t size = 0;
-        char32_t code = 0;
-        if ((c & 0xE0) == 0xC0) {
-            size = 2;
-            code = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            size = 3;
-            code = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            size = 4;
-            code = c & 0x07;
-        }
-        bool valid = size > 0 && i + size <= length;
-        for (size_t k = 1; valid && k < size; ++k) {
-            valid = (in[i + k] & 0xC0) == 0x80;
-            code = (code << 6) | (in[i + k] & 0x3F);
-        }
-        if (!valid) {
-            out[o++] = c;
-            ++i;
-            continue;
-        }
-        const char32_t lower = QChar::toLower(code);
-        if (lower == code) {
-            std::memcpy(out + o, in + i, size);
-            o += size;
-        } else if (lower < 0x800) {
-            out[o++] = static_cast<unsigned char>(0xC0 | (lower >> 6));
-            out[o++] = static_cast<unsigned char>(0x80 | (lower & 0x3F));
-        } else if (lower < 0x10000) {
-            out[o++] = static_cast<unsigned char>(0xE0 | (lower >> 12));
-            out[o++] = static_cast<unsigned char>(0x80 | ((lower >> 6) & 0x3F));
-            out[o++] = static_cast<unsigned char>(0x80 | (lower & 0x3F));
-        } else {
-            out[o++] = static_cast<unsigned char>(0xF0 | (lower >> 18));
-            out[o++] = static_cast<unsigned char>(0x80 | ((lower >> 12) & 0x3F));
-            out[o++] = static_cast<unsigned char>(0x80 | ((lower >> 6) & 0x3F));
-            out[o++] = static_cast<unsigned char>(0x80 | (lower & 0x3F));
-        }
-        i += size;
-    }
-    return o;
-}
-
-QString searchFolded(const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
-    QByteArray lowered(utf8.size() * 2, Qt::Uninitialized);
-    const size_t size =
-        lowerUtf8(reinterpret_cast<const unsigned char*>(utf8.constData()), size_t(utf8.size()),
-                  reinterpret_cast<unsigned char*>(lowered.data()));
-    return QString::fromUtf8(lowered.constData(), qsizetype(size));
-}
-
-// Takes the place of SQLite's lower(), which folds only A to Z, so the list statement stays as it
-// is.
-void unicodeLower(sqlite3_context* context, int, sqlite3_value** arguments) {
-    sqlite3_value* argument = arguments[0];
-    if (sqlite3_value_type(argument) == SQLITE_NULL) {
-        sqlite3_result_null(context);
-        return;
-    }
-    const auto* text = sqlite3_value_text(argument);
-    const auto length = size_t(sqlite3_value_bytes(argument));
-    auto* lowered = static_cast<unsigned char*>(sqlite3_malloc64(length * 2 + 1));
-    if (text == nullptr || lowered == nullptr) {
-        sqlite3_free(lowered);
-        sqlite3_result_error_nomem(context);
-        return;
-    }
-    const size_t size = lowerUtf8(text, length, lowered);
-    sqlite3_result_text64(context, reinterpret_cast<const char*>(lowered), size, sqlite3_free,
-                          SQLITE_UTF8);
-}
-
-// SQLite's instr() compares the needle at every position; glibc's memmem is much faster over the
-// long values of a big history. Same result: the 1-based character index of the first match, 0
-// when there is none, NULL when either side is NULL.
-void fastInstr(sqlite3_context* context, int, sqlite3_value** arguments) {
-    if (sqlite3_value_type(arguments[0]) == SQLITE_NULL ||
-        sqlite3_value_type(arguments[1]) == SQLITE_NULL) {
-        sqlite3_result_null(context);
-        return;
-    }
-    const bool bytes = sqlite3_value_type(arguments[0]) == SQLITE_BLOB &&
-                       sqlite3_value_type(arguments[1]) == SQLITE_BLOB;
-    const void* haystack =
-        bytes ? sqlite3_value_blob(arguments[0]) : sqlite3_value_text(arguments[0]);
-    const auto haystackSize = size_t(sqlite3_value_bytes(arguments[0]));
-    const void* needle =
-        bytes ? sqlite3_value_blob(arguments[1]) : sqlite3_value_text(arguments[1]);
-    const auto needleSize = size_t(sqlite3_value_bytes(arguments[1]));
-    if (needleSize == 0) {
-        sqlite3_result_int64(context, 1);
-        return;
-    }
-    if (haystack == nullptr || needle == nullptr) {
-        sqlite3_result_error_nomem(context);
-        return;
-    }
-    const auto* start = static_cast<const unsigned char*>(haystack);
-    const auto* found =
-        static_cast<const unsigned char*>(memmem(haystack, haystackSize, needle, needleSize));
-    if (found == nullptr) {
-        sqlite3_result_int64(context, 0);
-        return;
-    }
-    sqlite3_int64 position = 1;
-    for (const unsigned char* p = start; p < found; ++p) {
-        if (bytes || (*p & 0xC0) != 0x80) {
-            ++position;
-        }
-    }
-    sqlite3_result_int64(context, position);
-}
-
 QString absoluteClean(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
-// The canonical upper-case form that names every image the store writes.
-bool isUpperUuid(QStringView text) {
-    if (text.size() != 36) {
-        return false;
-    }
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (i == 8 || i == 13 || i == 18 || i == 23) {
-            if (c != u'-') {
-                return false;
-            }
-        } else if (!((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F'))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// "<UUID>.png": an image file of the store's own.
-bool isOwnImage(QStringView name) {
-    return name.size() == 40 && name.endsWith(u".png") && isUpperUuid(name.first(36));
-}
-
-// "<UUID>.thumb.png": the thumbnail beside one.
-bool isOwnThumbnail(QStringView name) {
-    return name.size() == 46 && name.endsWith(u".thumb.png") && isUpperUuid(name.first(36));
-}
-
-QString thumbnailName(QStringView imageName) {
-    return ImageThumbnail::pathFor(imageName.toString());
-}
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-// Removes regular files, by name, from one folder. The names are looked up through a handle on the
-// folder itself and symlinks among them are skipped, so nothing outside it is ever touched.
-// Failures are of no consequence to the history and are not reported. Gives how many went.
-int removeFromFolder(const QString& folder, const QStringList& names) {
-    if (names.isEmpty()) {
-        return 0;
-    }
-    const UniqueFd directory(::open(QFile::encodeName(folder).constData(),
-                                    O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (directory.get() < 0) {
-        return 0;
-    }
-    int removed = 0;
-    for (const QString& name : names) {
-        const QByteArray entry = QFile::encodeName(name);
-        struct stat status {};
-        if (!name.contains(u'/') &&
-            ::fstatat(directory.get(), entry.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(status.st_mode) && ::unlinkat(directory.get(), entry.constData(), 0) == 0) {
-            ++removed;
-        }
-    }
-    return removed;
-}
-
-// A new database file is created readable by its owner only; SQLite gives its journal files the
-// same mode.
-void createPrivateFile(const QString& path) {
-    if (QFileInfo::exists(path)) {
-        return;
-    }
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
-                  QFile::ReadOwner | QFile::WriteOwner)) {
-        file.close();
-    }
-}
-
-// Private to the user like the database, whatever the umask.
-void writeAtomically(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
-        file.write(bytes) != bytes.size() || !file.commit()) {
-        throw FileError(
-            QStringLiteral("No se pudo guardar la imagen «%1»: %2").arg(path, file.errorString()));
-    }
 }
 
 // Makes the folders and the private database file that the connection is about to open.
 const QString& preparedDatabasePath(const QString& databasePath, const QString& imageDirectory) {
     makePrivateFolder(QFileInfo(databasePath).absolutePath());
     makePrivateFolder(imageDirectory);
-    createPrivateFile(databasePath);
+    ImageFiles::createPrivateFile(databasePath);
     return databasePath;
 }
 
@@ -376,16 +127,8 @@ public:
         database.execute("PRAGMA synchronous = NORMAL;");
         // Deleted clips are overwritten with zeros, not merely unlinked from the table.
         database.execute("PRAGMA secure_delete = ON;");
-        const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-        using Function = void (*)(sqlite3_context*, int, sqlite3_value**);
-        const std::pair<const char*, std::pair<int, Function>> functions[] = {
-            {"lower", {1, &unicodeLower}}, {"instr", {2, &fastInstr}}};
-        for (const auto& [name, signature] : functions) {
-            if (sqlite3_create_function_v2(database.handle(), name, signature.first, flags, nullptr,
-                                           signature.second, nullptr, nullptr,
-                                           nullptr) != SQLITE_OK) {
-                throw StoreError::sqlite(sqliteErrorMessage(database.handle()));
-            }
+        if (!TextFolding::registerSqlFunctions(database.handle())) {
+            throw StoreError::sqlite(sqliteErrorMessage(database.handle()));
         }
         // A crash may have left deleted rows in the log (a prune's, not yet scrubbed).
         logHoldsDeleted = true;
@@ -426,11 +169,11 @@ public:
         const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
         const QString imagePath = imageDirectory + u'/' + name + QStringLiteral(".png");
         const QString thumbnailPath = ImageThumbnail::pathFor(imagePath);
-        writeAtomically(imagePath, data);
+        ImageFiles::writeAtomically(imagePath, data);
         // Files without a row are never shown nor cleaned up, so a failed record leaves none.
         try {
             if (const auto thumbnail = ImageThumbnail::png(data, thumbnailMaxPixel)) {
-                writeAtomically(thumbnailPath, *thumbnail);
+                ImageFiles::writeAtomically(thumbnailPath, *thumbnail);
             }
             upsert(ClipKind::image, value, std::nullopt, imagePath, source, createdAt);
         } catch (...) {
@@ -516,7 +259,7 @@ public:
 
     QList<Clip> clips(const QString& matching) {
         SqliteStatement statement = database.prepare(kSearch);
-        const QString needle = searchFolded(matching.trimmed());
+        const QString needle = TextFolding::searchFolded(matching.trimmed());
         statement.bind(1, needle);
         statement.bind(2, needle);
         return rows(statement);
@@ -551,8 +294,8 @@ public:
         for (const QString& path : imagePaths(named)) {
             const QString name = QFileInfo(path).fileName();
             kept.insert(name);
-            if (isOwnImage(name)) {
-                kept.insert(thumbnailName(name));
+            if (ImageFiles::isOwnImage(name)) {
+                kept.insert(ImageFiles::thumbnailName(name));
             }
         }
         SqliteStatement newest = database.prepare("SELECT max(created_at) FROM clips");
@@ -564,12 +307,12 @@ public:
                                QDir::Files | QDir::NoSymLinks | QDir::Hidden);
         for (const QFileInfo& file : files) {
             const QString name = file.fileName();
-            if ((isOwnImage(name) || isOwnThumbnail(name)) && !kept.contains(name) &&
-                file.lastModified().toMSecsSinceEpoch() < newestRow) {
+            if ((ImageFiles::isOwnImage(name) || ImageFiles::isOwnThumbnail(name)) &&
+                !kept.contains(name) && file.lastModified().toMSecsSinceEpoch() < newestRow) {
                 orphans.append(name);
             }
         }
-        const int removed = removeFromFolder(imageDirectory, orphans);
+        const int removed = ImageFiles::removeFromFolder(imageDirectory, orphans);
         if (removed > 0) {
             qCInfo(lcStore) << "removed" << removed << "image files that no clip names";
         }
@@ -647,14 +390,14 @@ private:
         }
         const QFileInfo file(*path);
         const QString name = file.fileName();
-        if (!isOwnImage(name)) {
+        if (!ImageFiles::isOwnImage(name)) {
             return;
         }
         const QString folder = QFileInfo(imageDirectory).canonicalFilePath();
         if (folder.isEmpty() || QFileInfo(file.absolutePath()).canonicalFilePath() != folder) {
             return;
         }
-        removeFromFolder(folder, {name, thumbnailName(name)});
+        ImageFiles::removeFromFolder(folder, {name, ImageFiles::thumbnailName(name)});
     }
 
     SqliteDatabase database;
