@@ -46,8 +46,8 @@ PasteboardContents imageContents(const Clip& clip) {
     }
     QFile file(*clip.imagePath);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw FileError(QStringLiteral("No se pudo leer la imagen «%1»: %2")
-                            .arg(*clip.imagePath, file.errorString()));
+        throw Error::file(QStringLiteral("No se pudo leer la imagen «%1»: %2")
+                                  .arg(*clip.imagePath, file.errorString()));
     }
     return {{QStringLiteral("image/png"), file.readAll()}};
 }

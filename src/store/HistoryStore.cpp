@@ -376,7 +376,8 @@ private:
                     paths.append(*path);
                 }
             }
-        } catch (const StoreError&) {
+        } catch (const StoreError& error) {
+            qCWarning(lcStore) << "listing image files stopped early:" << error.message();
         }
         return paths;
     }

@@ -109,7 +109,7 @@ void writeAtomically(const QString& path, const QByteArray& bytes) {
     if (!file.open(QIODevice::WriteOnly) ||
         !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
         file.write(bytes) != bytes.size() || !file.commit()) {
-        throw FileError(
+        throw Error::file(
             QStringLiteral("No se pudo guardar la imagen «%1»: %2").arg(path, file.errorString()));
     }
 }

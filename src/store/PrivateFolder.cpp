@@ -13,6 +13,6 @@ void makePrivateFolder(const QString& path) {
     const bool made = QDir().mkpath(parent) &&
                       QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (!made && !QFileInfo(path).isDir()) {
-        throw FileError(QStringLiteral("No se pudo crear la carpeta «%1».").arg(path));
+        throw Error::file(QStringLiteral("No se pudo crear la carpeta «%1».").arg(path));
     }
 }
