@@ -1,24 +1,19 @@
 #include "clipboard/ClipboardReader.h"
 
 #include "clipboard/FileUrlList.h"
+#include "platform/MimeTypes.h"
 #include "store/Graphemes.h"
 #include "store/ImageThumbnail.h"
 
 #include <QColor>
 #include <QImage>
 #include <QStringDecoder>
-#include <QtEndian>
 
 #include <cmath>
 
 namespace ClipboardReader {
 
 namespace {
-
-const QString kPng = QStringLiteral("image/png");
-const QString kTiff = QStringLiteral("image/tiff");
-const QString kColor = QStringLiteral("application/x-color");
-const QString kHtml = QStringLiteral("text/html");
 
 // The owner can change between the list of types and the data, and the next owner's bytes then
 // arrive under this type: only bytes that start as the format does count.
@@ -36,13 +31,13 @@ bool isTiff(const QByteArray& bytes) {
 
 std::optional<QByteArray> imageData(const ReadablePasteboard& pasteboard,
                                     const QStringList& types) {
-    if (types.contains(kPng)) {
-        if (QByteArray png = pasteboard.data(kPng); isPng(png)) {
+    if (types.contains(MimeTypes::png)) {
+        if (QByteArray png = pasteboard.data(MimeTypes::png); isPng(png)) {
             return png;
         }
     }
-    if (types.contains(kTiff)) {
-        const QByteArray tiff = pasteboard.data(kTiff);
+    if (types.contains(MimeTypes::tiff)) {
+        const QByteArray tiff = pasteboard.data(MimeTypes::tiff);
         const QImage image = isTiff(tiff) ? QImage::fromData(tiff, "TIFF") : QImage();
         if (!image.isNull()) {
             return ImageThumbnail::pngData(image);
@@ -53,34 +48,31 @@ std::optional<QByteArray> imageData(const ReadablePasteboard& pasteboard,
 
 // Four host-order 16-bit values: red, green, blue, alpha.
 std::optional<QString> colorHex(const ReadablePasteboard& pasteboard, const QStringList& types) {
-    if (!types.contains(kColor)) {
+    if (!types.contains(MimeTypes::color)) {
         return std::nullopt;
     }
-    const QByteArray bytes = pasteboard.data(kColor);
-    if (bytes.size() < 8) {
+    const auto rgba = MimeTypes::decodeColor(pasteboard.data(MimeTypes::color));
+    if (!rgba) {
         return std::nullopt;
     }
-    const auto component = [&bytes](int index) {
-        return qFromUnaligned<quint16>(bytes.constData() + 2 * index) / 65535.0;
-    };
-    return hexOf(component(0), component(1), component(2), component(3));
+    return hexOf(rgba->red() / 65535.0, rgba->green() / 65535.0, rgba->blue() / 65535.0,
+                 rgba->alpha() / 65535.0);
 }
 
 QStringList filePaths(const ReadablePasteboard& pasteboard, const QStringList& types) {
     QStringList paths;
-    if (types.contains(FileUrlList::uriListType)) {
-        paths = FileUrlList::pathsFromUriList(pasteboard.data(FileUrlList::uriListType));
+    if (types.contains(MimeTypes::uriList)) {
+        paths = FileUrlList::pathsFromUriList(pasteboard.data(MimeTypes::uriList));
     }
-    if (paths.isEmpty() && types.contains(FileUrlList::gnomeCopiedFilesType)) {
-        paths = FileUrlList::pathsFromGnomeCopiedFiles(
-            pasteboard.data(FileUrlList::gnomeCopiedFilesType));
+    if (paths.isEmpty() && types.contains(MimeTypes::gnomeCopiedFiles)) {
+        paths =
+            FileUrlList::pathsFromGnomeCopiedFiles(pasteboard.data(MimeTypes::gnomeCopiedFiles));
     }
     return paths;
 }
 
 std::optional<QString> plainText(const ReadablePasteboard& pasteboard, const QStringList& types) {
-    for (const QString& type :
-         {QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("text/plain")}) {
+    for (const QString& type : {MimeTypes::plainUtf8Text, MimeTypes::plainText}) {
         if (types.contains(type)) {
             // Stateful: a text cut at the size limit inside a character drops that character's
             // first bytes instead of ending in a replacement character.
@@ -92,11 +84,11 @@ std::optional<QString> plainText(const ReadablePasteboard& pasteboard, const QSt
 }
 
 std::optional<QString> html(const ReadablePasteboard& pasteboard, const QStringList& types) {
-    if (!types.contains(kHtml)) {
+    if (!types.contains(MimeTypes::html)) {
         return std::nullopt;
     }
     // Browsers write UTF-16 with a byte-order mark; others UTF-8, perhaps declared in a meta tag.
-    const QByteArray bytes = pasteboard.data(kHtml);
+    const QByteArray bytes = pasteboard.data(MimeTypes::html);
     QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
     if (!decoder.isValid()) {
         decoder = QStringDecoder(QStringDecoder::Utf8);

@@ -2,12 +2,12 @@
 
 #include "clipboard/FileUrlList.h"
 #include "clipboard/WriteError.h"
+#include "platform/MimeTypes.h"
 #include "store/ClipIdentity.h"
 #include "store/FileError.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 
 #include <cmath>
 
@@ -15,13 +15,11 @@ namespace ClipboardWriter {
 
 namespace {
 
-const QString kPlain = QStringLiteral("text/plain");
-const QString kPlainUtf8 = QStringLiteral("text/plain;charset=utf-8");
 
 void addText(PasteboardContents& contents, const QString& text) {
     const QByteArray utf8 = text.toUtf8();
-    contents.insert(kPlain, utf8);
-    contents.insert(kPlainUtf8, utf8);
+    contents.insert(MimeTypes::plainText, utf8);
+    contents.insert(MimeTypes::plainUtf8Text, utf8);
 }
 
 // The colour as four host-order 16-bit values, followed by its hex text.
@@ -30,12 +28,11 @@ PasteboardContents colorContents(const QString& value) {
     if (!rgba) {
         throw WriteError::missing(QStringLiteral("El color no es válido."));
     }
-    QByteArray color(8, '\0');
-    const double components[] = {rgba->red, rgba->green, rgba->blue, rgba->alpha};
-    for (int i = 0; i < 4; ++i) {
-        qToUnaligned(quint16(std::lround(components[i] * 65535.0)), color.data() + 2 * i);
-    }
-    PasteboardContents contents{{QStringLiteral("application/x-color"), color}};
+    const auto sixteen = [](double component) { return quint16(std::lround(component * 65535.0)); };
+    PasteboardContents contents{
+        {MimeTypes::color,
+         MimeTypes::encodeColor(QRgba64::fromRgba64(sixteen(rgba->red), sixteen(rgba->green),
+                                                    sixteen(rgba->blue), sixteen(rgba->alpha)))}};
     addText(contents, value);
     return contents;
 }
@@ -47,9 +44,9 @@ PasteboardContents imageContents(const Clip& clip) {
     QFile file(*clip.imagePath);
     if (!file.open(QIODevice::ReadOnly)) {
         throw Error::file(QStringLiteral("No se pudo leer la imagen «%1»: %2")
-                                  .arg(*clip.imagePath, file.errorString()));
+                              .arg(*clip.imagePath, file.errorString()));
     }
-    return {{QStringLiteral("image/png"), file.readAll()}};
+    return {{MimeTypes::png, file.readAll()}};
 }
 
 PasteboardContents filesContents(const Clip& clip) {
@@ -70,8 +67,8 @@ PasteboardContents filesContents(const Clip& clip) {
     if (paths.isEmpty()) {
         return {};
     }
-    return {{FileUrlList::uriListType, FileUrlList::uriList(paths)},
-            {FileUrlList::gnomeCopiedFilesType, FileUrlList::gnomeCopiedFiles(paths)}};
+    return {{MimeTypes::uriList, FileUrlList::uriList(paths)},
+            {MimeTypes::gnomeCopiedFiles, FileUrlList::gnomeCopiedFiles(paths)}};
 }
 
 }  // namespace
@@ -85,7 +82,7 @@ PasteboardContents contents(const Clip& clip) {
             PasteboardContents text;
             addText(text, clip.value);
             if (clip.html) {
-                text.insert(QStringLiteral("text/html"), clip.html->toUtf8());
+                text.insert(MimeTypes::html, clip.html->toUtf8());
             }
             return text;
         }

@@ -8,9 +8,6 @@
 // one URI a line).
 namespace FileUrlList {
 
-inline const QString uriListType = QStringLiteral("text/uri-list");
-inline const QString gnomeCopiedFilesType = QStringLiteral("x-special/gnome-copied-files");
-
 // The local paths of the file URLs in the list, percent-decoded, in order; other URLs are left out.
 QStringList pathsFromUriList(const QByteArray& list);
 QStringList pathsFromGnomeCopiedFiles(const QByteArray& list);

@@ -1,39 +1,12 @@
 #include "platform/SystemPasteboard.h"
 
+#include "platform/MimeTypes.h"
+
 #include <QClipboard>
 #include <QColor>
 #include <QMimeData>
-#include <QtEndian>
 
 #include "platform/X11Display.h"
-
-namespace {
-
-// Qt carries "application/x-color" as a QColor, not as bytes; the bytes are four host-order
-// 16-bit values (red, green, blue, alpha) as on the wire.
-const QString kColor = QStringLiteral("application/x-color");
-
-QByteArray colorBytes(const QColor& color) {
-    const QRgba64 rgba = color.rgba64();
-    QByteArray bytes(8, '\0');
-    const quint16 values[] = {rgba.red(), rgba.green(), rgba.blue(), rgba.alpha()};
-    for (int i = 0; i < 4; ++i) {
-        qToUnaligned(values[i], bytes.data() + 2 * i);
-    }
-    return bytes;
-}
-
-QColor colorOf(const QByteArray& bytes) {
-    if (bytes.size() < 8) {
-        return {};
-    }
-    const auto value = [&bytes](int i) {
-        return qFromUnaligned<quint16>(bytes.constData() + 2 * i);
-    };
-    return QColor::fromRgba64(value(0), value(1), value(2), value(3));
-}
-
-}  // namespace
 
 SystemPasteboard::SystemPasteboard(QClipboard* clipboard, QClipboard::Mode mode, QObject* parent)
     : QObject(parent), m_clipboard(clipboard), m_mode(mode) {
@@ -64,9 +37,10 @@ QByteArray SystemPasteboard::data(const QString& mimeType) const {
     if (mime == nullptr) {
         return {};
     }
-    if (mimeType == kColor) {
+    if (mimeType == MimeTypes::color) {
         const QColor color = mime->colorData().value<QColor>();
-        return color.isValid() ? colorBytes(color) : QByteArray();
+        // Qt hands this type over as a QColor, not as its bytes.
+        return color.isValid() ? MimeTypes::encodeColor(color.rgba64()) : QByteArray();
     }
     return mime->data(mimeType);
 }
@@ -83,8 +57,9 @@ std::shared_ptr<ReadablePasteboard> SystemPasteboard::reader() const {
 void SystemPasteboard::write(const PasteboardContents& contents) {
     auto* mime = new QMimeData;  // the clipboard takes ownership
     for (auto it = contents.begin(); it != contents.end(); ++it) {
-        if (it.key() == kColor) {
-            mime->setColorData(colorOf(it.value()));
+        if (it.key() == MimeTypes::color) {
+            const auto rgba = MimeTypes::decodeColor(it.value());
+            mime->setColorData(rgba ? QColor::fromRgba64(*rgba) : QColor());
         } else {
             mime->setData(it.key(), it.value());
         }

@@ -1,5 +1,7 @@
 #include "platform/X11SelectionReader.h"
 
+#include "platform/MimeTypes.h"
+
 #include <QDeadlineTimer>
 #include <QList>
 #include <QLoggingCategory>
@@ -34,18 +36,14 @@ constexpr int kPollSliceMs = 50;
 // Property bytes fetched per request, in 32-bit units (4 MiB).
 constexpr uint32_t kChunkWords = 1U << 20;
 
-const QString kPlainText = QStringLiteral("text/plain");
-const QString kUtf8Text = QStringLiteral("text/plain;charset=utf-8");
-
 uint8_t kind(const xcb_generic_event_t* event) {
     return event->response_type & 0x7F;
 }
 
-const QString kHtml = QStringLiteral("text/html");
-
 // Past the cap, a text is still worth its first part; a list of files or a colour is not.
 bool cutIsUsable(const QString& mimeType) {
-    return mimeType == kPlainText || mimeType == kUtf8Text || mimeType == kHtml;
+    return mimeType == MimeTypes::plainText || mimeType == MimeTypes::plainUtf8Text ||
+           mimeType == MimeTypes::html;
 }
 
 }  // namespace
@@ -354,7 +352,7 @@ QStringList X11SelectionReader::formats() const {
     QStringList formats;
     for (const Session::Target& target : s->targets()) {
         const QString format =
-            s->isPlainText(target.atom) ? kPlainText : QString::fromLatin1(target.name);
+            s->isPlainText(target.atom) ? MimeTypes::plainText : QString::fromLatin1(target.name);
         if (!formats.contains(format)) {
             formats.append(format);
         }
@@ -374,9 +372,9 @@ QByteArray X11SelectionReader::data(const QString& mimeType) const {
         return bytes;
     }
     QByteArrayList candidates{mimeType.toLatin1()};
-    if (mimeType == kPlainText) {
+    if (mimeType == MimeTypes::plainText) {
         candidates = {"UTF8_STRING", "STRING", "TEXT", "text/plain"};
-    } else if (mimeType == kUtf8Text) {
+    } else if (mimeType == MimeTypes::plainUtf8Text) {
         candidates.append("UTF8_STRING");
     }
     for (const QByteArray& name : std::as_const(candidates)) {
@@ -408,10 +406,10 @@ qsizetype X11SelectionReader::capFor(const QString& mimeType) const {
     if (mimeType.startsWith(QStringLiteral("image/"))) {
         return m_limits.imageBytes;
     }
-    if (mimeType == kPlainText || mimeType == kUtf8Text) {
+    if (mimeType == MimeTypes::plainText || mimeType == MimeTypes::plainUtf8Text) {
         return m_limits.textBytes;
     }
-    return mimeType == kHtml ? m_limits.htmlBytes : m_limits.otherBytes;
+    return mimeType == MimeTypes::html ? m_limits.htmlBytes : m_limits.otherBytes;
 }
 
 bool X11SelectionReader::complete() const {

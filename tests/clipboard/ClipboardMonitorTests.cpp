@@ -1,5 +1,6 @@
 #include "clipboard/ClipboardMonitor.h"
 #include "clipboard/ClipboardWriter.h"
+#include "platform/MimeTypes.h"
 #include "platform/fakes/FakeWorkspace.h"
 #include "platform/fakes/InMemoryPasteboard.h"
 
@@ -84,7 +85,7 @@ TEST_F(MonitorTest, OurOwnWriteIsNotCapturedButTheNextChangeIs) {
 
 TEST_F(MonitorTest, RejectedChangesAreNotRetried) {
     monitor.start();
-    pasteboard.copy({{"text/plain", "secreto"}, {Pasteboard::passwordManagerHint, "secret"}});
+    pasteboard.copy({{"text/plain", "secreto"}, {MimeTypes::passwordManagerHint, "secret"}});
     monitor.poll();
     EXPECT_EQ(monitor.lastChangeCount, pasteboard.changeCount());
     settle(monitor);

@@ -1,5 +1,6 @@
 #include "clipboard/ClipboardReader.h"
 #include "clipboard/FileUrlList.h"
+#include "platform/MimeTypes.h"
 #include "platform/fakes/FakeWorkspace.h"
 #include "platform/fakes/InMemoryPasteboard.h"
 #include "store/ImageThumbnail.h"
@@ -60,7 +61,7 @@ TEST_F(ReaderTest, MarkedContentIsNeverCaptured) {
         EXPECT_FALSE(read({{"text/plain", hello}, {marker, {}}})) << marker.toStdString();
     }
     for (const QByteArray& hint : {QByteArray("secret"), QByteArray("1"), QByteArray()}) {
-        EXPECT_FALSE(read({{"text/plain", hello}, {Pasteboard::passwordManagerHint, hint}}));
+        EXPECT_FALSE(read({{"text/plain", hello}, {MimeTypes::passwordManagerHint, hint}}));
     }
     EXPECT_FALSE(read({{"image/png", TestImages::png(2, 2)}, {Pasteboard::transientType, {}}}));
 }
