@@ -3,6 +3,7 @@
 #include "app/AppVersion.h"
 #include "app/StatusIcon.h"
 #include "clipboard/PasteSequence.h"
+#include "platform/SystemLog.h"
 #include "store/PrivateFolder.h"
 
 #include <QApplication>
@@ -15,10 +16,9 @@
 
 AppDelegate::AppDelegate(QObject* parent)
     : QObject(parent),
-      m_pasteboard(QGuiApplication::clipboard()),
-      m_primary(QGuiApplication::clipboard(), QClipboard::Selection),
-      m_hotKey(m_hotKeyService),
-      m_monitor(m_pasteboard, m_workspace) {}
+      m_platform(PlatformServices::create()),
+      m_hotKey(m_platform->hotKeys()),
+      m_monitor(m_platform->pasteboard(), m_platform->workspace()) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -51,9 +51,10 @@ bool AppDelegate::applicationDidFinishLaunching() {
     m_hotKeyRegistration = std::make_unique<HotKeyRegistration>(m_hotKey, *m_preferences);
     m_model = std::make_unique<AppModel>(*m_history, *m_preferences, m_scheduler);
     m_preview = std::make_unique<PreviewPanelController>();
-    m_palette = std::make_unique<PalettePanelController>(*m_model, m_workspace, &m_pointerMonitor);
+    m_palette = std::make_unique<PalettePanelController>(*m_model, m_platform->workspace(),
+                                                         &m_platform->pointerMonitor());
     m_settings = std::make_unique<SettingsWindowController>(*m_preferences);
-    m_permissions = std::make_unique<PermissionsWindowController>(m_trust);
+    m_permissions = std::make_unique<PermissionsWindowController>(m_platform->trust());
     m_model->setPreviewController(m_preview.get());
 
     QPointer<AppModel> model(m_model.get());
@@ -95,11 +96,8 @@ bool AppDelegate::applicationDidFinishLaunching() {
         m_statusItem->setToolTip(error ? QStringLiteral("Orvantide — ") + *error
                                        : QStringLiteral("Orvantide"));
     });
-    m_hotKey.onPress = [self] {
-        if (self) {
-            self->togglePalette();
-        }
-    };
+    connect(&m_hotKey, &GlobalHotKey::pressed, this, &AppDelegate::togglePalette);
+    connect(&m_hotKey, &GlobalHotKey::failureLogged, this, &SystemLog::write);
     refreshHotKey();
     m_monitor.onCapture = [model](const CapturedClip& clip) {
         if (model) {
@@ -144,7 +142,9 @@ void AppDelegate::copy(const Clip& clip) {
         }
     };
     PasteSequence::run(
-        clip, {m_pasteboard, m_monitor, m_workspace, m_injector, m_trust, m_scheduler, &m_primary},
+        clip,
+        {m_platform->pasteboard(), m_monitor, m_platform->workspace(), m_platform->keyInjector(),
+         m_platform->trust(), m_scheduler, &m_platform->primarySelection()},
         host);
 }
 
@@ -198,7 +198,7 @@ void AppDelegate::showPermissions() {
 }
 
 void AppDelegate::presentPermissionsIfNeeded() {
-    if (m_preferences->autoPaste() && !m_trust.isTrusted()) {
+    if (m_preferences->autoPaste() && !m_platform->trust().isTrusted()) {
         showPermissions();
     }
 }

@@ -9,14 +9,9 @@
 #include "model/AppModel.h"
 #include "model/PreferencesStore.h"
 #include "palette/PalettePanelController.h"
-#include "platform/AccessibilityTrust.h"
 #include "platform/JsonFileUserDefaults.h"
-#include "platform/SystemPasteboard.h"
+#include "platform/PlatformServices.h"
 #include "platform/TimerScheduler.h"
-#include "platform/X11HotKeyService.h"
-#include "platform/X11KeyInjector.h"
-#include "platform/X11PointerMonitor.h"
-#include "platform/X11Workspace.h"
 #include "platform/XdgAutostartLoginItem.h"
 #include "preview/PreviewPanelController.h"
 #include "store/HistoryStore.h"
@@ -69,13 +64,7 @@ private:
     // The program's icon, as alerts show it.
     static QPixmap alertIcon();
 
-    SystemPasteboard m_pasteboard;
-    SystemPasteboard m_primary;
-    X11Workspace m_workspace;
-    X11HotKeyService m_hotKeyService;
-    X11KeyInjector m_injector;
-    X11PointerMonitor m_pointerMonitor;
-    X11AccessibilityTrust m_trust;
+    std::unique_ptr<PlatformServices> m_platform;
     TimerScheduler m_scheduler;
     GlobalHotKey m_hotKey;
     ClipboardMonitor m_monitor;

@@ -1,19 +1,14 @@
 #include "clipboard/Keystroke.h"
 
-#include "platform/KeyCodes.h"
-
 #include <QHash>
 
 namespace Keystroke {
 
 namespace {
 
-constexpr quint16 kV = 9;
-constexpr quint16 kInsert = 114;
-
-const PasteChord kControlV{kV, CarbonModifier::control};
-const PasteChord kControlShiftV{kV, CarbonModifier::control | CarbonModifier::shift};
-const PasteChord kShiftInsertPrimary{kInsert, CarbonModifier::shift, true};
+const PasteChord kControlV{Qt::CTRL | Qt::Key_V};
+const PasteChord kControlShiftV{Qt::CTRL | Qt::SHIFT | Qt::Key_V};
+const PasteChord kShiftInsertPrimary{Qt::SHIFT | Qt::Key_Insert, true};
 
 // WM_CLASS instance and class names, lower-cased.
 const QHash<QString, PasteChord>& terminals() {
@@ -59,9 +54,7 @@ PasteChord pasteChord(const std::optional<RunningApplication>& application) {
 }
 
 void post(KeyInjector& injector, const PasteChord& chord) {
-    if (const auto binding = KeyCodes::xBinding(chord.keyCode, chord.modifiers)) {
-        injector.tap(binding->keysym, binding->modifiers);
-    }
+    injector.tap(chord.key);
 }
 
 void commandV(KeyInjector& injector, const Workspace& workspace) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/KeyInjector.h"
+
+#include <QKeyCombination>
 #include "platform/Workspace.h"
 
 #include <optional>
@@ -10,8 +12,7 @@ namespace Keystroke {
 
 // The key press that makes a window paste.
 struct PasteChord {
-    quint16 keyCode;    // virtual key code
-    quint32 modifiers;  // CarbonModifier bits
+    QKeyCombination key;
     // The window pastes the PRIMARY selection on this chord, not the clipboard.
     bool pastesPrimary = false;
     bool operator==(const PasteChord&) const = default;

@@ -1,27 +1,20 @@
 #include "hotkey/GlobalHotKey.h"
 
-#include "platform/SystemLog.h"
-
-#include <QCoreApplication>
-
 GlobalHotKey::GlobalHotKey(HotKeyService& service, QObject* parent)
-    : QObject(parent), log(&SystemLog::write), m_service(service) {}
+    : QObject(parent), m_service(service) {
+    connect(&m_service, &HotKeyService::pressed, this, &GlobalHotKey::handle);
+}
 
 void GlobalHotKey::registerCombo(const HotKeyCombo& combo) {
-    current = this;
-    if (!m_handlerInstalled) {
-        m_service.onPressed = &GlobalHotKey::handle;
-        m_handlerInstalled = true;
-    }
     if (m_registered) {
         m_service.ungrab();
     }
-    const auto binding = combo.xBinding();
-    const int status = binding ? m_service.grab(*binding) : HotKeyService::badValue;
-    if (status != 0 && log) {
-        log(QStringLiteral("No se pudo registrar el atajo %1: %2")
-                .arg(combo.display())
-                .arg(status));
+    const auto key = combo.keyCombination();
+    const int status = key ? m_service.grab(*key) : HotKeyService::badValue;
+    if (status != 0) {
+        const QString line =
+            QStringLiteral("No se pudo registrar el atajo %1: %2").arg(combo.display()).arg(status);
+        emit failureLogged(line);
     }
     settle(status == 0, combo, status);
 }
@@ -49,17 +42,10 @@ void GlobalHotKey::settle(bool registered, std::optional<HotKeyCombo> combo, int
     }
 }
 
-// Runs inside the native event dispatch: only queues the call.
+// Runs inside the native event dispatch: only queues the signal.
 void GlobalHotKey::handle(quint32 id) {
-    if (id != 1 || QCoreApplication::instance() == nullptr) {
+    if (id != 1) {
         return;
     }
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [] {
-            if (GlobalHotKey* hotKey = current; hotKey != nullptr && hotKey->onPress) {
-                hotKey->onPress();
-            }
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &GlobalHotKey::pressed, Qt::QueuedConnection);
 }

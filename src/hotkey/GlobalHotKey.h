@@ -4,28 +4,20 @@
 #include "platform/HotKeyService.h"
 
 #include <QObject>
-#include <QPointer>
 
-#include <functional>
 #include <optional>
 
-// Makes one combination work system-wide and turns each press into a call of `onPress` on the main
-// thread, after the native dispatch has returned.
+// Makes one combination work system-wide and turns each press into `pressed`, on the main thread,
+// after the native dispatch has returned.
 class GlobalHotKey : public QObject {
     Q_OBJECT
 
 public:
-    // The instance that registered last; the press callback reaches it through here.
-    static inline QPointer<GlobalHotKey> current;
-
     explicit GlobalHotKey(HotKeyService& service, QObject* parent = nullptr);
 
-    std::function<void()> onPress;
-    // Where the one failure line goes; the system log by default.
-    std::function<void(const QString&)> log;
-
     // Makes `combo` the one registered combination, replacing any earlier one. A failure leaves
-    // nothing registered and writes "No se pudo registrar el atajo <symbols>: <status>".
+    // nothing registered and says "No se pudo registrar el atajo <symbols>: <status>" through
+    // `failureLogged`, for the system log.
     void registerCombo(const HotKeyCombo& combo);
     void unregister();
     // Registers again a combination that was refused (its holder may have quit since). A working
@@ -39,15 +31,18 @@ public:
     int status() const { return m_status; }
 
 signals:
+    // Once per press of the registered combination.
+    void pressed();
     // After isRegistered(), combo() or status() changed.
     void registrationChanged();
+    // The one line a failed registration leaves in the system log.
+    void failureLogged(const QString& line);
 
 private:
-    static void handle(quint32 id);
+    void handle(quint32 id);
     void settle(bool registered, std::optional<HotKeyCombo> combo, int status);
 
     HotKeyService& m_service;
-    bool m_handlerInstalled = false;
     bool m_registered = false;
     std::optional<HotKeyCombo> m_combo;
     int m_status = 0;

@@ -24,9 +24,9 @@ struct HotKeyCombo {
     // Escape.
     static std::optional<HotKeyCombo> from(const KeyEvent& event);
 
-    // The X grab for this combination; nothing when the key has no keysym.
-    std::optional<KeyCodes::XKeyBinding> xBinding() const {
-        return KeyCodes::xBinding(keyCode, carbonModifiers);
+    // As a Qt key combination; nothing when the key code names no key.
+    std::optional<QKeyCombination> keyCombination() const {
+        return KeyCodes::combination(keyCode, carbonModifiers);
     }
 
     bool operator==(const HotKeyCombo&) const = default;

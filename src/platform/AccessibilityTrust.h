@@ -8,9 +8,3 @@ public:
     // Asks for the permission where the desktop can grant it, then checks again.
     virtual bool requestTrust() { return isTrusted(); }
 };
-
-// Trusted when the X server offers the XTest extension; never outside an X11 session.
-class X11AccessibilityTrust : public AccessibilityTrust {
-public:
-    bool isTrusted() const override;
-};

@@ -1,19 +1,11 @@
 #include "platform/Compositing.h"
 
-#include <QByteArray>
-
-#include "platform/X11Display.h"
+#include "platform/x11/X11Desktop.h"
 
 namespace Compositing {
 
 bool isActive() {
-    Display* display = X11Display::get();
-    if (display == nullptr) {
-        return true;
-    }
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
-    const Atom selection = XInternAtom(display, name.constData(), False);
-    return XGetSelectionOwner(display, selection) != 0;
+    return X11Desktop::compositingActive().value_or(true);
 }
 
 }  // namespace Compositing

@@ -1,24 +1,26 @@
 #pragma once
 
-#include "platform/KeyCodes.h"
+#include <QKeyCombination>
+#include <QObject>
 
-#include <functional>
+// A system-wide key grab: one key combination at a time, its presses reported by `pressed`.
+class HotKeyService : public QObject {
+    Q_OBJECT
 
-// A system-wide key grab: one binding at a time, its presses reported through `onPressed`.
-class HotKeyService {
 public:
-    // The X error a grab that another client holds fails with.
+    // The status of a grab that another client holds (X's BadAccess).
     static constexpr int badAccess = 10;
-    // A key that the keyboard map has no key for.
+    // A key that the keyboard has no key for (X's BadValue).
     static constexpr int badValue = 2;
 
-    virtual ~HotKeyService() = default;
+    using QObject::QObject;
 
-    // Grabs the binding in place of any earlier one: 0, or the failure status (nothing stays
+    // Grabs the combination in place of any earlier one: 0, or the failure status (nothing stays
     // grabbed then).
-    virtual int grab(const KeyCodes::XKeyBinding& binding) = 0;
+    virtual int grab(QKeyCombination combination) = 0;
     virtual void ungrab() = 0;
 
-    // Called from inside the native event dispatch, once per press, with the grab's id (1).
-    std::function<void(quint32 id)> onPressed;
+signals:
+    // Once per press, from inside the native event dispatch, with the grab's id (1).
+    void pressed(quint32 id);
 };

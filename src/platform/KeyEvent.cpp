@@ -1,6 +1,7 @@
 #include "platform/KeyEvent.h"
 
 #include "platform/KeyCodes.h"
+#include "platform/x11/X11Keysyms.h"
 
 #include <QKeyEvent>
 
@@ -10,7 +11,10 @@ std::optional<KeyEvent> KeyEvent::from(const QKeyEvent& event) {
     auto keyCode = KeyCodes::fromQtKey(event.key(), keypad);
     if (!keyCode && event.nativeVirtualKey() != 0) {
         // Layouts whose symbols Qt does not know as keys still report their keysym.
-        keyCode = KeyCodes::fromKeysym(event.nativeVirtualKey());
+        if (const auto key = X11Keysyms::qtKey(event.nativeVirtualKey())) {
+            keyCode = KeyCodes::fromQtKey(key->key(),
+                                          key->keyboardModifiers().testFlag(Qt::KeypadModifier));
+        }
     }
     if (!keyCode) {
         return std::nullopt;

@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QKeyCombination>
 
 // Posts synthetic key presses into whichever window has the keyboard focus.
 class KeyInjector {
 public:
     virtual ~KeyInjector() = default;
-    // Presses and releases the key of `keysym` with exactly the X modifiers `xModifiers` held:
-    // modifier keys the user is still holding are let go first and pressed again afterwards.
-    // False when nothing could be posted.
-    virtual bool tap(quint32 keysym, quint32 xModifiers) = 0;
+    // Presses and releases the key with exactly its modifiers held: modifier keys the user is
+    // still holding are let go first and pressed again afterwards. False when nothing could be
+    // posted.
+    virtual bool tap(QKeyCombination key) = 0;
 };

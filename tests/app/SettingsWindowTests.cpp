@@ -1,10 +1,10 @@
 #include "app/AppVersion.h"
+#include "app/HotKeyRecorder.h"
 #include "app/HotKeyRegistration.h"
 #include "app/SettingsCard.h"
 #include "app/SettingsView.h"
 #include "app/SettingsWindowController.h"
 #include "hotkey/GlobalHotKey.h"
-#include "app/HotKeyRecorder.h"
 #include "model/PreferencesStore.h"
 #include "platform/fakes/FakeKeyboard.h"
 #include "platform/fakes/FakeLoginItemService.h"
@@ -231,7 +231,6 @@ TEST(SettingsWindow, AHotKeyThatCannotBeRegisteredSaysSoUntilARetryWorks) {
     Settings s;
     FakeHotKeyService service;
     GlobalHotKey hotKey(service);
-    hotKey.log = [](const QString&) {};
     HotKeyRegistration registration(hotKey, *s.preferences);
     s.preferences->onHotKeyRegistrationChanged = [&] { registration.refresh(); };
     service.refuseWith = HotKeyService::badAccess;

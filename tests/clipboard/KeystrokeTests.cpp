@@ -1,12 +1,8 @@
 #include "clipboard/Keystroke.h"
-#include "platform/KeyCodes.h"
 #include "platform/fakes/FakeKeyboard.h"
 #include "platform/fakes/FakeWorkspace.h"
 
 #include <gtest/gtest.h>
-
-#include <X11/X.h>
-#include <X11/keysym.h>
 
 TEST(Keystroke, PastesWithTheChordOfTheWindowInFront) {
     FakeKeyInjector injector;
@@ -18,19 +14,17 @@ TEST(Keystroke, PastesWithTheChordOfTheWindowInFront) {
     Keystroke::commandV(injector, workspace);
     workspace.frontmost = RunningApplication{"XTerm", "xterm", 1, 2};
     Keystroke::commandV(injector, workspace);
-    using Tap = FakeKeyInjector::Tap;
-    EXPECT_EQ(injector.taps, (QList<Tap>{{XK_v, ControlMask},
-                                         {XK_v, ControlMask},
-                                         {XK_v, ControlMask | ShiftMask},
-                                         {XK_Insert, ShiftMask}}));
+    EXPECT_EQ(injector.taps, (QList<QKeyCombination>{Qt::CTRL | Qt::Key_V, Qt::CTRL | Qt::Key_V,
+                                                     Qt::CTRL | Qt::SHIFT | Qt::Key_V,
+                                                     Qt::SHIFT | Qt::Key_Insert}));
 }
 
 TEST(Keystroke, TerminalsAreKnownByTheirExactWindowClassOrInstance) {
     const auto chord = [](const char* instance, const char* windowClass) {
         return Keystroke::pasteChord(RunningApplication{windowClass, instance, 1, 1});
     };
-    const Keystroke::PasteChord primary{114, CarbonModifier::shift, true};
-    const Keystroke::PasteChord clipboard{9, CarbonModifier::control | CarbonModifier::shift};
+    const Keystroke::PasteChord primary{Qt::SHIFT | Qt::Key_Insert, true};
+    const Keystroke::PasteChord clipboard{Qt::CTRL | Qt::SHIFT | Qt::Key_V};
     EXPECT_EQ(chord("xterm", "UXTerm"), primary);
     EXPECT_EQ(chord("", "URxvt"), primary);
     for (const char* name :
@@ -40,6 +34,6 @@ TEST(Keystroke, TerminalsAreKnownByTheirExactWindowClassOrInstance) {
     }
     // A name that merely contains a terminal's is no terminal.
     for (const char* name : {"xterm-notes", "stellarium", "kittypaint", "footnotes", "firefox"}) {
-        EXPECT_EQ(chord(name, name), (Keystroke::PasteChord{9, CarbonModifier::control})) << name;
+        EXPECT_EQ(chord(name, name), (Keystroke::PasteChord{Qt::CTRL | Qt::Key_V})) << name;
     }
 }

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <X11/X.h>
-#include <X11/keysym.h>
-
 namespace {
 
 constexpr quint32 kControl = CarbonModifier::control;
@@ -46,13 +43,15 @@ TEST(HotKeyCombo, KeyPressesNeedControlOptionOrCommandAndNotEscape) {
     EXPECT_NE((HotKeyCombo{9, kControl}), (HotKeyCombo{9, kOption}));
 }
 
-TEST(HotKeyCombo, ConvertsToAnXGrab) {
-    EXPECT_EQ(HotKeyCombo{}.xBinding(), (KeyCodes::XKeyBinding{XK_v, ControlMask | Mod1Mask}));
-    EXPECT_EQ((HotKeyCombo{49, kCommand | kShift}).xBinding(),
-              (KeyCodes::XKeyBinding{XK_space, Mod4Mask | ShiftMask}));
-    EXPECT_EQ((HotKeyCombo{36, kControl | 0x4000}).xBinding(),
-              (KeyCodes::XKeyBinding{XK_Return, ControlMask}));
-    EXPECT_EQ((HotKeyCombo{122, kControl}).xBinding(), (KeyCodes::XKeyBinding{XK_F1, ControlMask}));
-    EXPECT_FALSE((HotKeyCombo{52, kControl}).xBinding());
-    EXPECT_FALSE((HotKeyCombo{4000, kControl}).xBinding());
+TEST(HotKeyCombo, ConvertsToAQtKeyCombination) {
+    EXPECT_EQ(HotKeyCombo{}.keyCombination(),
+              QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_V));
+    EXPECT_EQ((HotKeyCombo{49, kCommand | kShift}).keyCombination(),
+              QKeyCombination(Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_Space));
+    EXPECT_EQ((HotKeyCombo{36, kControl | 0x4000}).keyCombination(),
+              QKeyCombination(Qt::ControlModifier, Qt::Key_Return));
+    EXPECT_EQ((HotKeyCombo{76, kControl}).keyCombination(),
+              QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Enter));
+    EXPECT_FALSE((HotKeyCombo{52, kControl}).keyCombination());
+    EXPECT_FALSE((HotKeyCombo{4000, kControl}).keyCombination());
 }

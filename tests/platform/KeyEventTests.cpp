@@ -1,5 +1,6 @@
 #include "platform/KeyCodes.h"
 #include "platform/KeyEvent.h"
+#include "platform/x11/X11Keysyms.h"
 
 #include <QKeyEvent>
 
@@ -48,15 +49,19 @@ TEST(KeyEvent, KeysWithoutAVirtualCodeGiveNothing) {
 
 TEST(KeyCodes, TablesAgreeBothWays) {
     for (quint16 code = 0; code < 128; ++code) {
-        const auto sym = KeyCodes::keysym(code);
-        const auto key = KeyCodes::qtKey(code);
-        EXPECT_EQ(sym.has_value(), key.has_value()) << code;
-        if (sym) {
-            EXPECT_EQ(KeyCodes::fromKeysym(*sym), code) << code;
+        const auto combination = KeyCodes::combination(code, 0);
+        EXPECT_EQ(combination.has_value(), KeyCodes::qtKey(code).has_value()) << code;
+        if (combination) {
+            const auto sym = X11Keysyms::keysym(*combination);
+            ASSERT_TRUE(sym) << code;
+            EXPECT_EQ(X11Keysyms::qtKey(*sym), combination) << code;
         }
     }
-    EXPECT_EQ(KeyCodes::fromKeysym(XK_Q), 12);
-    EXPECT_EQ(KeyCodes::fromKeysym(XK_q), 12);
-    EXPECT_FALSE(KeyCodes::keysym(52));
-    EXPECT_EQ(KeyCodes::xModifiers(0xFFFFFFFF), 4u | 8u | 1u | 64u);
+    EXPECT_EQ(X11Keysyms::qtKey(XK_Q), QKeyCombination(Qt::Key_Q));
+    EXPECT_FALSE(KeyCodes::combination(52, 0));
+    EXPECT_EQ(KeyCodes::qtModifiers(0xFFFFFFFF),
+              Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier);
+    EXPECT_EQ(X11Keysyms::modifiers(Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier |
+                                    Qt::MetaModifier | Qt::KeypadModifier),
+              4u | 8u | 1u | 64u);
 }

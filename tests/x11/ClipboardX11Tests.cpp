@@ -2,9 +2,9 @@
 // applications. Run through scripts/xvfb-run.sh.
 #include "clipboard/ClipboardMonitor.h"
 #include "clipboard/ClipboardWriter.h"
-#include "platform/SystemPasteboard.h"
-#include "platform/X11SelectionReader.h"
-#include "platform/X11Workspace.h"
+#include "platform/x11/SystemPasteboard.h"
+#include "platform/x11/X11SelectionReader.h"
+#include "platform/x11/X11Workspace.h"
 #include "support/ExternalTool.h"
 #include "support/TestImages.h"
 

@@ -2,9 +2,9 @@
 // by xdotool. Run through scripts/xvfb-run.sh.
 #include "clipboard/Keystroke.h"
 #include "hotkey/GlobalHotKey.h"
-#include "platform/X11HotKeyService.h"
-#include "platform/X11KeyInjector.h"
-#include "platform/X11Workspace.h"
+#include "platform/x11/X11HotKeyService.h"
+#include "platform/x11/X11KeyInjector.h"
+#include "platform/x11/X11Workspace.h"
 #include "support/ExternalTool.h"
 
 #include <QAbstractNativeEventFilter>
@@ -19,7 +19,7 @@
 #include <xcb/xcb.h>
 
 // Xlib's macros clash with Qt's names: after every Qt header.
-#include "platform/X11Display.h"
+#include "platform/x11/X11Display.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -80,8 +80,9 @@ private:
 class KeyboardX11Test : public ::testing::Test {
 protected:
     KeyboardX11Test() {
-        hotKey.onPress = [this] { ++presses; };
-        hotKey.log = [this](const QString& line) { logged.append(line); };
+        QObject::connect(&hotKey, &GlobalHotKey::pressed, [this] { ++presses; });
+        QObject::connect(&hotKey, &GlobalHotKey::failureLogged,
+                         [this](const QString& line) { logged.append(line); });
     }
     ~KeyboardX11Test() override {
         for (QProcess* helper : helpers) {

@@ -2,8 +2,8 @@
 #include "palette/PalettePanelController.h"
 #include "palette/PaletteView.h"
 #include "platform/TrayIconColor.h"
-#include "platform/X11PointerMonitor.h"
 #include "platform/fakes/FakeWorkspace.h"
+#include "platform/x11/X11PointerMonitor.h"
 #include "preview/PreviewPanelController.h"
 #include "support/ExternalTool.h"
 #include "support/ModelFixture.h"
@@ -15,7 +15,7 @@
 #include <QTest>
 
 // Xlib after Qt: its macros clash with Qt names.
-#include "platform/X11Display.h"
+#include "platform/x11/X11Display.h"
 
 #include <X11/Xatom.h>
 

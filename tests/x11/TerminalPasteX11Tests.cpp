@@ -5,11 +5,11 @@
 // Run through scripts/xvfb-run.sh.
 #include "clipboard/ClipboardMonitor.h"
 #include "clipboard/PasteSequence.h"
-#include "platform/AccessibilityTrust.h"
-#include "platform/SystemPasteboard.h"
 #include "platform/TimerScheduler.h"
-#include "platform/X11KeyInjector.h"
-#include "platform/X11Workspace.h"
+#include "platform/x11/SystemPasteboard.h"
+#include "platform/x11/X11AccessibilityTrust.h"
+#include "platform/x11/X11KeyInjector.h"
+#include "platform/x11/X11Workspace.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -19,8 +19,6 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
-
-#include <X11/keysym.h>
 
 namespace {
 
@@ -112,7 +110,7 @@ TEST_P(TerminalPasteTest, TheClipLandsOnTheCommandLine) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return sequence.isReady(); }, 10000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return contents(pasted) == clip.value; }, 15000))
         << "the shell has \"" << contents(pasted).toStdString() << '"';
-    injector.tap(XK_Return, 0);
+    injector.tap(QKeyCombination(Qt::Key_Return));
     EXPECT_TRUE(QTest::qWaitFor([&] { return contents(rest) == "|"; }, 15000))
         << "after the paste came \"" << contents(rest).toStdString() << '"';
 

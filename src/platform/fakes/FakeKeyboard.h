@@ -9,28 +9,23 @@
 // Records the key presses posted.
 class FakeKeyInjector : public KeyInjector {
 public:
-    struct Tap {
-        quint32 keysym;
-        quint32 xModifiers;
-        bool operator==(const Tap&) const = default;
-    };
-    bool tap(quint32 keysym, quint32 xModifiers) override {
-        taps.append({keysym, xModifiers});
+    bool tap(QKeyCombination key) override {
+        taps.append(key);
         return true;
     }
-    QList<Tap> taps;
+    QList<QKeyCombination> taps;
 };
 
 // A key grab that a test can refuse and press.
 class FakeHotKeyService : public HotKeyService {
 public:
-    int grab(const KeyCodes::XKeyBinding& binding) override {
+    int grab(QKeyCombination combination) override {
         ++grabCalls;
         if (refuseWith != 0) {
             grabbed.reset();
             return refuseWith;
         }
-        grabbed = binding;
+        grabbed = combination;
         return 0;
     }
     void ungrab() override {
@@ -38,13 +33,9 @@ public:
         grabbed.reset();
     }
     // The user presses the grabbed combination.
-    void press(quint32 id = 1) {
-        if (onPressed) {
-            onPressed(id);
-        }
-    }
+    void press(quint32 id = 1) { emit pressed(id); }
 
-    std::optional<KeyCodes::XKeyBinding> grabbed;
+    std::optional<QKeyCombination> grabbed;
     int refuseWith = 0;
     int grabCalls = 0;
     int ungrabCalls = 0;

@@ -1,6 +1,6 @@
 #include <QGuiApplication>
 
-#include "platform/X11Display.h"
+#include "platform/x11/X11Display.h"
 
 namespace X11Display {
 

@@ -5,5 +5,5 @@
 // Synthetic key events through the XTest extension.
 class X11KeyInjector : public KeyInjector {
 public:
-    bool tap(quint32 keysym, quint32 xModifiers) override;
+    bool tap(QKeyCombination key) override;
 };

@@ -1,4 +1,4 @@
-#include "platform/X11PointerMonitor.h"
+#include "platform/x11/X11PointerMonitor.h"
 
 #include <QLoggingCategory>
 #include <QSocketNotifier>

@@ -1,12 +1,13 @@
-#include "platform/X11HotKeyService.h"
+#include "platform/x11/X11HotKeyService.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 
 #include <xcb/xcb.h>
 
-#include "platform/X11Display.h"
-#include "platform/X11ErrorTrap.h"
+#include "platform/x11/X11Display.h"
+#include "platform/x11/X11ErrorTrap.h"
+#include "platform/x11/X11Keysyms.h"
 
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>
@@ -44,7 +45,7 @@ constexpr unsigned int kMatchedModifiers = ShiftMask | ControlMask | Mod1Mask | 
 
 }  // namespace
 
-X11HotKeyService::X11HotKeyService() {
+X11HotKeyService::X11HotKeyService(QObject* parent) : HotKeyService(parent) {
     if (QCoreApplication::instance() != nullptr) {
         QCoreApplication::instance()->installNativeEventFilter(this);
     }
@@ -57,19 +58,21 @@ X11HotKeyService::~X11HotKeyService() {
     }
 }
 
-int X11HotKeyService::grab(const KeyCodes::XKeyBinding& binding) {
+int X11HotKeyService::grab(QKeyCombination combination) {
     ungrab();
     Display* display = X11Display::get();
     if (display == nullptr) {
         return badValue;
     }
-    const KeyCode keycode = XKeysymToKeycode(display, binding.keysym);
+    const auto keysym = X11Keysyms::keysym(combination);
+    const KeyCode keycode = keysym ? XKeysymToKeycode(display, *keysym) : 0;
     if (keycode == 0) {
         return badValue;
     }
+    const unsigned int modifiers = X11Keysyms::modifiers(combination.keyboardModifiers());
     const Window root = DefaultRootWindow(display);
     X11ErrorTrap trap(display);
-    const QList<unsigned int> variants = lockVariants(display, binding.modifiers);
+    const QList<unsigned int> variants = lockVariants(display, modifiers);
     for (unsigned int mask : variants) {
         XGrabKey(display, keycode, mask, root, True, GrabModeAsync, GrabModeAsync);
     }
@@ -81,7 +84,7 @@ int X11HotKeyService::grab(const KeyCodes::XKeyBinding& binding) {
         trap.sync();
         return error;
     }
-    m_grab = Grab{keycode, binding.modifiers};
+    m_grab = Grab{keycode, modifiers};
     return 0;
 }
 
@@ -130,8 +133,8 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
         return false;
     }
     m_held = true;
-    if (!repeat && onPressed) {
-        onPressed(1);
+    if (!repeat) {
+        emit pressed(1);
     }
     return true;
 }

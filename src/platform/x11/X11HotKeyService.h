@@ -9,11 +9,13 @@
 // XGrabKey on the root window, with the Lock and NumLock variants of the mask so that the lock keys
 // do not get in the way; presses come through a native event filter.
 class X11HotKeyService : public HotKeyService, public QAbstractNativeEventFilter {
+    Q_OBJECT
+
 public:
-    X11HotKeyService();
+    explicit X11HotKeyService(QObject* parent = nullptr);
     ~X11HotKeyService() override;
 
-    int grab(const KeyCodes::XKeyBinding& binding) override;
+    int grab(QKeyCombination combination) override;
     void ungrab() override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;

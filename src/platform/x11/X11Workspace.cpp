@@ -1,12 +1,12 @@
-#include "platform/X11Workspace.h"
+#include "platform/x11/X11Workspace.h"
 
 #include <QGuiApplication>
 #include <QWindow>
 
 #include <unistd.h>
 
-#include "platform/X11Display.h"
-#include "platform/X11ErrorTrap.h"
+#include "platform/x11/X11Display.h"
+#include "platform/x11/X11ErrorTrap.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

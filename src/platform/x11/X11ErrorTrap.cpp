@@ -1,4 +1,4 @@
-#include "platform/X11ErrorTrap.h"
+#include "platform/x11/X11ErrorTrap.h"
 
 namespace {
 int g_firstError = 0;

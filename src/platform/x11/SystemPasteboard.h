@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Pasteboard.h"
-#include "platform/X11SelectionReader.h"
+#include "platform/x11/X11SelectionReader.h"
 
 #include <QClipboard>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "platform/X11SelectionReader.h"
+#include "platform/x11/X11SelectionReader.h"
 
 #include "platform/MimeTypes.h"
 

@@ -1,4 +1,4 @@
-#include "platform/SystemPasteboard.h"
+#include "platform/x11/SystemPasteboard.h"
 
 #include "platform/MimeTypes.h"
 
@@ -6,7 +6,7 @@
 #include <QColor>
 #include <QMimeData>
 
-#include "platform/X11Display.h"
+#include "platform/x11/X11Display.h"
 
 SystemPasteboard::SystemPasteboard(QClipboard* clipboard, QClipboard::Mode mode, QObject* parent)
     : QObject(parent), m_clipboard(clipboard), m_mode(mode) {

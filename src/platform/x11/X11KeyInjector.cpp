@@ -1,9 +1,10 @@
-#include "platform/X11KeyInjector.h"
+#include "platform/x11/X11KeyInjector.h"
 
 #include <QList>
 
-#include "platform/X11Display.h"
-#include "platform/X11ErrorTrap.h"
+#include "platform/x11/X11Display.h"
+#include "platform/x11/X11ErrorTrap.h"
+#include "platform/x11/X11Keysyms.h"
 
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -54,7 +55,7 @@ QList<KeyCode> modifierKeys(Display* display, quint32 xModifiers) {
 
 }  // namespace
 
-bool X11KeyInjector::tap(quint32 keysym, quint32 xModifiers) {
+bool X11KeyInjector::tap(QKeyCombination combination) {
     Display* display = X11Display::get();
     int eventBase = 0;
     int errorBase = 0;
@@ -64,10 +65,12 @@ bool X11KeyInjector::tap(quint32 keysym, quint32 xModifiers) {
         !XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
         return false;
     }
-    const KeyCode key = XKeysymToKeycode(display, keysym);
+    const auto keysym = X11Keysyms::keysym(combination);
+    const KeyCode key = keysym ? XKeysymToKeycode(display, *keysym) : 0;
     if (key == 0) {
         return false;
     }
+    const quint32 xModifiers = X11Keysyms::modifiers(combination.keyboardModifiers());
     X11ErrorTrap trap(display);
     const QList<KeyCode> held = heldModifierKeys(display);
     const QList<KeyCode> ours = modifierKeys(display, xModifiers);

@@ -1,6 +1,6 @@
-#include "platform/AccessibilityTrust.h"
+#include "platform/x11/X11AccessibilityTrust.h"
 
-#include "platform/X11Display.h"
+#include "platform/x11/X11Display.h"
 
 #include <X11/extensions/XTest.h>
 

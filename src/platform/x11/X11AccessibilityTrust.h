@@ -1,0 +1,9 @@
+#pragma once
+
+#include "platform/AccessibilityTrust.h"
+
+// Trusted when the X server offers the XTest extension; never outside an X11 session.
+class X11AccessibilityTrust : public AccessibilityTrust {
+public:
+    bool isTrusted() const override;
+};
