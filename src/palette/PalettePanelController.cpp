@@ -2,8 +2,8 @@
 
 #include "palette/PaletteView.h"
 #include "platform/Compositing.h"
-#include "ui/InterfaceStyle.h"
 #include "platform/PopupWindowHints.h"
+#include "ui/InterfaceStyle.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -30,39 +30,17 @@ private:
     QWidget* m_window;
 };
 
-constexpr quint16 kUp = 126;
-constexpr quint16 kDown = 125;
-constexpr quint16 kReturn = 36;
-constexpr quint16 kEnter = 76;
-constexpr quint16 kTab = 48;
-constexpr quint16 kSpace = 49;
-constexpr quint16 kDelete = 51;
-constexpr quint16 kEscape = 53;
-constexpr quint16 kHome = 115;
-constexpr quint16 kPageUp = 116;
-constexpr quint16 kEnd = 119;
-constexpr quint16 kPageDown = 121;
-
-// The digits 1 to 5 of the main row; 6 (22) lies between 4 and 5 and is not one of them.
-std::optional<int> numberIndex(quint16 keyCode) {
-    switch (keyCode) {
-        case 18:
-            return 0;
-        case 19:
-            return 1;
-        case 20:
-            return 2;
-        case 21:
-            return 3;
-        case 23:
-            return 4;
-        default:
-            return std::nullopt;
+// Ctrl+1 … Ctrl+5 choose the first five rows: the digits of the main row, not the keypad's.
+std::optional<int> numberIndex(QKeyCombination key) {
+    if (key.keyboardModifiers().testFlag(Qt::KeypadModifier) || key.key() < Qt::Key_1 ||
+        key.key() > Qt::Key_5) {
+        return std::nullopt;
     }
+    return key.key() - Qt::Key_1;
 }
 
 // The palette's shortcuts use the primary modifier: Ctrl here.
-constexpr quint64 kPrimary = ModifierFlag::control;
+constexpr Qt::KeyboardModifier kPrimary = Qt::ControlModifier;
 
 }  // namespace
 
@@ -256,64 +234,65 @@ void PalettePanelController::didClose() {
     m_model.hidePreview();
 }
 
-bool PalettePanelController::handle(const KeyEvent& key) {
-    const bool primary = (key.modifierFlags & kPrimary) != 0;
-    const bool shift = (key.modifierFlags & ModifierFlag::shift) != 0;
+bool PalettePanelController::handle(QKeyCombination key) {
+    const bool primary = key.keyboardModifiers().testFlag(kPrimary);
+    const bool shift = key.keyboardModifiers().testFlag(Qt::ShiftModifier);
     const bool onClear = m_model.searchFocus() == SearchFocus::clear;
     const auto clearQuery = [this] {
         m_model.setQuery(QString());
         m_model.setSearchFocus(SearchFocus::field);
     };
-    switch (key.keyCode) {
-        case kUp:
+    switch (key.key()) {
+        case Qt::Key_Up:
             m_model.moveSelection(-1);
             return true;
-        case kDown:
+        case Qt::Key_Down:
             m_model.moveSelection(1);
             return true;
-        case kPageUp:
+        case Qt::Key_PageUp:
             m_model.moveSelection(-view()->list()->rowsPerPage());
             return true;
-        case kPageDown:
+        case Qt::Key_PageDown:
             m_model.moveSelection(view()->list()->rowsPerPage());
             return true;
-        case kHome:
-        case kEnd:
+        case Qt::Key_Home:
+        case Qt::Key_End:
             // With text in the field they move its cursor; Ctrl makes them the list's in any case.
             if (!m_model.query().isEmpty() && !primary) {
                 return false;
             }
-            m_model.moveSelection(key.keyCode == kHome ? std::numeric_limits<int>::min() / 2
-                                                       : std::numeric_limits<int>::max() / 2);
+            m_model.moveSelection(key.key() == Qt::Key_Home ? std::numeric_limits<int>::min() / 2
+                                                            : std::numeric_limits<int>::max() / 2);
             return true;
-        case kReturn:
-        case kEnter:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
             if (onClear) {
                 clearQuery();
             } else {
                 m_model.copySelected();
             }
             return true;
-        case kTab:
-            if (!shift && !onClear && !m_model.query().isEmpty()) {
+        case Qt::Key_Backtab:  // Shift+Tab
+        case Qt::Key_Tab:
+            if (!shift && key.key() == Qt::Key_Tab && !onClear && !m_model.query().isEmpty()) {
                 m_model.setSearchFocus(SearchFocus::clear);
             } else {
                 m_model.setSearchFocus(SearchFocus::field);
             }
             return true;
-        case kSpace:
+        case Qt::Key_Space:
             if (onClear) {
                 clearQuery();
                 return true;
             }
             return false;
-        case kDelete:
+        case Qt::Key_Backspace:
             if (primary) {
                 m_model.deleteSelected();
                 return true;
             }
             return false;
-        case kEscape:
+        case Qt::Key_Escape:
             if (!m_model.query().isEmpty()) {
                 m_model.setQuery(QString());
                 m_model.setSearchFocus(SearchFocus::field);
@@ -324,7 +303,7 @@ bool PalettePanelController::handle(const KeyEvent& key) {
         default:
             break;
     }
-    if (const auto position = numberIndex(key.keyCode); position && primary) {
+    if (const auto position = numberIndex(key); position && primary) {
         m_model.copyAt(*position);
         return true;
     }
@@ -342,6 +321,5 @@ bool PalettePanelController::eventFilter(QObject* watched, QEvent* event) {
     if (widget == nullptr || widget->window() != m_window.get()) {
         return false;
     }
-    const auto key = KeyEvent::from(*static_cast<QKeyEvent*>(event));
-    return key && handle(*key);
+    return handle(static_cast<QKeyEvent*>(event)->keyCombination());
 }

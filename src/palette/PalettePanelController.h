@@ -1,10 +1,10 @@
 #pragma once
 
 #include "model/AppModel.h"
-#include "platform/KeyEvent.h"
 #include "platform/PointerMonitor.h"
 #include "platform/Workspace.h"
 
+#include <QKeyCombination>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
@@ -64,7 +64,7 @@ public:
     void pointerPressed();
 
     // The key table; true when the key was consumed, false when it goes on to the search field.
-    bool handle(const KeyEvent& key);
+    bool handle(QKeyCombination key);
 
     // Where the palette goes: centred under the anchor, else at the pointer; inside `screen`.
     static QPoint placement(const std::optional<QRect>& anchor, const QPoint& pointer,

@@ -8,8 +8,6 @@
 
 namespace {
 
-using namespace ModifierFlag;
-
 class FakePointerMonitor : public PointerMonitor {
 public:
     void start() override { started = true; }
@@ -31,7 +29,9 @@ protected:
         controller.show();
         ASSERT_TRUE(QTest::qWaitFor([&] { return model.clips().size() == texts.size(); }, 2000));
     }
-    bool press(quint16 keyCode, quint64 flags = 0) { return controller.handle({keyCode, flags}); }
+    bool press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        return controller.handle(QKeyCombination(modifiers, key));
+    }
 
     FakeWorkspace workspace;
     FakePointerMonitor pointerMonitor;
@@ -102,67 +102,67 @@ TEST_F(ControllerTest, OnlyClosesByTheDesktopGuardAgainstReopening) {
 
 TEST_F(ControllerTest, TheKeyTableActsOnTheModelOrPassesKeysOn) {
     openPalette({"c", "b", "a"});
-    EXPECT_TRUE(press(125));
-    EXPECT_TRUE(press(125, shift | option));
+    EXPECT_TRUE(press(Qt::Key_Down));
+    EXPECT_TRUE(press(Qt::Key_Down, Qt::ShiftModifier | Qt::AltModifier));
     EXPECT_EQ(selectedValue(), "c");
-    EXPECT_TRUE(press(126));
+    EXPECT_TRUE(press(Qt::Key_Up));
     EXPECT_EQ(selectedValue(), "b");
 
-    EXPECT_FALSE(press(49)) << "Space types into the field";
-    EXPECT_FALSE(press(51)) << "Backspace edits the search";
-    EXPECT_FALSE(press(22, control)) << "Ctrl+6 is no shortcut";
-    EXPECT_FALSE(press(0)) << "letters type";
+    EXPECT_FALSE(press(Qt::Key_Space)) << "Space types into the field";
+    EXPECT_FALSE(press(Qt::Key_Backspace)) << "Backspace edits the search";
+    EXPECT_FALSE(press(Qt::Key_6, Qt::ControlModifier)) << "Ctrl+6 is no shortcut";
+    EXPECT_FALSE(press(Qt::Key_A)) << "letters type";
 
-    EXPECT_TRUE(press(20, control));
+    EXPECT_TRUE(press(Qt::Key_3, Qt::ControlModifier));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !used.isEmpty(); }, 2000));
     EXPECT_EQ(used, QStringList{"c"});
     EXPECT_EQ(selectedValue(), "c");
-    EXPECT_TRUE(press(36));
+    EXPECT_TRUE(press(Qt::Key_Return));
     ASSERT_TRUE(QTest::qWaitFor([&] { return used.size() == 2; }, 2000));
     EXPECT_EQ(used.last(), "c");
 
-    EXPECT_TRUE(press(51, control));
+    EXPECT_TRUE(press(Qt::Key_Backspace, Qt::ControlModifier));
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.clips().size() == 2; }, 2000));
     EXPECT_EQ(visible(), (QStringList{"a", "b"}));
 
-    EXPECT_TRUE(press(121)) << "PageDown";
+    EXPECT_TRUE(press(Qt::Key_PageDown)) << "PageDown";
     EXPECT_EQ(selectedValue(), "b");
-    EXPECT_TRUE(press(115)) << "Home";
+    EXPECT_TRUE(press(Qt::Key_Home)) << "Home";
     EXPECT_EQ(selectedValue(), "a");
-    EXPECT_TRUE(press(119)) << "End";
+    EXPECT_TRUE(press(Qt::Key_End)) << "End";
     EXPECT_EQ(selectedValue(), "b");
-    EXPECT_TRUE(press(116)) << "PageUp";
+    EXPECT_TRUE(press(Qt::Key_PageUp)) << "PageUp";
     EXPECT_EQ(selectedValue(), "a");
     model.setQuery("x");
-    EXPECT_FALSE(press(115)) << "Home moves the cursor of a search being typed";
-    EXPECT_TRUE(press(119, control));
+    EXPECT_FALSE(press(Qt::Key_Home)) << "Home moves the cursor of a search being typed";
+    EXPECT_TRUE(press(Qt::Key_End, Qt::ControlModifier));
 }
 
 TEST_F(ControllerTest, TabSpaceReturnAndEscapeMoveBetweenFieldAndClearButton) {
     openPalette({"a"});
-    EXPECT_TRUE(press(48));
+    EXPECT_TRUE(press(Qt::Key_Tab));
     EXPECT_EQ(model.searchFocus(), SearchFocus::field) << "nothing to clear yet";
     model.setQuery("x");
-    EXPECT_TRUE(press(48, shift));
+    EXPECT_TRUE(press(Qt::Key_Backtab, Qt::ShiftModifier));
     EXPECT_EQ(model.searchFocus(), SearchFocus::field);
-    EXPECT_TRUE(press(48));
+    EXPECT_TRUE(press(Qt::Key_Tab));
     EXPECT_EQ(model.searchFocus(), SearchFocus::clear);
-    EXPECT_TRUE(press(49)) << "Space presses the clear button";
+    EXPECT_TRUE(press(Qt::Key_Space)) << "Space presses the clear button";
     EXPECT_EQ(model.query(), "");
     EXPECT_EQ(model.searchFocus(), SearchFocus::field);
 
     model.setQuery("y");
-    press(48);
-    EXPECT_TRUE(press(76)) << "keypad Enter too";
+    press(Qt::Key_Tab);
+    EXPECT_TRUE(press(Qt::Key_Enter, Qt::KeypadModifier)) << "keypad Enter too";
     EXPECT_EQ(model.query(), "");
     EXPECT_EQ(model.searchFocus(), SearchFocus::field);
     EXPECT_TRUE(used.isEmpty());
 
     model.setQuery("z");
-    EXPECT_TRUE(press(53));
+    EXPECT_TRUE(press(Qt::Key_Escape));
     EXPECT_EQ(model.query(), "");
     EXPECT_TRUE(controller.isShown()) << "the first Escape only clears";
-    EXPECT_TRUE(press(53));
+    EXPECT_TRUE(press(Qt::Key_Escape));
     EXPECT_FALSE(controller.isShown());
 }
 

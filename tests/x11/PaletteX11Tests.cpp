@@ -61,7 +61,9 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([&] { return QCursor::pos() == global; }, 5000));
         QTest::qWait(150);
     }
-    bool press(quint16 keyCode, quint64 flags = 0) { return controller.handle({keyCode, flags}); }
+    bool press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        return controller.handle(QKeyCombination(modifiers, key));
+    }
     // A row's menu runs its own event loop: its keys must come from elsewhere, a moment later.
     static void keysLater(const QString& keys) {
         QProcess::startDetached("sh", {"-c", "sleep 0.8; xdotool key " + keys});
@@ -69,7 +71,7 @@ protected:
     // Ctrl+Backspace, then the clip that went.
     QString deleteWithShortcut() {
         const QStringList before = visible();
-        EXPECT_TRUE(press(51, ModifierFlag::control));
+        EXPECT_TRUE(press(Qt::Key_Backspace, Qt::ControlModifier));
         EXPECT_TRUE(QTest::qWaitFor([&] { return visible().size() < before.size(); }, 5000));
         for (const QString& value : before) {
             if (!visible().contains(value)) {
@@ -100,9 +102,9 @@ TEST_F(PaletteX11Test, TheDeleteShortcutActsOnTheRowUnderThePointerNowOrElseOnTh
     QTest::keyClicks(controller.view()->searchField(), "hola");
     ASSERT_TRUE(QTest::qWaitFor([&] { return visible() == QStringList{"hola mundo"}; }, 5000));
     pointAt(outside());
-    ASSERT_TRUE(press(53));
+    ASSERT_TRUE(press(Qt::Key_Escape));
     ASSERT_TRUE(QTest::qWaitFor([&] { return visible().size() == 4; }, 5000));
-    press(125);
+    press(Qt::Key_Down);
     EXPECT_EQ(selectedValue(), "tres");
     EXPECT_EQ(deleteWithShortcut(), "tres") << "the selection, not the row hovered before";
 
@@ -131,7 +133,7 @@ TEST_F(PaletteX11Test, PinningFromTheMenuAndScrollingLeaveNoStaleHover) {
     runTool("xdotool", {"click", "3"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return visible().first() == pinned; }, 5000));
     pointAt(outside());
-    press(125);
+    press(Qt::Key_Down);
     const QString selected = selectedValue();
     ASSERT_NE(selected, pinned);
     EXPECT_EQ(deleteWithShortcut(), selected) << "not the clip just pinned";
@@ -140,7 +142,7 @@ TEST_F(PaletteX11Test, PinningFromTheMenuAndScrollingLeaveNoStaleHover) {
     pointAt(rowCentre(1));
     const QString hovered = valueUnderPointer();
     for (int i = 0; i < 25; ++i) {
-        press(125);
+        press(Qt::Key_Down);
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return list()->verticalScrollBar()->value() > 0; }, 5000));
     QTest::qWait(100);
