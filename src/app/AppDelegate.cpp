@@ -57,41 +57,21 @@ bool AppDelegate::applicationDidFinishLaunching() {
     m_permissions = std::make_unique<PermissionsWindowController>(m_platform->trust());
     m_model->setPreviewController(m_preview.get());
 
-    QPointer<AppModel> model(m_model.get());
-    m_preview->onMouseExited = [model] {
-        if (model) {
-            model->schedulePreviewDismiss();
-        }
-    };
-    QPointer<AppDelegate> self(this);
-    m_model->onCopy = [self](const Clip& clip) {
-        if (self) {
-            self->copy(clip);
-        }
-    };
-    m_preferences->onChanged = [model] {
-        if (model) {
-            model->applyPreferenceLimits();
-        }
-    };
-    m_preferences->onHotKeyRegistrationChanged = [self] {
-        if (self) {
-            self->refreshHotKey();
-        }
-    };
-    m_palette->onClear = [self] {
-        if (self) {
-            self->confirmClear();
-        }
-    };
-    m_palette->onSettings = [self] {
-        if (self) {
-            self->openSettings();
-        }
-    };
+    AppModel* model = m_model.get();
+    connect(m_preview.get(), &PreviewPanelController::mouseExited, model,
+            &AppModel::schedulePreviewDismiss);
+    connect(model, &AppModel::copyRequested, this, &AppDelegate::copy);
+    connect(m_preferences.get(), &PreferencesStore::changed, model,
+            [model] { model->applyPreferenceLimits(); });
+    connect(m_preferences.get(), &PreferencesStore::hotKeyRegistrationChanged, this,
+            &AppDelegate::refreshHotKey);
+    connect(m_palette.get(), &PalettePanelController::clearRequested, this,
+            &AppDelegate::confirmClear);
+    connect(m_palette.get(), &PalettePanelController::settingsRequested, this,
+            &AppDelegate::openSettings);
     configureStatusItem();
     // Captures that cannot be stored stay said, even with the palette closed.
-    connect(m_model.get(), &AppModel::persistentErrorChanged, this, [this] {
+    connect(model, &AppModel::persistentErrorChanged, this, [this] {
         const auto& error = m_model->persistentError();
         m_statusItem->setToolTip(error ? QStringLiteral("Orvantide — ") + *error
                                        : QStringLiteral("Orvantide"));
@@ -99,11 +79,8 @@ bool AppDelegate::applicationDidFinishLaunching() {
     connect(&m_hotKey, &GlobalHotKey::pressed, this, &AppDelegate::togglePalette);
     connect(&m_hotKey, &GlobalHotKey::failureLogged, this, &SystemLog::write);
     refreshHotKey();
-    m_monitor.onCapture = [model](const CapturedClip& clip) {
-        if (model) {
-            model->record(clip);
-        }
-    };
+    connect(&m_monitor, &ClipboardMonitor::captured, model,
+            [model](const CapturedClip& clip) { model->record(clip); });
     m_monitor.start();
     presentPermissionsIfNeeded();
     return true;
@@ -120,32 +97,27 @@ void AppDelegate::togglePalette() {
 }
 
 void AppDelegate::copy(const Clip& clip) {
-    QPointer<AppDelegate> self(this);
-    PasteSequence::Host host;
-    host.autoPaste = [self] { return !self || self->m_preferences->autoPaste(); };
-    host.previousApplication = [self] {
-        return self ? self->m_palette->previousApplication : std::nullopt;
-    };
-    host.closePalette = [self] {
-        if (self) {
-            self->m_palette->close();
-        }
-    };
-    host.report = [self](const QString& message) {
-        if (self) {
-            self->m_model->report(message);
-        }
-    };
-    host.showPermissions = [self] {
-        if (self) {
-            self->showPermissions();
-        }
-    };
     PasteSequence::run(
         clip,
         {m_platform->pasteboard(), m_monitor, m_platform->workspace(), m_platform->keyInjector(),
          m_platform->trust(), m_scheduler, &m_platform->primarySelection()},
-        host);
+        *this);
+}
+
+bool AppDelegate::autoPaste() const {
+    return m_preferences->autoPaste();
+}
+
+std::optional<RunningApplication> AppDelegate::previousApplication() const {
+    return m_palette->previousApplication;
+}
+
+void AppDelegate::closePalette() {
+    m_palette->close();
+}
+
+void AppDelegate::report(const QString& message) {
+    m_model->report(message);
 }
 
 // The tray icon: a click toggles the palette, the menu is built anew each time it opens. Where the

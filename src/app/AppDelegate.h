@@ -5,6 +5,7 @@
 #include "app/PermissionsWindowController.h"
 #include "app/SettingsWindowController.h"
 #include "clipboard/ClipboardMonitor.h"
+#include "clipboard/PasteSequence.h"
 #include "hotkey/GlobalHotKey.h"
 #include "model/AppModel.h"
 #include "model/PreferencesStore.h"
@@ -25,7 +26,7 @@
 
 // The composition root: builds every long-lived object, wires their callbacks and owns them until
 // the process ends.
-class AppDelegate : public QObject {
+class AppDelegate : public QObject, private PasteSequence::Host {
     Q_OBJECT
 
 public:
@@ -52,12 +53,16 @@ public:
 
 private:
     void refreshHotKey();
-    // Choosing a clip runs the paste sequence.
+    // Choosing a clip runs the paste sequence, with this object as its host.
     void copy(const Clip& clip);
+    bool autoPaste() const override;
+    std::optional<RunningApplication> previousApplication() const override;
+    void closePalette() override;
+    void report(const QString& message) override;
+    void showPermissions() override;
     void configureStatusItem();
     void rebuildMenu();
     void openSettings();
-    void showPermissions();
     // With automatic pasting on and no permission to post keys, explain it at once.
     void presentPermissionsIfNeeded();
     static void showLaunchError(const QString& message);

@@ -1,7 +1,7 @@
 #include "app/HotKeyRecorder.h"
 
-#include "ui/InterfaceStyle.h"
 #include "platform/KeyEvent.h"
+#include "ui/InterfaceStyle.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -54,9 +54,7 @@ void HotKeyRecorder::setRecording(bool recording) {
     }
     m_recording = recording;
     refresh();
-    if (onRecordingChanged) {
-        onRecordingChanged(recording);
-    }
+    emit recordingChanged(recording);
     if (recording) {
         qApp->installEventFilter(this);
         m_monitoring = true;
@@ -100,9 +98,7 @@ void HotKeyRecorder::keyPressed(const QKeyEvent& event) {
             }
             if (combo) {
                 m_combo = *combo;
-                if (onComboChanged) {
-                    onComboChanged(*combo);
-                }
+                emit comboChanged(*combo);
             }
             setRecording(false);
         },

@@ -29,15 +29,16 @@ public:
     void setCombo(const HotKeyCombo& combo);
 
     bool isRecording() const { return m_recording; }
-    // Reports the state to onRecordingChanged every time, also when it does not change.
+    // Reports the state through recordingChanged every time, also when it does not change.
     void setRecording(bool recording);
-
-    // A recorded combination, before recording stops.
-    std::function<void(const HotKeyCombo&)> onComboChanged;
-    std::function<void(bool)> onRecordingChanged;
 
     QLabel* comboLabel() const { return m_label; }
     QPushButton* button() const { return m_button; }
+
+signals:
+    // A recorded combination, before recording stops.
+    void comboChanged(const HotKeyCombo& combo);
+    void recordingChanged(bool recording);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

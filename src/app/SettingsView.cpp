@@ -1,7 +1,7 @@
 #include "app/SettingsView.h"
 
-#include "app/SettingsCard.h"
 #include "app/HotKeyRecorder.h"
+#include "app/SettingsCard.h"
 #include "model/PreferencesStore.h"
 #include "ui/InterfaceStyle.h"
 #include "ui/SymbolIcon.h"
@@ -106,8 +106,7 @@ SettingsView::~SettingsView() {
     if (m_recorder->isRecording()) {
         m_recorder->setRecording(false);
     }
-    m_recorder->onRecordingChanged = nullptr;
-    m_recorder->onComboChanged = nullptr;
+    m_recorder->disconnect();
 }
 
 void SettingsView::showEvent(QShowEvent* event) {
@@ -178,13 +177,11 @@ SettingsCard* SettingsView::buildGeneralCard() {
 SettingsCard* SettingsView::buildShortcutCard() {
     auto* card = new SettingsCard(QStringLiteral("Atajo"), QStringLiteral("keyboard"));
     m_recorder = new HotKeyRecorder(m_preferences.hotKey());
-    m_recorder->onComboChanged = [this](const HotKeyCombo& combo) {
-        m_preferences.setHotKey(combo);
-    };
+    connect(m_recorder, &HotKeyRecorder::comboChanged, &m_preferences,
+            &PreferencesStore::setHotKey);
     // The old shortcut must not fire while a new one is being typed.
-    m_recorder->onRecordingChanged = [this](bool recording) {
-        m_preferences.setHotKeySuspended(recording);
-    };
+    connect(m_recorder, &HotKeyRecorder::recordingChanged, &m_preferences,
+            &PreferencesStore::setHotKeySuspended);
     card->addItem(m_recorder);
     // Why the shortcut does not work; in the text colour, so it stands out from the captions.
     m_hotKeyStatus = caption(QString());

@@ -129,7 +129,7 @@ SingleInstance::SingleInstance(QString name, QObject* parent)
             const auto readRequests = [this, socket] {
                 while (socket->canReadLine()) {
                     if (socket->readLine() == kToggle) {
-                        toggleRequested();
+                        receiveToggle();
                     }
                 }
             };
@@ -150,16 +150,16 @@ bool SingleInstance::listen() {
     return true;
 }
 
-void SingleInstance::setOnToggle(std::function<void()> onToggle) {
-    m_onToggle = std::move(onToggle);
-    for (; m_pendingToggles > 0 && m_onToggle; --m_pendingToggles) {
-        m_onToggle();
+void SingleInstance::deliverToggles() {
+    m_delivering = true;
+    for (; m_pendingToggles > 0; --m_pendingToggles) {
+        emit toggleRequested();
     }
 }
 
-void SingleInstance::toggleRequested() {
-    if (m_onToggle) {
-        m_onToggle();
+void SingleInstance::receiveToggle() {
+    if (m_delivering) {
+        emit toggleRequested();
     } else {
         ++m_pendingToggles;
     }

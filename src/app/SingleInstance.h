@@ -4,7 +4,6 @@
 #include <QObject>
 
 #include <chrono>
-#include <functional>
 
 // One Orvantide per user and display. Before anything else starts, a launch takes a lock file
 // beside the socket: the process holding it is the one instance until it ends (the kernel lets it
@@ -36,16 +35,20 @@ public:
 
     // Needs the application object and the lock.
     explicit SingleInstance(QString name = standardName(), QObject* parent = nullptr);
-    // Takes the socket for this process. Requests that come before `setOnToggle` are kept.
+    // Takes the socket for this process. Requests that come before `deliverToggles` are kept.
     bool listen();
-    // Each request calls `onToggle`, those that came before at once.
-    void setOnToggle(std::function<void()> onToggle);
+    // From now on each request is `toggleRequested`; those kept come at once.
+    void deliverToggles();
+
+signals:
+    // Another launch or `orvantide --toggle` asks for the palette.
+    void toggleRequested();
 
 private:
-    void toggleRequested();
+    void receiveToggle();
 
     QString m_name;
     QLocalServer m_server;
-    std::function<void()> m_onToggle;
+    bool m_delivering = false;
     int m_pendingToggles = 0;
 };

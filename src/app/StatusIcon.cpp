@@ -1,7 +1,7 @@
 #include "app/StatusIcon.h"
 
-#include "ui/SymbolIcon.h"
 #include "platform/TrayIconColor.h"
+#include "ui/SymbolIcon.h"
 
 #include <QGuiApplication>
 #include <QPalette>

@@ -82,10 +82,11 @@ int main(int argc, char** argv) {
     if (!delegate.applicationDidFinishLaunching()) {
         return 1;
     }
-    instance.setOnToggle([&delegate] {
+    QObject::connect(&instance, &SingleInstance::toggleRequested, &delegate, [&delegate] {
         delegate.retryHotKey();
         delegate.togglePalette();
     });
+    instance.deliverToggles();
     if (toggle) {
         delegate.togglePalette();
     }

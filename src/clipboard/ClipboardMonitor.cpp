@@ -88,8 +88,8 @@ void ClipboardMonitor::readFinished(std::optional<CapturedClip> clip) {
     // Our own write landed while reading: what was read may be our own content.
     const bool overlappedOwnWrite =
         suppressedChangeCount && *suppressedChangeCount > m_readingChangeCount;
-    if (clip && !overlappedOwnWrite && onCapture) {
-        onCapture(*clip);
+    if (clip && !overlappedOwnWrite) {
+        emit captured(*clip);
     }
     if (std::exchange(m_readAgain, false)) {
         beginRead();

@@ -13,11 +13,11 @@
 #include <memory>
 #include <optional>
 
-// Watches the clipboard by polling its change count and hands each new capture to `onCapture`.
+// Watches the clipboard by polling its change count and hands each new capture on (`captured`).
 // Changes this program made itself are marked as suppressed and pass unrecorded.
 //
 // The contents are read in a worker thread, so that a large transfer or an owner that never
-// answers does not hold the main thread; `onCapture` is called on the main thread. One read at a
+// answers does not hold the main thread; `captured` comes on the main thread. One read at a
 // time: a change seen while reading cancels that read (its contents are gone) and is read after it.
 class ClipboardMonitor : public QObject {
     Q_OBJECT
@@ -28,8 +28,6 @@ public:
     ClipboardMonitor(Pasteboard& pasteboard, const Workspace& workspace, QObject* parent = nullptr);
     // Cancels a read in flight and waits for the worker to let it go.
     ~ClipboardMonitor() override;
-
-    std::function<void(const CapturedClip&)> onCapture;
 
     // Captures what is on the clipboard now, then polls every 0.45 s. Starting again restarts.
     void start();
@@ -43,6 +41,10 @@ public:
 
     // A read of the clipboard is going on in the worker.
     bool isReading() const { return m_reading != nullptr; }
+
+signals:
+    // A new clip on the clipboard, read and accepted by the reader.
+    void captured(const CapturedClip& clip);
 
 private:
     // Reads now, or after the read in flight, which is cancelled.

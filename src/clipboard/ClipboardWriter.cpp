@@ -15,7 +15,6 @@ namespace ClipboardWriter {
 
 namespace {
 
-
 void addText(PasteboardContents& contents, const QString& text) {
     const QByteArray utf8 = text.toUtf8();
     contents.insert(MimeTypes::plainText, utf8);

@@ -23,22 +23,17 @@ QCoro::Task<> wait(Scheduler& scheduler, std::chrono::milliseconds delay) {
 
 }  // namespace
 
-QCoro::Task<> run(Clip clip, Services services, Host host) {
+QCoro::Task<> run(Clip clip, Services services, Host& host) {
     try {
         ClipboardWriter::write(clip, services.pasteboard);
     } catch (const std::exception& error) {
-        if (host.report) {
-            host.report(QString::fromUtf8(error.what()));
-        }
+        host.report(QString::fromUtf8(error.what()));
         co_return;
     }
     services.monitor.suppressCurrentChange();
-    const bool autoPaste = host.autoPaste ? host.autoPaste() : true;
-    const auto previous =
-        host.previousApplication ? host.previousApplication() : std::optional<RunningApplication>();
-    if (host.closePalette) {
-        host.closePalette();
-    }
+    const bool autoPaste = host.autoPaste();
+    const auto previous = host.previousApplication();
+    host.closePalette();
     if (!autoPaste) {
         co_return;
     }
@@ -48,9 +43,7 @@ QCoro::Task<> run(Clip clip, Services services, Host host) {
     }
     co_await wait(services.scheduler, keystrokeDelay);
     if (!services.trust.isTrusted()) {
-        if (host.showPermissions) {
-            host.showPermissions();
-        }
+        host.showPermissions();
         co_return;
     }
     const auto chord = Keystroke::pasteChord(services.workspace.frontmostApplication());
@@ -59,9 +52,7 @@ QCoro::Task<> run(Clip clip, Services services, Host host) {
         try {
             ClipboardWriter::write(clip, *services.primary);
         } catch (const std::exception& error) {
-            if (host.report) {
-                host.report(QString::fromUtf8(error.what()));
-            }
+            host.report(QString::fromUtf8(error.what()));
             co_return;
         }
     }

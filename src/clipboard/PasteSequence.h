@@ -11,7 +11,6 @@
 #include <QCoro/QCoroTask>
 
 #include <chrono>
-#include <functional>
 #include <optional>
 
 // Choosing a clip: it goes onto the clipboard (marked as our own change), the palette closes, and
@@ -34,18 +33,19 @@ struct Services {
     Pasteboard* primary = nullptr;
 };
 
-// What the sequence asks of the application around it.
-struct Host {
-    // Automatic pasting; on when not given.
-    std::function<bool()> autoPaste;
+// What the sequence asks of the application around it; it must outlive the sequence.
+class Host {
+public:
+    virtual ~Host() = default;
+    virtual bool autoPaste() const { return true; }
     // The application that was in front before the palette opened.
-    std::function<std::optional<RunningApplication>()> previousApplication;
-    std::function<void()> closePalette;
+    virtual std::optional<RunningApplication> previousApplication() const { return std::nullopt; }
+    virtual void closePalette() {}
     // A clip that cannot be written: the message for the banner. The palette stays open.
-    std::function<void(const QString&)> report;
-    std::function<void()> showPermissions;
+    virtual void report(const QString& message) = 0;
+    virtual void showPermissions() {}
 };
 
-QCoro::Task<> run(Clip clip, Services services, Host host);
+QCoro::Task<> run(Clip clip, Services services, Host& host);
 
 }  // namespace PasteSequence

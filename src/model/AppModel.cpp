@@ -4,6 +4,7 @@
 #include <QCoro/QCoroSignal>
 #include <QCursor>
 #include <QLoggingCategory>
+#include <QMetaMethod>
 
 #include <exception>
 #include <variant>
@@ -315,16 +316,16 @@ void AppModel::moveSelection(int offset) {
 // ---- Actions
 
 QCoro::Task<> AppModel::copy(Clip clip) {
-    if (!onCopy) {
+    if (!isSignalConnected(QMetaMethod::fromSignal(&AppModel::copyRequested))) {
         co_return;
     }
     QPointer<AppModel> self(this);
     // Listed clips carry no html: read the whole clip before it is used.
     const auto full = co_await outcome(m_history.clip(clip.id));
-    if (!self || !onCopy) {
+    if (!self) {
         co_return;
     }
-    onCopy(full.value && *full.value ? **full.value : clip);
+    emit copyRequested(full.value && *full.value ? **full.value : clip);
 }
 
 QCoro::Task<bool> AppModel::settledList() {

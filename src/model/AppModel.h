@@ -66,7 +66,6 @@ public:
     void setPaletteWindow(WindowHandle* window);
 
     // What happens when the user picks a clip (write it, close the palette, paste).
-    std::function<void(const Clip&)> onCopy;
     // The pointer in screen coordinates.
     std::function<QPoint()> pointerLocation;
     // The time a capture is stamped with.
@@ -115,6 +114,8 @@ signals:
     void searchFocusChanged();
     void previewControllerChanged();
     void paletteWindowChanged();
+    // The user picked this clip, read whole from the store (write it, close the palette, paste).
+    void copyRequested(const Clip& clip);
     // No list load is under way any more.
     void loadsSettled();
 

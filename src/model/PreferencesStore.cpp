@@ -95,9 +95,7 @@ void PreferencesStore::setHotKey(const HotKeyCombo& value) {
 
 void PreferencesStore::setHotKeySuspended(bool value) {
     store(m_hotKeySuspended, value, &PreferencesStore::hotKeySuspendedChanged);
-    if (onHotKeyRegistrationChanged) {
-        onHotKeyRegistrationChanged();
-    }
+    emit hotKeyRegistrationChanged();
 }
 
 void PreferencesStore::setLaunchAtLogin(bool value) {
@@ -136,9 +134,7 @@ void PreferencesStore::touch() {
                           {kExcludedApps, QJsonArray::fromStringList(m_excludedApps)},
                           {kRetentionDays, m_retentionDays},
                           {kPaused, m_paused}});
-    if (onChanged) {
-        onChanged();
-    }
+    emit changed();
 }
 
 void PreferencesStore::persistHotKey() {
@@ -147,9 +143,7 @@ void PreferencesStore::persistHotKey() {
     }
     m_defaults.setValues({{kHotKeyCode, qint64(m_hotKey.keyCode)},
                           {kHotKeyModifiers, qint64(m_hotKey.carbonModifiers)}});
-    if (onHotKeyRegistrationChanged) {
-        onHotKeyRegistrationChanged();
-    }
+    emit hotKeyRegistrationChanged();
 }
 
 void PreferencesStore::applyLaunchAtLogin(bool previous) {

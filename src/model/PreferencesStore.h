@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <optional>
 
 // The user's settings: read once from the user defaults, written back on every assignment, and the
@@ -57,12 +56,11 @@ public:
     // ignoring case.
     bool excludes(const std::optional<QString>& source) const;
 
-    // After any of the five general settings is assigned, once written.
-    std::function<void()> onChanged;
-    // After the hot key or its suspension is assigned.
-    std::function<void()> onHotKeyRegistrationChanged;
-
 signals:
+    // After any of the five general settings is assigned, once written.
+    void changed();
+    // After the hot key or its suspension is assigned.
+    void hotKeyRegistrationChanged();
     void maxItemsChanged();
     void autoPasteChanged();
     void excludedAppsChanged();

@@ -1,9 +1,9 @@
 #include "palette/ClipRowView.h"
 
-#include "ui/InterfaceStyle.h"
-#include "ui/SymbolIcon.h"
 #include "preview/FileTypeIcon.h"
 #include "store/ClipIdentity.h"
+#include "ui/InterfaceStyle.h"
+#include "ui/SymbolIcon.h"
 
 #include <QApplication>
 #include <QPainter>

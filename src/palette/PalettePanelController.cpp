@@ -104,16 +104,9 @@ PalettePanelController::PalettePanelController(AppModel& model, const Workspace&
             },
             Qt::QueuedConnection);
     });
-    view()->onSettings = [self] {
-        if (self && self->onSettings) {
-            self->onSettings();
-        }
-    };
-    view()->onClear = [self] {
-        if (self && self->onClear) {
-            self->onClear();
-        }
-    };
+    connect(view(), &PaletteView::settingsRequested, this,
+            &PalettePanelController::settingsRequested);
+    connect(view(), &PaletteView::clearRequested, this, &PalettePanelController::clearRequested);
     if (pointerMonitor != nullptr) {
         connect(pointerMonitor, &PointerMonitor::pressed, this,
                 &PalettePanelController::pointerPressed);

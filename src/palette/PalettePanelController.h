@@ -71,14 +71,17 @@ public:
                             const QRect& screen, const QSize& size);
 
     std::optional<RunningApplication> previousApplication;
-    std::function<void()> onSettings;
-    std::function<void()> onClear;
     // Milliseconds; the wall clock unless a test sets it.
     std::function<qint64()> clock;
     std::function<QPoint()> pointerLocation;
 
     PaletteWindow* window() const { return m_window.get(); }
     PaletteView* view() const;
+
+signals:
+    // The palette's footer asks for the settings window, or to clear the unpinned history.
+    void settingsRequested();
+    void clearRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

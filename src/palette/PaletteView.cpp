@@ -1,8 +1,8 @@
 #include "palette/PaletteView.h"
 
+#include "preview/FilePreview.h"
 #include "ui/InterfaceStyle.h"
 #include "ui/SymbolIcon.h"
-#include "preview/FilePreview.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -286,16 +286,8 @@ QWidget* PaletteView::buildFooter() {
     };
     m_trashButton = button("trash", QStringLiteral("Limpiar historial no fijado"));
     m_settingsButton = button("gearshape", QStringLiteral("Preferencias"));
-    connect(m_trashButton, &QToolButton::clicked, this, [this] {
-        if (onClear) {
-            onClear();
-        }
-    });
-    connect(m_settingsButton, &QToolButton::clicked, this, [this] {
-        if (onSettings) {
-            onSettings();
-        }
-    });
+    connect(m_trashButton, &QToolButton::clicked, this, &PaletteView::clearRequested);
+    connect(m_settingsButton, &QToolButton::clicked, this, &PaletteView::settingsRequested);
     row->addWidget(m_trashButton);
     row->addWidget(m_settingsButton);
     return footer;

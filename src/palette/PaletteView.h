@@ -30,9 +30,6 @@ public:
     PaletteView(AppModel& model, QWidget* parent = nullptr);
     ~PaletteView() override;
 
-    std::function<void()> onSettings;
-    std::function<void()> onClear;
-
     static QString chipTitle(const ClipListFilter& filter);
 
     // Which header control holds the keyboard, as the view last placed it.
@@ -56,6 +53,11 @@ public:
     ThumbnailCache& thumbnails() { return m_thumbnails; }
 
     void clearSearch();
+
+signals:
+    // The footer's buttons: open the settings window, clear the unpinned history.
+    void settingsRequested();
+    void clearRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;

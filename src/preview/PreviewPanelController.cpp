@@ -100,11 +100,7 @@ void PreviewPanel::leaveEvent(QEvent* event) {
 
 PreviewPanelController::PreviewPanelController(QObject* parent)
     : PreviewPresenter(parent), m_panel(std::make_unique<PreviewPanel>(m_state)) {
-    connect(m_panel.get(), &PreviewPanel::pointerLeft, this, [this] {
-        if (onMouseExited) {
-            onMouseExited();
-        }
-    });
+    connect(m_panel.get(), &PreviewPanel::pointerLeft, this, &PreviewPanelController::mouseExited);
 
     m_fadeIn = new QPropertyAnimation(m_panel.get(), "windowOpacity", m_panel.get());
     m_fadeIn->setObjectName(QStringLiteral("fadeIn"));

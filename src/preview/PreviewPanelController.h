@@ -64,6 +64,8 @@ private:
 // Shows a clip in the panel next to the palette window and fades the panel in and out. When to
 // show and hide is the model's decision.
 class PreviewPanelController : public PreviewPresenter {
+    Q_OBJECT
+
 public:
     static constexpr int gap = 8;
     static constexpr int fadeInMs = 120;
@@ -71,9 +73,6 @@ public:
 
     explicit PreviewPanelController(QObject* parent = nullptr);
     ~PreviewPanelController() override;
-
-    // Called when the pointer leaves the panel.
-    std::function<void()> onMouseExited;
 
     void show(const Clip& clip, WindowHandle* beside) override;
     void hide() override;
@@ -90,6 +89,10 @@ public:
     // The panel's top-left corner in screen coordinates: left of the palette, or right of it when
     // the left side lacks room, tops aligned, kept inside the visible frame.
     static QPoint origin(const QRect& paletteFrame, const QRect& visibleFrame);
+
+signals:
+    // The pointer left the panel.
+    void mouseExited();
 
 private:
     void fadeOutFinished();

@@ -24,8 +24,10 @@ protected:
         field = new QLineEdit(&window);
         layout->addWidget(recorder);
         layout->addWidget(field);
-        recorder->onComboChanged = [this](const HotKeyCombo& combo) { stored.append(combo); };
-        recorder->onRecordingChanged = [this](bool recording) { reports.append(recording); };
+        QObject::connect(recorder, &HotKeyRecorder::comboChanged,
+                         [this](const HotKeyCombo& combo) { stored.append(combo); });
+        QObject::connect(recorder, &HotKeyRecorder::recordingChanged,
+                         [this](bool recording) { reports.append(recording); });
         window.show();
         elsewhere.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -142,7 +144,8 @@ TEST_F(HotKeyRecorderTest, DisappearingEndsRecording) {
 
     QList<bool> destroyedReports;
     auto other = std::make_unique<HotKeyRecorder>(HotKeyCombo{kKeyB, CarbonModifier::command});
-    other->onRecordingChanged = [&](bool recording) { destroyedReports.append(recording); };
+    QObject::connect(other.get(), &HotKeyRecorder::recordingChanged,
+                     [&](bool recording) { destroyedReports.append(recording); });
     other->setRecording(true);
     other.reset();
     EXPECT_EQ(destroyedReports, (QList<bool>{true, false}));

@@ -33,7 +33,7 @@ struct Settings {
         : defaults(stored) {
         loginItem.currentStatus = status;
         preferences = std::make_unique<PreferencesStore>(defaults, loginItem);
-        preferences->onChanged = [this] { ++changes; };
+        QObject::connect(preferences.get(), &PreferencesStore::changed, [this] { ++changes; });
         controller = std::make_unique<SettingsWindowController>(*preferences);
     }
     SettingsView& open() {
@@ -109,7 +109,7 @@ TEST(SettingsWindow, ControlsWriteIntoThePreferencesAndFollowThem) {
     EXPECT_FALSE(view.autoPasteSwitch()->isChecked());
     EXPECT_EQ(s.changes, 0) << "showing the values writes nothing";
 
-    // A new limit reaches onChanged, so the model prunes at once.
+    // A new limit is announced, so the model prunes at once.
     view.maxItemsPicker()->setCurrentIndex(view.maxItemsPicker()->findText("1000"));
     EXPECT_EQ(s.preferences->maxItems(), 1000);
     EXPECT_EQ(s.defaults.values().value("maxItems").toInt(), 1000);
@@ -232,7 +232,8 @@ TEST(SettingsWindow, AHotKeyThatCannotBeRegisteredSaysSoUntilARetryWorks) {
     FakeHotKeyService service;
     GlobalHotKey hotKey(service);
     HotKeyRegistration registration(hotKey, *s.preferences);
-    s.preferences->onHotKeyRegistrationChanged = [&] { registration.refresh(); };
+    QObject::connect(s.preferences.get(), &PreferencesStore::hotKeyRegistrationChanged,
+                     &registration, &HotKeyRegistration::refresh);
     service.refuseWith = HotKeyService::badAccess;
     registration.refresh();
     SettingsView& view = s.open();

@@ -13,11 +13,12 @@ namespace {
 
 class MonitorTest : public ::testing::Test {
 protected:
-    MonitorTest() {
-        monitor.onCapture = [this](const CapturedClip& clip) {
+    MonitorTest() { listen(monitor); }
+    void listen(ClipboardMonitor& which) {
+        QObject::connect(&which, &ClipboardMonitor::captured, [this](const CapturedClip& clip) {
             EXPECT_EQ(QThread::currentThread(), qApp->thread());
             captured.append(std::get<CapturedClip::Text>(clip.payload).text);
-        };
+        });
     }
     // Lets the reads in the worker, and the reads they queued, end.
     void settle(ClipboardMonitor& which) {
@@ -40,7 +41,7 @@ protected:
 TEST_F(MonitorTest, StartingCapturesWhatIsAlreadyThereOnce) {
     pasteboard.copy({{"text/plain", "ya estaba"}});
     ClipboardMonitor late(pasteboard, workspace);
-    late.onCapture = monitor.onCapture;
+    listen(late);
     late.start();
     late.poll();
     settle(late);
@@ -93,7 +94,7 @@ TEST_F(MonitorTest, RejectedChangesAreNotRetried) {
     EXPECT_FALSE(monitor.isReading());
     EXPECT_TRUE(captured.isEmpty());
 
-    monitor.onCapture = nullptr;
+    monitor.disconnect();
     pasteboard.copy({{"text/plain", "nadie escucha"}});
     monitor.poll();
     EXPECT_EQ(monitor.lastChangeCount, pasteboard.changeCount());

@@ -12,20 +12,21 @@ namespace {
 
 using std::chrono::milliseconds;
 
-class PasteSequenceTest : public ::testing::Test {
+class PasteSequenceTest : public ::testing::Test, public PasteSequence::Host {
 protected:
     PasteSequenceTest() {
-        monitor.onCapture = [this](const CapturedClip&) { ++captures; };
+        QObject::connect(&monitor, &ClipboardMonitor::captured, [this] { ++captures; });
         monitor.start();
-        host.autoPaste = [this] { return autoPaste; };
-        host.previousApplication = [this] { return previous; };
-        host.closePalette = [this] { ++closes; };
-        host.report = [this](const QString& message) { reported.append(message); };
-        host.showPermissions = [this] { ++permissionWindows; };
         workspace.frontmost = FakeWorkspace::ourselves();
     }
+    bool autoPaste() const override { return pasting; }
+    std::optional<RunningApplication> previousApplication() const override { return previous; }
+    void closePalette() override { ++closes; }
+    void report(const QString& message) override { reported.append(message); }
+    void showPermissions() override { ++permissionWindows; }
+
     void run(const Clip& clip) {
-        task.emplace(PasteSequence::run(clip, services, host));
+        task.emplace(PasteSequence::run(clip, services, *this));
         QCoreApplication::processEvents();
     }
     // Moves virtual time on a millisecond at a time, letting the sequence resume in between.
@@ -49,10 +50,9 @@ protected:
     VirtualScheduler scheduler;
     ClipboardMonitor monitor{pasteboard, workspace};
     PasteSequence::Services services{pasteboard, monitor, workspace, injector, trust, scheduler};
-    PasteSequence::Host host;
     std::optional<QCoro::Task<>> task;
 
-    bool autoPaste = true;
+    bool pasting = true;
     std::optional<RunningApplication> previous = FakeWorkspace::application("Editor");
     int closes = 0;
     int captures = 0;
@@ -106,7 +106,7 @@ TEST_F(PasteSequenceTest, ATerminalThatPastesPrimaryGetsTheClipThereJustBeforeTh
 }
 
 TEST_F(PasteSequenceTest, WithoutAutomaticPastingOnlyTheClipboardChanges) {
-    autoPaste = false;
+    pasting = false;
     run(text("solo copiar"));
     after(milliseconds(1000));
     EXPECT_EQ(pasteboard.data("text/plain"), "solo copiar");

@@ -7,7 +7,8 @@ TEST_F(ModelTest, UsingAClipPassesTheWholeStoredClip) {
         {CapturedClip::Text{"hola", QStringLiteral("<b>hola</b>")}, QStringLiteral("Editor")}));
     open({});
     QList<Clip> used;
-    model.onCopy = [&](const Clip& clip) { used.append(clip); };
+    QObject::connect(&model, &AppModel::copyRequested,
+                     [&](const Clip& clip) { used.append(clip); });
 
     const Clip listed = visibleAt(0);
     ASSERT_EQ(listed.html, std::nullopt);
@@ -34,7 +35,8 @@ TEST_F(ModelTest, UsingAClipPassesTheWholeStoredClip) {
 TEST_F(ModelTest, CopyAtSelectsAndUsesOnlyPositionsInRange) {
     open({"c", "b", "a"});
     QStringList used;
-    model.onCopy = [&](const Clip& clip) { used.append(clip.value); };
+    QObject::connect(&model, &AppModel::copyRequested,
+                     [&](const Clip& clip) { used.append(clip.value); });
     await(model.copyAt(9));
     await(model.copyAt(-1));
     await(model.copyAt(3));
@@ -48,7 +50,8 @@ TEST_F(ModelTest, CopyAtSelectsAndUsesOnlyPositionsInRange) {
 TEST_F(ModelTest, KeysPressedWhileASearchLoadsActOnItsResult) {
     open({"uno para pegar", "dos", "tres"});
     QStringList used;
-    model.onCopy = [&](const Clip& clip) { used.append(clip.value); };
+    QObject::connect(&model, &AppModel::copyRequested,
+                     [&](const Clip& clip) { used.append(clip.value); });
     history.holdLists = true;
     model.setQuery("pegar");
     auto loading = model.reload(true);

@@ -19,8 +19,9 @@ struct Fixture {
     explicit Fixture(const QJsonObject& stored = {}) : defaults(stored) {}
     PreferencesStore& make() {
         store = std::make_unique<PreferencesStore>(defaults, loginItem);
-        store->onChanged = [this] { ++changedCalls; };
-        store->onHotKeyRegistrationChanged = [this] { ++hotKeyCalls; };
+        QObject::connect(store.get(), &PreferencesStore::changed, [this] { ++changedCalls; });
+        QObject::connect(store.get(), &PreferencesStore::hotKeyRegistrationChanged,
+                         [this] { ++hotKeyCalls; });
         return *store;
     }
     InMemoryUserDefaults defaults;

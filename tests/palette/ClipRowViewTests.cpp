@@ -3,7 +3,6 @@
 #include "palette/ClipRowView.h"
 #include "palette/PaletteView.h"
 #include "store/ImageThumbnail.h"
-#include "store/ImageThumbnail.h"
 #include "support/ModelFixture.h"
 #include "support/TestImages.h"
 

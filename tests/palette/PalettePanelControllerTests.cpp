@@ -20,7 +20,8 @@ protected:
     ControllerTest() {
         controller.clock = [this] { return now; };
         controller.pointerLocation = [this] { return screenPointer; };
-        model.onCopy = [this](const Clip& clip) { used.append(clip.value); };
+        QObject::connect(&model, &AppModel::copyRequested,
+                         [this](const Clip& clip) { used.append(clip.value); });
     }
     void openPalette(const QStringList& texts) {
         for (const QString& text : texts) {

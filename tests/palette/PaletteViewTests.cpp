@@ -17,8 +17,8 @@ namespace {
 class PaletteViewTest : public ModelTest {
 protected:
     void SetUp() override {
-        view.onClear = [this] { ++clears; };
-        view.onSettings = [this] { ++settings; };
+        QObject::connect(&view, &PaletteView::clearRequested, [this] { ++clears; });
+        QObject::connect(&view, &PaletteView::settingsRequested, [this] { ++settings; });
         view.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     }

@@ -199,7 +199,7 @@ TEST(PreviewPanelController, LeavingThePanelReportsMouseExited) {
     QApplication::sendEvent(controller.panel(), &leave);
 
     int exits = 0;
-    controller.onMouseExited = [&] { ++exits; };
+    QObject::connect(&controller, &PreviewPanelController::mouseExited, [&] { ++exits; });
     FixedWindow palette(QRect(500, 100, 200, 200));
     controller.show(textClip(1, "uno"), &palette);
     QApplication::sendEvent(controller.panel(), &leave);

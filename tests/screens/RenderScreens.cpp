@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     FakeWorkspace workspace;
     PalettePanelController palette(model, workspace);
     PreviewPanelController preview;
-    model.onCopy = [](const Clip&) {};
+    QObject::connect(&model, &AppModel::copyRequested, [](const Clip&) {});
 
     int saved = 0;
     // Thumbnails and the previewed picture are decoded on other threads.

@@ -26,7 +26,8 @@ using namespace std::chrono_literals;
 class ClipboardX11Test : public ::testing::Test {
 protected:
     ClipboardX11Test() {
-        monitor.onCapture = [this](const CapturedClip& clip) { captured.append(clip); };
+        QObject::connect(&monitor, &ClipboardMonitor::captured,
+                         [this](const CapturedClip& clip) { captured.append(clip); });
         monitor.start();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !monitor.isReading(); }, 15000));
         captured.clear();

@@ -66,7 +66,8 @@ TEST_P(TerminalPasteTest, TheClipLandsOnTheCommandLine) {
     }
     ASSERT_TRUE(trust.isTrusted()) << "XTest is missing";
     QList<CapturedClip> captured;
-    monitor.onCapture = [&](const CapturedClip& clip) { captured.append(clip); };
+    QObject::connect(&monitor, &ClipboardMonitor::captured,
+                     [&](const CapturedClip& clip) { captured.append(clip); });
     monitor.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !monitor.isReading(); }, 15000));
     captured.clear();
@@ -102,9 +103,12 @@ TEST_P(TerminalPasteTest, TheClipLandsOnTheCommandLine) {
                          << (front ? front->localizedName.value_or("?").toStdString() : "nothing");
 
     const qint64 changes = clipboard.changeCount();
-    PasteSequence::Host host;
-    host.previousApplication = [&] { return front; };
-    host.report = [](const QString& message) { ADD_FAILURE() << message.toStdString(); };
+    struct : PasteSequence::Host {
+        std::optional<RunningApplication> front;
+        std::optional<RunningApplication> previousApplication() const override { return front; }
+        void report(const QString& message) override { ADD_FAILURE() << message.toStdString(); }
+    } host;
+    host.front = front;
     auto sequence = PasteSequence::run(
         clip, {clipboard, monitor, workspace, injector, trust, scheduler, &primary}, host);
     ASSERT_TRUE(QTest::qWaitFor([&] { return sequence.isReady(); }, 10000));
