@@ -94,7 +94,15 @@ void AppModel::store(T& field, const T& value, void (AppModel::*changed)()) {
     emit(this->*changed)();
 }
 
-void AppModel::setQuery(const QString& query) {
+QCoro::Task<> AppModel::setQuery(QString query) {
+    if (query == m_query) {
+        co_return;
+    }
+    assignQuery(query);
+    co_await reload(true);
+}
+
+void AppModel::assignQuery(const QString& query) {
     store(m_query, query, &AppModel::queryChanged);
 }
 
@@ -266,7 +274,7 @@ QCoro::Task<> AppModel::reload(bool resetSelection) {
 }
 
 QCoro::Task<> AppModel::prepareForDisplay() {
-    setQuery(QString());
+    assignQuery(QString());
     setFilterValue(ClipListFilter::all());
     setSearchFocus(SearchFocus::field);
     QPointer<AppModel> self(this);

@@ -46,7 +46,8 @@ public:
     // The list last loaded for the current query: pinned first, then newest first.
     const QList<Clip>& clips() const { return m_clips; }
     const QString& query() const { return m_query; }
-    void setQuery(const QString& query);
+    // A new search text loads its list (the task ends when it has landed).
+    QCoro::Task<> setQuery(QString query);
     const ClipListFilter& filter() const { return m_filter; }
     std::optional<qint64> selectedID() const { return m_selectedID; }
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
@@ -123,6 +124,7 @@ private:
     template <typename T>
     void store(T& field, const T& value, void (AppModel::*changed)());
     void setClips(const QList<Clip>& clips);
+    void assignQuery(const QString& query);
     void setFilterValue(const ClipListFilter& filter);
     void setSelectedID(std::optional<qint64> id);
     void setErrorMessage(const std::optional<QString>& message);

@@ -398,7 +398,6 @@ void PaletteView::queryChanged() {
         m_model.setSearchFocus(SearchFocus::field);
         focusField();
     }
-    m_model.reload(true);
 }
 
 void PaletteView::showEvent(QShowEvent* event) {

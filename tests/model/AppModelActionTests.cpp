@@ -53,8 +53,7 @@ TEST_F(ModelTest, KeysPressedWhileASearchLoadsActOnItsResult) {
     QObject::connect(&model, &AppModel::copyRequested,
                      [&](const Clip& clip) { used.append(clip.value); });
     history.holdLists = true;
-    model.setQuery("pegar");
-    auto loading = model.reload(true);
+    auto loading = model.setQuery("pegar");
     auto choosing = model.copySelected();
     auto deleting = model.deleteSelected();
     QCoreApplication::processEvents();

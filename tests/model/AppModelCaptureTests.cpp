@@ -140,20 +140,17 @@ TEST_F(ModelTest, SelectionMovesWithoutWrapping) {
     EXPECT_EQ(selectedValue(), "a");
 
     // With nothing selected the move counts from the top.
-    model.setQuery("zzz");
-    await(model.reload(true));
+    await(model.setQuery("zzz"));
     EXPECT_EQ(model.selectedID(), std::nullopt);
     model.moveSelection(1);
     EXPECT_EQ(model.selectedID(), std::nullopt);
-    model.setQuery("");
-    await(model.reload(false));
+    await(model.setQuery(""));
     EXPECT_EQ(selectedValue(), "a");
 }
 
 TEST_F(ModelTest, PrepareForDisplayResetsThePalette) {
     open({"#112233", "rojo", "#445566"});
-    model.setQuery("#");
-    await(model.reload(true));
+    await(model.setQuery("#"));
     model.setFilter(ClipListFilter::ofKind(ClipKind::color));
     model.moveSelection(1);
     model.setSearchFocus(SearchFocus::clear);
@@ -176,7 +173,7 @@ TEST_F(ModelTest, ObserversHearOnlyRealChanges) {
     QSignalSpy selectionSpy(&model, &AppModel::selectedIDChanged);
     QSignalSpy querySpy(&model, &AppModel::queryChanged);
     await(model.reload(false));
-    model.setQuery("");
+    await(model.setQuery(""));
     EXPECT_EQ(clipsSpy.count(), 0) << "an equal list, element by element";
     EXPECT_EQ(selectionSpy.count(), 0);
     EXPECT_EQ(querySpy.count(), 0);
@@ -187,10 +184,8 @@ TEST_F(ModelTest, ObserversHearOnlyRealChanges) {
 TEST_F(ModelTest, TheLastReloadToFinishSetsTheList) {
     open({"uno"});
     history.holdLists = true;
-    model.setQuery("nada");
-    auto first = model.reload(true);
-    model.setQuery("");
-    auto second = model.reload(true);
+    auto first = model.setQuery("nada");
+    auto second = model.setQuery("");
     ASSERT_EQ(history.heldCount(), 2);
     history.release(1);
     await(std::move(second));
