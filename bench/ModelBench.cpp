@@ -37,6 +37,7 @@ struct Setup {
     FakeLoginItemService loginItem;
     PreferencesStore preferences{defaults, loginItem};
     TimerScheduler scheduler;
+    ClipRecorder recorder{store, preferences, scheduler};
     AppModel model{store, preferences, scheduler};
 };
 
@@ -64,11 +65,11 @@ void BM_ReloadWithKindFilter(benchmark::State& state) {
 BENCHMARK(BM_ReloadWithKindFilter)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_RecordText(benchmark::State& state) {
-    AppModel& model = setup().model;
+    ClipRecorder& recorder = setup().recorder;
     qint64 n = 0;
     for (auto _ : state) {
         const QString text = QStringLiteral("nuevo %1 ").arg(++n) + QString(180, u'y');
-        QCoro::waitFor(model.record({CapturedClip::Text{text, std::nullopt}, std::nullopt}));
+        QCoro::waitFor(recorder.record({CapturedClip::Text{text, std::nullopt}, std::nullopt}));
     }
 }
 BENCHMARK(BM_RecordText)->Unit(benchmark::kMicrosecond)->UseRealTime();

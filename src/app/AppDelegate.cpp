@@ -49,6 +49,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
     m_loginItem = std::make_unique<XdgAutostartLoginItem>();
     m_preferences = std::make_unique<PreferencesStore>(*m_defaults, *m_loginItem);
     m_hotKeyRegistration = std::make_unique<HotKeyRegistration>(m_hotKey, *m_preferences);
+    m_recorder = std::make_unique<ClipRecorder>(*m_history, *m_preferences, m_scheduler);
     m_model = std::make_unique<AppModel>(*m_history, *m_preferences, m_scheduler);
     m_preview = std::make_unique<PreviewPanelController>();
     m_palette = std::make_unique<PalettePanelController>(*m_model, m_platform->workspace(),
@@ -79,8 +80,10 @@ bool AppDelegate::applicationDidFinishLaunching() {
     connect(&m_hotKey, &GlobalHotKey::pressed, this, &AppDelegate::togglePalette);
     connect(&m_hotKey, &GlobalHotKey::failureLogged, this, &SystemLog::write);
     refreshHotKey();
-    connect(&m_monitor, &ClipboardMonitor::captured, model,
-            [model](const CapturedClip& clip) { model->record(clip); });
+    ClipRecorder* recorder = m_recorder.get();
+    connect(&m_monitor, &ClipboardMonitor::captured, recorder,
+            [recorder](const CapturedClip& clip) { recorder->record(clip); });
+    model->follow(*recorder);
     m_monitor.start();
     presentPermissionsIfNeeded();
     return true;

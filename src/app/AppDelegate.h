@@ -8,6 +8,7 @@
 #include "clipboard/PasteSequence.h"
 #include "hotkey/GlobalHotKey.h"
 #include "model/AppModel.h"
+#include "model/ClipRecorder.h"
 #include "model/PreferencesStore.h"
 #include "palette/PalettePanelController.h"
 #include "platform/JsonFileUserDefaults.h"
@@ -80,6 +81,7 @@ private:
     std::unique_ptr<XdgAutostartLoginItem> m_loginItem;
     std::unique_ptr<PreferencesStore> m_preferences;
     std::unique_ptr<HotKeyRegistration> m_hotKeyRegistration;
+    std::unique_ptr<ClipRecorder> m_recorder;
     std::unique_ptr<AppModel> m_model;
     std::unique_ptr<PreviewPanelController> m_preview;
     std::unique_ptr<PalettePanelController> m_palette;

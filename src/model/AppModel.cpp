@@ -1,64 +1,18 @@
 #include "model/AppModel.h"
 
+#include "model/StoreOutcome.h"
+
 #include <QCoro/QCoroFuture>
 #include <QCoro/QCoroSignal>
 #include <QCursor>
-#include <QLoggingCategory>
 #include <QMetaMethod>
 
 #include <exception>
 #include <variant>
 
-Q_LOGGING_CATEGORY(lcModel, "orvantide.model", QtInfoMsg)
+using StoreOutcome::outcome;
 
 namespace {
-
-// A store call's result, or the message of its failure.
-template <typename T>
-struct Outcome {
-    std::optional<T> value;
-    QString error;
-};
-
-template <typename T>
-QCoro::Task<Outcome<T>> outcome(QFuture<T> future) {
-    Outcome<T> result;
-    try {
-        result.value = co_await future;
-    } catch (const std::exception& error) {
-        result.error = QString::fromUtf8(error.what());
-    }
-    co_return result;
-}
-
-QCoro::Task<Outcome<std::monostate>> outcome(QFuture<void> future) {
-    Outcome<std::monostate> result;
-    try {
-        co_await future;
-        result.value = std::monostate{};
-    } catch (const std::exception& error) {
-        result.error = QString::fromUtf8(error.what());
-    }
-    co_return result;
-}
-
-qsizetype bytesOf(const CapturedClip& clip) {
-    const auto characters = [](const QString& text) { return text.size() * qsizetype(2); };
-    if (const auto* text = std::get_if<CapturedClip::Text>(&clip.payload)) {
-        return characters(text->text) + (text->html ? characters(*text->html) : 0);
-    }
-    if (const auto* image = std::get_if<CapturedClip::Image>(&clip.payload)) {
-        return image->png.size();
-    }
-    if (const auto* color = std::get_if<CapturedClip::Color>(&clip.payload)) {
-        return characters(color->hex);
-    }
-    qsizetype bytes = 0;
-    for (const QString& path : std::get<CapturedClip::Files>(clip.payload).paths) {
-        bytes += characters(path);
-    }
-    return bytes;
-}
 
 std::optional<qsizetype> positionOf(const QList<Clip>& clips, std::optional<qint64> id) {
     if (!id) {
@@ -78,7 +32,6 @@ AppModel::AppModel(ClipHistory& history, PreferencesStore& preferences, Schedule
                    QObject* parent)
     : QObject(parent),
       pointerLocation([] { return QCursor::pos(); }),
-      clock([] { return QDateTime::currentDateTimeUtc(); }),
       m_history(history),
       m_preferences(preferences),
       m_scheduler(scheduler) {}
@@ -140,7 +93,15 @@ void AppModel::setErrorMessage(const std::optional<QString>& message) {
 }
 
 void AppModel::setPersistentError(const std::optional<QString>& message) {
+    // The banner that was showing the condition goes with it.
+    if (!message && m_persistentError && m_errorMessage == m_persistentError) {
+        m_errorTask.reset();
+        setErrorMessage(std::nullopt);
+    }
     store(m_persistentError, message, &AppModel::persistentErrorChanged);
+    if (message) {
+        report(*message);
+    }
 }
 
 bool AppModel::paletteIsVisible() const {
@@ -148,99 +109,6 @@ bool AppModel::paletteIsVisible() const {
 }
 
 // ---- Capture and list
-
-QFuture<void> AppModel::storeCapture(const CapturedClip& clip, const QDateTime& now) {
-    const auto& source = clip.source;
-    if (const auto* text = std::get_if<CapturedClip::Text>(&clip.payload)) {
-        return m_history.upsert(ClipKind::text, text->text, text->html, std::nullopt, source, now);
-    }
-    if (const auto* image = std::get_if<CapturedClip::Image>(&clip.payload)) {
-        return m_history.recordImage(image->png, source, now);
-    }
-    if (const auto* color = std::get_if<CapturedClip::Color>(&clip.payload)) {
-        return m_history.upsert(ClipKind::color, color->hex, std::nullopt, std::nullopt, source,
-                                now);
-    }
-    const auto& files = std::get<CapturedClip::Files>(clip.payload);
-    return m_history.upsert(ClipKind::files, files.paths.join(u'\n'), std::nullopt, std::nullopt,
-                            source, now);
-}
-
-QCoro::Task<> AppModel::record(CapturedClip clip) {
-    if (m_preferences.paused() || m_preferences.excludes(clip.source)) {
-        co_return;
-    }
-    const qsizetype bytes = bytesOf(clip);
-    keepWaiting({std::move(clip), clock(), bytes}, false);
-    // Captures that wait are tried now too: the history may take them again.
-    co_await storeWaiting();
-}
-
-void AppModel::keepWaiting(WaitingCapture capture, bool first) {
-    m_waitingBytes += capture.bytes;
-    if (first) {
-        m_waiting.push_front(std::move(capture));
-    } else {
-        m_waiting.push_back(std::move(capture));
-    }
-    while (m_waiting.size() > 1 && (m_waiting.size() > size_t(maximumWaitingCaptures) ||
-                                    m_waitingBytes > maximumWaitingBytes)) {
-        qCWarning(lcModel) << "a capture the history could not take is dropped: too many wait";
-        m_waitingBytes -= m_waiting.front().bytes;
-        m_waiting.pop_front();
-    }
-}
-
-// One pass at a time, so that captures reach the history in the order they were copied.
-QCoro::Task<> AppModel::storeWaiting() {
-    if (m_storing) {
-        co_return;
-    }
-    m_storing = true;
-    m_retryTask.reset();
-    QPointer<AppModel> self(this);
-    bool storedAny = false;
-    while (!m_waiting.empty()) {
-        WaitingCapture next = std::move(m_waiting.front());
-        m_waiting.pop_front();
-        m_waitingBytes -= next.bytes;
-        const auto stored = co_await outcome(storeCapture(next.clip, next.copiedAt));
-        if (!self) {
-            co_return;
-        }
-        if (!stored.value) {
-            keepWaiting(std::move(next), true);
-            m_storing = false;
-            // Said in the user's words: the store's own message alone may be SQLite's English.
-            const QString waiting =
-                QStringLiteral("Lo copiado no se pudo guardar; se reintentará (%1)")
-                    .arg(stored.error);
-            setPersistentError(waiting);
-            report(waiting);
-            m_retryTask = m_scheduler.after(m_retryDelay, [self] {
-                if (self) {
-                    self->storeWaiting();
-                }
-            });
-            m_retryDelay = std::min(m_retryDelay * 2, longestRetryDelay);
-            co_return;
-        }
-        storedAny = true;
-    }
-    m_storing = false;
-    m_retryDelay = firstRetryDelay;
-    if (m_persistentError) {
-        if (m_errorMessage == m_persistentError) {
-            m_errorTask.reset();
-            setErrorMessage(std::nullopt);
-        }
-        setPersistentError(std::nullopt);
-    }
-    if (storedAny) {
-        // Then the same as a change of limits: prune, and refresh an open palette.
-        co_await applyPreferenceLimits();
-    }
-}
 
 QCoro::Task<> AppModel::reload(bool resetSelection) {
     if (resetSelection) {
@@ -429,6 +297,19 @@ QCoro::Task<> AppModel::clearUnpinned() {
     }
     hidePreview();
     co_await reload(true);
+}
+
+QCoro::Task<> AppModel::refreshAfterCapture() {
+    if (paletteIsVisible()) {
+        co_await reload(false);
+    }
+}
+
+void AppModel::follow(ClipRecorder& recorder) {
+    connect(&recorder, &ClipRecorder::recorded, this, [this] { refreshAfterCapture(); });
+    connect(&recorder, &ClipRecorder::failed, this, &AppModel::report);
+    connect(&recorder, &ClipRecorder::persistentErrorChanged, this,
+            [this, &recorder] { setPersistentError(recorder.persistentError()); });
 }
 
 QCoro::Task<> AppModel::applyPreferenceLimits() {

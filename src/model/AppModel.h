@@ -1,11 +1,11 @@
 #pragma once
 
+#include "model/ClipRecorder.h"
 #include "model/PreferencesStore.h"
 #include "model/PreviewPresenter.h"
 #include "model/SearchFocus.h"
 #include "model/WindowHandle.h"
 #include "platform/Scheduler.h"
-#include "store/CapturedClip.h"
 #include "store/ClipHistory.h"
 #include "store/ClipListFilter.h"
 
@@ -14,7 +14,6 @@
 #include <QPointer>
 
 #include <chrono>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -31,13 +30,6 @@ public:
     static constexpr std::chrono::milliseconds previewDelay{600};
     static constexpr std::chrono::milliseconds dismissDelay{160};
     static constexpr std::chrono::milliseconds errorDuration{4000};
-    // Captures the history could not take wait in memory, the newest kept when there are too
-    // many (pictures can be 20 MiB each), and are tried again after a delay that doubles up to
-    // the longest.
-    static constexpr int maximumWaitingCaptures = 100;
-    static constexpr qsizetype maximumWaitingBytes = 64 * 1024 * 1024;
-    static constexpr std::chrono::milliseconds firstRetryDelay{1000};
-    static constexpr std::chrono::milliseconds longestRetryDelay{30000};
 
     AppModel(ClipHistory& history, PreferencesStore& preferences, Scheduler& scheduler,
              QObject* parent = nullptr);
@@ -51,8 +43,10 @@ public:
     const ClipListFilter& filter() const { return m_filter; }
     std::optional<qint64> selectedID() const { return m_selectedID; }
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
-    // Why captures are waiting to be stored, while any are; the banner shows it all that time.
+    // Why captures are waiting to be stored, while any are (from the recorder); the banner shows
+    // it all that time.
     const std::optional<QString>& persistentError() const { return m_persistentError; }
+    void setPersistentError(const std::optional<QString>& message);
     // Raised when the palette has appeared and after it is prepared; the view then focuses the
     // search field.
     int focusToken() const { return m_focusToken; }
@@ -69,12 +63,8 @@ public:
     // What happens when the user picks a clip (write it, close the palette, paste).
     // The pointer in screen coordinates.
     std::function<QPoint()> pointerLocation;
-    // The time a capture is stamped with.
-    std::function<QDateTime()> clock;
 
-    // Capture and list. A capture the history fails to take waits and is tried again, before
-    // any later one, until it is stored.
-    QCoro::Task<> record(CapturedClip clip);
+    // The list.
     QCoro::Task<> reload(bool resetSelection);
     QCoro::Task<> prepareForDisplay();
     // `clips` narrowed by `filter`; computed on every call.
@@ -91,6 +81,13 @@ public:
     QCoro::Task<> deleteSelected();
     QCoro::Task<> clearUnpinned();
     QCoro::Task<> applyPreferenceLimits();
+    // After the recorder stored captures: the list of an open palette follows.
+    QCoro::Task<> refreshAfterCapture();
+    // Resumes once the list loads under way have landed, so that a key pressed right after typing
+    // acts on the list for what was typed. False when the model went away meanwhile.
+    QCoro::Task<bool> settledList();
+    // Shows what the recorder reports (failures, captures waiting) and follows what it stores.
+    void follow(ClipRecorder& recorder);
 
     // Shows the message for four seconds (then the persistent error, if any); a newer one
     // replaces it and starts the time again.
@@ -131,22 +128,6 @@ private:
     // Keeps the selection when it is visible, else selects the first visible clip.
     void repairSelection(const QList<Clip>& visible);
     bool paletteIsVisible() const;
-    // Resumes once the list loads under way have landed, so that a key pressed right after typing
-    // acts on the list for what was typed. False when the model went away meanwhile.
-    QCoro::Task<bool> settledList();
-    struct WaitingCapture {
-        CapturedClip clip;
-        // Stored with the time it was copied, however late.
-        QDateTime copiedAt;
-        qsizetype bytes;
-    };
-    QFuture<void> storeCapture(const CapturedClip& clip, const QDateTime& now);
-    // Queues the capture after those waiting (or first, for one tried again), then drops the
-    // oldest while there are too many.
-    void keepWaiting(WaitingCapture capture, bool first);
-    // Stores the waiting captures in order; stops at the first failure and tries again later.
-    QCoro::Task<> storeWaiting();
-    void setPersistentError(const std::optional<QString>& message);
 
     ClipHistory& m_history;
     PreferencesStore& m_preferences;
@@ -168,10 +149,5 @@ private:
     std::unique_ptr<Scheduler::Job> m_dismissTask;
     std::unique_ptr<Scheduler::Job> m_errorTask;
     std::optional<QString> m_persistentError;
-    std::deque<WaitingCapture> m_waiting;
-    qsizetype m_waitingBytes = 0;
-    bool m_storing = false;
-    std::unique_ptr<Scheduler::Job> m_retryTask;
-    std::chrono::milliseconds m_retryDelay = firstRetryDelay;
     int m_loadsInFlight = 0;
 };

@@ -3,7 +3,7 @@
 using std::chrono::milliseconds;
 
 TEST_F(ModelTest, UsingAClipPassesTheWholeStoredClip) {
-    await(model.record(
+    await(recorder.record(
         {CapturedClip::Text{"hola", QStringLiteral("<b>hola</b>")}, QStringLiteral("Editor")}));
     open({});
     QList<Clip> used;

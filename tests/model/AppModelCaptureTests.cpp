@@ -9,7 +9,7 @@
 TEST_F(ModelTest, PausedCaptureStoresNothingAndSaysNothing) {
     preferences.setPaused(true);
     copyText("secreto");
-    await(model.record({CapturedClip::Image{TestImages::png(4, 4)}, std::nullopt}));
+    await(recorder.record({CapturedClip::Image{TestImages::png(4, 4)}, std::nullopt}));
     EXPECT_TRUE(stored().isEmpty());
     EXPECT_EQ(history.calls.value("upsert") + history.calls.value("recordImage"), 0);
     EXPECT_FALSE(model.errorMessage());
@@ -24,11 +24,12 @@ TEST_F(ModelTest, ExcludedSourcesAreDroppedByWholeNameIgnoringCase) {
 }
 
 TEST_F(ModelTest, EachPayloadIsStoredUnderItsKind) {
-    await(model.record({CapturedClip::Files{{"/home/ana/a.txt", "/home/ana/b c.pdf", "/tmp/d"}},
-                        QStringLiteral("Archivos")}));
-    await(model.record({CapturedClip::Color{"#FF000080"}, std::nullopt}));
-    await(model.record({CapturedClip::Text{"hola", QStringLiteral("<b>hola</b>")}, std::nullopt}));
-    await(model.record({CapturedClip::Image{TestImages::png(8, 6)}, std::nullopt}));
+    await(recorder.record({CapturedClip::Files{{"/home/ana/a.txt", "/home/ana/b c.pdf", "/tmp/d"}},
+                           QStringLiteral("Archivos")}));
+    await(recorder.record({CapturedClip::Color{"#FF000080"}, std::nullopt}));
+    await(
+        recorder.record({CapturedClip::Text{"hola", QStringLiteral("<b>hola</b>")}, std::nullopt}));
+    await(recorder.record({CapturedClip::Image{TestImages::png(8, 6)}, std::nullopt}));
 
     const QList<Clip> clips = history.real().clips({}).result();
     ASSERT_EQ(clips.size(), 4);
@@ -97,7 +98,7 @@ TEST_F(ModelTest, AStoreFailureIsShownAndThePruneSkipped) {
 }
 
 TEST_F(ModelTest, AFilterWhoseKindDisappearsFallsBackToAll) {
-    await(model.record({CapturedClip::Image{TestImages::png(3, 3)}, std::nullopt}));
+    await(recorder.record({CapturedClip::Image{TestImages::png(3, 3)}, std::nullopt}));
     open({"texto"});
     model.setFilter(ClipListFilter::ofKind(ClipKind::image));
     ASSERT_EQ(model.visibleClips().size(), 1);
@@ -254,10 +255,10 @@ TEST_F(ModelTest, WaitingCapturesAreBoundedAndTheNewestWin) {
     };
     // Four pictures of 17 MiB, more bytes than may wait: the first goes.
     failAll();
-    const qsizetype pictureBytes = AppModel::maximumWaitingBytes / 4 + 1024 * 1024;
+    const qsizetype pictureBytes = ClipRecorder::maximumWaitingBytes / 4 + 1024 * 1024;
     for (int width = 1; width <= 4; ++width) {
         const QByteArray png = TestImages::png(width, 1);
-        await(model.record({CapturedClip::Image{png + QByteArray(pictureBytes, '\0')}, {}}));
+        await(recorder.record({CapturedClip::Image{png + QByteArray(pictureBytes, '\0')}, {}}));
     }
     history.failing.clear();
     copyText("tras las imágenes");  // a new capture tries the waiting ones at once
@@ -272,7 +273,7 @@ TEST_F(ModelTest, WaitingCapturesAreBoundedAndTheNewestWin) {
 
     // Too many: with the one that tries them, six more than may wait; the six oldest go.
     failAll();
-    for (int i = 0; i < AppModel::maximumWaitingCaptures + 5; ++i) {
+    for (int i = 0; i < ClipRecorder::maximumWaitingCaptures + 5; ++i) {
         copyText(QStringLiteral("texto %1").arg(i));
     }
     history.failing.clear();

@@ -143,7 +143,7 @@ TEST(ClipRowView, ThumbnailsArriveLaterAreReadOnceAndMissingOnesShowThePlacehold
 using PaletteThumbnailTest = ModelTest;
 
 TEST_F(PaletteThumbnailTest, TheListRepaintsWhenAThumbnailArrives) {
-    await(model.record({CapturedClip::Image{TestImages::png(120, 80, Qt::blue)}, std::nullopt}));
+    await(recorder.record({CapturedClip::Image{TestImages::png(120, 80, Qt::blue)}, std::nullopt}));
     PaletteView view(model);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));

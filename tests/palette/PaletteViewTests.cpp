@@ -45,7 +45,7 @@ TEST_F(PaletteViewTest, ChipsAppearOnlyWhenTheyNarrowTheList) {
     EXPECT_TRUE(view.filterBar()->isHidden());
     EXPECT_EQ(headerBottom(), 10);
 
-    await(model.record({CapturedClip::Image{TestImages::png(4, 4)}, std::nullopt}));
+    await(recorder.record({CapturedClip::Image{TestImages::png(4, 4)}, std::nullopt}));
     copyText("#336699");
     await(model.togglePin(visibleAt(2)));
     EXPECT_EQ(chipTitles(), (QStringList{"Todo", "Texto", "Imagen", "Color", "Fijados"}));

@@ -68,7 +68,9 @@ int main(int argc, char** argv) {
     FakeLoginItemService loginItem;
     PreferencesStore preferences(defaults, loginItem);
     TimerScheduler scheduler;
+    ClipRecorder recorder(store, preferences, scheduler);
     AppModel model(store, preferences, scheduler);
+    model.follow(recorder);
     FakeWorkspace workspace;
     PalettePanelController palette(model, workspace);
     PreviewPanelController preview;
@@ -102,26 +104,26 @@ int main(int argc, char** argv) {
 
     const QDateTime now = QDateTime::currentDateTimeUtc();
     QCoro::waitFor(
-        model.record({CapturedClip::Image{landscape()}, QStringLiteral("Visor de imágenes")}));
+        recorder.record({CapturedClip::Image{landscape()}, QStringLiteral("Visor de imágenes")}));
     QCoro::waitFor(
-        model.record({CapturedClip::Files{{"/home/ana/Documentos/informe anual.pdf",
-                                           "/home/ana/Fotos/playa.jpg", "/home/ana/notas.txt"}},
-                      QStringLiteral("Archivos")}));
-    QCoro::waitFor(model.record({CapturedClip::Color{"#2E86DE"}, QStringLiteral("GIMP")}));
-    QCoro::waitFor(
-        model.record({CapturedClip::Text{"#E74C3C80", std::nullopt}, QStringLiteral("Inkscape")}));
-    QCoro::waitFor(model.record(
+        recorder.record({CapturedClip::Files{{"/home/ana/Documentos/informe anual.pdf",
+                                              "/home/ana/Fotos/playa.jpg", "/home/ana/notas.txt"}},
+                         QStringLiteral("Archivos")}));
+    QCoro::waitFor(recorder.record({CapturedClip::Color{"#2E86DE"}, QStringLiteral("GIMP")}));
+    QCoro::waitFor(recorder.record(
+        {CapturedClip::Text{"#E74C3C80", std::nullopt}, QStringLiteral("Inkscape")}));
+    QCoro::waitFor(recorder.record(
         {CapturedClip::Text{"Reunión del equipo el jueves a las 10:00 en la sala Ámbar. Traed las "
                             "cifras del trimestre y las propuestas para el nuevo diseño.",
                             std::nullopt},
          QStringLiteral("Correo")}));
     QCoro::waitFor(
-        model.record({CapturedClip::Text{"git commit -m \"Arreglar la búsqueda\"", std::nullopt},
-                      QStringLiteral("Terminal")}));
-    QCoro::waitFor(
-        model.record({CapturedClip::Text{"https://example.org/articulo/portapapeles", std::nullopt},
-                      QStringLiteral("Firefox")}));
-    QCoro::waitFor(model.record(
+        recorder.record({CapturedClip::Text{"git commit -m \"Arreglar la búsqueda\"", std::nullopt},
+                         QStringLiteral("Terminal")}));
+    QCoro::waitFor(recorder.record(
+        {CapturedClip::Text{"https://example.org/articulo/portapapeles", std::nullopt},
+         QStringLiteral("Firefox")}));
+    QCoro::waitFor(recorder.record(
         {CapturedClip::Text{"ana.garcia@example.org", std::nullopt}, QStringLiteral("Contactos")}));
     reopen();
     const QList<Clip> clips = model.clips();

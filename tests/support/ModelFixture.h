@@ -16,14 +16,16 @@
 class ModelTest : public ::testing::Test {
 protected:
     ModelTest() {
-        model.clock = [this] { return base.addSecs(++tick); };
+        recorder.clock = [this] { return base.addSecs(++tick); };
         model.pointerLocation = [this] { return pointer; };
+        model.follow(recorder);
     }
 
     static void await(QCoro::Task<> task) { QCoro::waitFor(std::move(task)); }
 
     void copyText(const QString& text, const std::optional<QString>& source = {}) {
-        await(model.record({CapturedClip::Text{text, std::nullopt}, source}));
+        await(recorder.record({CapturedClip::Text{text, std::nullopt}, source}));
+        QCoro::waitFor(model.settledList());
     }
     // Records the texts oldest first, opens the palette and prepares it.
     void open(const QStringList& texts) {
@@ -57,6 +59,7 @@ protected:
     FakeLoginItemService loginItem;
     PreferencesStore preferences{defaults, loginItem};
     VirtualScheduler scheduler;
+    ClipRecorder recorder{history, preferences, scheduler};
     AppModel model{history, preferences, scheduler};
     FakeWindow window;
     FakePreview preview;

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "model/PreferencesStore.h"
+#include "platform/Scheduler.h"
+#include "store/CapturedClip.h"
+#include "store/ClipHistory.h"
+
+#include <QCoro/QCoroTask>
+#include <QDateTime>
+#include <QObject>
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The capture path: a clip read from the clipboard passes the pause and the exclusions, is stored,
+// and the history is pruned to its limits. A capture the history cannot take waits in memory and is
+// tried again, before any later one, until it is stored. Main thread only.
+class ClipRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    // Captures that wait are bounded, the newest kept (pictures can be 20 MiB each); they are
+    // tried again after a delay that doubles up to the longest.
+    static constexpr int maximumWaitingCaptures = 100;
+    static constexpr qsizetype maximumWaitingBytes = 64 * 1024 * 1024;
+    static constexpr std::chrono::milliseconds firstRetryDelay{1000};
+    static constexpr std::chrono::milliseconds longestRetryDelay{30000};
+
+    ClipRecorder(ClipHistory& history, PreferencesStore& preferences, Scheduler& scheduler,
+                 QObject* parent = nullptr);
+    ~ClipRecorder() override;
+
+    // The time a capture is stamped with.
+    std::function<QDateTime()> clock;
+
+    QCoro::Task<> record(CapturedClip clip);
+
+    // Why captures are waiting to be stored, while any are.
+    const std::optional<QString>& persistentError() const { return m_persistentError; }
+
+signals:
+    // Captures were stored and the history pruned.
+    void recorded();
+    // A failure to show: pruning failed.
+    void failed(const QString& message);
+    void persistentErrorChanged();
+
+private:
+    struct WaitingCapture {
+        CapturedClip clip;
+        // Stored with the time it was copied, however late.
+        QDateTime copiedAt;
+        qsizetype bytes;
+    };
+    QFuture<void> storeCapture(const CapturedClip& clip, const QDateTime& now);
+    // Queues the capture after those waiting (or first, for one tried again), then drops the
+    // oldest while there are too many.
+    void keepWaiting(WaitingCapture capture, bool first);
+    // Stores the waiting captures in order; stops at the first failure and tries again later.
+    QCoro::Task<> storeWaiting();
+    void setPersistentError(const std::optional<QString>& message);
+
+    ClipHistory& m_history;
+    PreferencesStore& m_preferences;
+    Scheduler& m_scheduler;
+    std::optional<QString> m_persistentError;
+    std::deque<WaitingCapture> m_waiting;
+    qsizetype m_waitingBytes = 0;
+    bool m_storing = false;
+    std::unique_ptr<Scheduler::Job> m_retryTask;
+    std::chrono::milliseconds m_retryDelay = firstRetryDelay;
+};
