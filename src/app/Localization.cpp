@@ -8,7 +8,7 @@
 #include <memory>
 
 namespace {
-Q_LOGGING_CATEGORY(lcLocalization, "orvantide.app.localization")
+Q_LOGGING_CATEGORY(lcLocalization, "orv.app")
 }
 
 namespace Localization {

@@ -13,7 +13,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcQuit, "orvantide.app.quit", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcQuit, "orv.app", QtInfoMsg)
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 

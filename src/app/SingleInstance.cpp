@@ -17,7 +17,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcInstance, "orvantide.app.instance", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcInstance, "orv.app.instance", QtInfoMsg)
 
 namespace {
 

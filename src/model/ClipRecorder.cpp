@@ -8,7 +8,7 @@ using StoreOutcome::outcome;
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcRecorder, "orv.recorder", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcRecorder, "orv.model", QtInfoMsg)
 
 qsizetype bytesOf(const CapturedClip& clip) {
     const auto characters = [](const QString& text) { return text.size() * qsizetype(2); };

@@ -21,8 +21,8 @@
 
 namespace {
 
-// Off unless asked for (QT_LOGGING_RULES="orvantide.palette.debug=true"): it names what is typed.
-Q_LOGGING_CATEGORY(lcPalette, "orvantide.palette", QtInfoMsg)
+// Off unless asked for (QT_LOGGING_RULES="orv.palette.debug=true"): it names what is typed.
+Q_LOGGING_CATEGORY(lcPalette, "orv.palette", QtInfoMsg)
 
 constexpr int kWidth = 420;
 constexpr int kHeight = 460;

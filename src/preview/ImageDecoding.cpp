@@ -11,7 +11,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcImages, "orvantide.preview.images", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcImages, "orv.preview", QtInfoMsg)
 
 // `size` shrunk to `bound` in the given mode; unchanged when it is small enough already.
 QSize shrunk(const QSize& size, const QSize& bound, Qt::AspectRatioMode mode) {

@@ -31,7 +31,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcStore, "orvantide.store", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcStore, "orv.store", QtInfoMsg)
 
 constexpr auto kSchema =
     "PRAGMA journal_mode = WAL;\n"

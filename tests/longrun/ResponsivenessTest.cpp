@@ -3,7 +3,7 @@
 // nothing is being read. Each run presses Ctrl+Alt+V with xdotool once the program is reading (once
 // xclip has sent its first megabyte; for the hung owner, past the polling tick), measures the
 // time until the palette window is on screen, then types a letter and measures the time until the
-// search field has it (the program's "orvantide.palette" debug line). Prints every run and the
+// search field has it (the program's "orv.palette" debug line). Prints every run and the
 // medians; the goal is 300 ms for both. Exits 1 when a run never showed the palette or the letter.
 //   responsiveness_test PROGRAM HUNG_OWNER [runs]
 #include <QBuffer>
@@ -85,7 +85,7 @@ public:
     explicit Session(const QString& program) : m_display(XOpenDisplay(nullptr)) {
         XSetErrorHandler(ignoreErrors);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_LOGGING_RULES", "orvantide.palette.debug=true");
+        environment.insert("QT_LOGGING_RULES", "orv.palette.debug=true");
         environment.insert("QT_FORCE_STDERR_LOGGING", "1");
         m_program.setProcessEnvironment(environment);
         m_program.setProcessChannelMode(QProcess::MergedChannels);

@@ -7,7 +7,7 @@
 #include <X11/extensions/XInput2.h>
 
 namespace {
-Q_LOGGING_CATEGORY(lcPointer, "orvantide.platform.pointer")
+Q_LOGGING_CATEGORY(lcPointer, "orv.x11.pointer")
 }
 
 void X11PointerMonitor::DisplayCloser::operator()(_XDisplay* display) const {

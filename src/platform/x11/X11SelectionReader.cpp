@@ -15,7 +15,7 @@
 #include <poll.h>
 #include <xcb/xcb.h>
 
-Q_LOGGING_CATEGORY(lcSelection, "orvantide.platform.selection", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcSelection, "orv.x11.selection", QtInfoMsg)
 
 namespace {
 
