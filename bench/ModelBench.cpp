@@ -13,6 +13,8 @@
 
 #include <benchmark/benchmark.h>
 
+using namespace orv;
+
 namespace {
 
 struct Setup {

@@ -26,6 +26,8 @@
 
 #include <benchmark/benchmark.h>
 
+using namespace orv;
+
 namespace {
 
 // Counts the paints of the list.

@@ -21,6 +21,8 @@
 #include <fstream>
 #include <limits>
 
+using namespace orv;
+
 namespace {
 
 double residentMiB() {

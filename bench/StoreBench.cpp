@@ -16,6 +16,8 @@
 
 #include <memory>
 
+using namespace orv;
+
 namespace {
 
 constexpr int kHistorySize = 2000;

@@ -4,6 +4,8 @@
 #include "FuzzEntries.h"
 #include "app/AppUpdater.h"
 
+namespace orv {
+
 namespace FuzzEntries {
 
 // ---- the update feed -----------------------------------------------------------------------
@@ -31,3 +33,5 @@ inline void appcast(QByteArrayView input) {
 }
 
 }  // namespace FuzzEntries
+
+}  // namespace orv

@@ -33,6 +33,8 @@
 #include <cstring>
 #include <variant>
 
+namespace orv {
+
 namespace FuzzCheck {
 
 inline void abortOnBroken(const char* property, const char* file, int line) {
@@ -44,11 +46,11 @@ inline void (*onBroken)(const char* property, const char* file, int line) = &abo
 
 }  // namespace FuzzCheck
 
-#define ORV_FUZZ_EXPECT(condition)                               \
-    do {                                                         \
-        if (!(condition)) {                                      \
-            FuzzCheck::onBroken(#condition, __FILE__, __LINE__); \
-        }                                                        \
+#define ORV_FUZZ_EXPECT(condition)                                      \
+    do {                                                                \
+        if (!(condition)) {                                             \
+            ::orv::FuzzCheck::onBroken(#condition, __FILE__, __LINE__); \
+        }                                                               \
     } while (false)
 
 namespace FuzzEntries {
@@ -340,3 +342,5 @@ inline void userDefaults(QByteArrayView input) {
 }
 
 }  // namespace FuzzEntries
+
+}  // namespace orv

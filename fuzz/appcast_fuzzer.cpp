@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace orv;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzEntries::appcast(QByteArrayView(data, qsizetype(size)));
     return 0;

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace orv;
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzEntries::ensureGuiApplication();
     return 0;

@@ -14,6 +14,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+namespace orv {
+
 AppDelegate::AppDelegate(QObject* parent)
     : QObject(parent),
       m_platform(PlatformServices::create()),
@@ -227,3 +229,5 @@ void AppDelegate::showLaunchError(const QString& message) {
 QPixmap AppDelegate::alertIcon() {
     return QApplication::windowIcon().pixmap(64);
 }
+
+}  // namespace orv

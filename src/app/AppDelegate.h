@@ -25,6 +25,8 @@
 
 #include <memory>
 
+namespace orv {
+
 // The composition root: builds every long-lived object, wires their callbacks and owns them until
 // the process ends.
 class AppDelegate : public QObject, private PasteSequence::Host {
@@ -90,3 +92,5 @@ private:
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     std::unique_ptr<QMenu> m_menu;
 };
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+namespace orv {
+
 namespace AppIcon {
 
 namespace {
@@ -46,3 +48,5 @@ QIcon icon() {
 }
 
 }  // namespace AppIcon
+
+}  // namespace orv

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace orv {
+
 namespace {
 
 const QString kSparkleNamespace =
@@ -328,3 +330,5 @@ void AppUpdater::checkForUpdates() {
     box->activateWindow();
     check();
 }
+
+}  // namespace orv

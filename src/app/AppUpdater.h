@@ -13,6 +13,8 @@
 
 class QNetworkReply;
 
+namespace orv {
+
 // What one check found, with the sentence the user reads.
 struct UpdateCheck {
     enum class Outcome { upToDate, newerAvailable, failed };
@@ -73,3 +75,5 @@ private:
     std::optional<QString> m_abortReason;
     bool m_running = false;
 };
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+namespace orv {
+
 namespace AppVersion {
 
 QString current() {
@@ -10,3 +12,5 @@ QString current() {
 }
 
 }  // namespace AppVersion
+
+}  // namespace orv

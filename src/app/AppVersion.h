@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace orv {
+
 // The application's version, for the status menu.
 namespace AppVersion {
 
@@ -9,3 +11,5 @@ namespace AppVersion {
 QString current();
 
 }  // namespace AppVersion
+
+}  // namespace orv

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace orv {
+
 namespace {}  // namespace
 
 HotKeyRecorder::HotKeyRecorder(HotKeyCombo combo, QWidget* parent)
@@ -128,3 +130,5 @@ void HotKeyRecorder::refresh() {
                                           " padding: 7px 12px; }")
                                .arg(InterfaceStyle::css(text), InterfaceStyle::css(fill)));
 }
+
+}  // namespace orv

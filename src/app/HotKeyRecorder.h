@@ -9,6 +9,8 @@
 class QLabel;
 class QPushButton;
 
+namespace orv {
+
 // The shortcut field of the settings: shows the combination and, after "Cambiar", takes the next
 // combination pressed anywhere in the application.
 //
@@ -55,3 +57,5 @@ private:
     QLabel* m_label;
     QPushButton* m_button;
 };
+
+}  // namespace orv

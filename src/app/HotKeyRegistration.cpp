@@ -3,6 +3,8 @@
 #include "hotkey/GlobalHotKey.h"
 #include "model/PreferencesStore.h"
 
+namespace orv {
+
 namespace {
 
 // What the settings window says about a registration that failed with `status`.
@@ -45,3 +47,5 @@ void HotKeyRegistration::showStatus() {
     const auto& combo = m_hotKey.combo();
     m_preferences.setHotKeyStatus(combo ? statusText(*combo, m_hotKey.status()) : QString());
 }
+
+}  // namespace orv

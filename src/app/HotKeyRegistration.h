@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+namespace orv {
+
 class GlobalHotKey;
 class PreferencesStore;
 
@@ -27,3 +29,5 @@ private:
     GlobalHotKey& m_hotKey;
     PreferencesStore& m_preferences;
 };
+
+}  // namespace orv

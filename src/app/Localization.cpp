@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace orv {
+
 namespace {
 Q_LOGGING_CATEGORY(lcLocalization, "orv.app")
 }
@@ -32,3 +34,5 @@ bool installQtTranslations(QCoreApplication& application) {
 }
 
 }  // namespace Localization
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 class QCoreApplication;
 
+namespace orv {
+
 namespace Localization {
 
 // Qt's own Spanish texts (standard buttons, dialogs, context menus), whatever the session's
@@ -9,3 +11,5 @@ namespace Localization {
 bool installQtTranslations(QCoreApplication& application);
 
 }  // namespace Localization
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include "platform/AccessibilityTrust.h"
 
+namespace orv {
+
 PermissionStatus::PermissionStatus(AccessibilityTrust& trust, QObject* parent)
     : QObject(parent), m_trust(trust), m_trusted(trust.isTrusted()) {
     m_timer.setInterval(pollIntervalMs);
@@ -33,3 +35,5 @@ void PermissionStatus::requestTrust() {
     m_trust.requestTrust();
     refresh();
 }
+
+}  // namespace orv

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QTimer>
 
+namespace orv {
+
 class AccessibilityTrust;
 
 // Whether automatic pasting is allowed to post key presses, watched while the permission window
@@ -38,3 +40,5 @@ private:
     bool m_justGranted = false;
     QTimer m_timer;
 };
+
+}  // namespace orv

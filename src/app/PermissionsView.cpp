@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace orv {
+
 namespace {
 
 // Lines up the status texts with the card's texts beside its icon (34 + 14).
@@ -187,3 +189,5 @@ void PermissionsView::showStatus() {
     m_restartHint->setVisible(trusted && m_status.justGranted());
     m_grantButton->setVisible(!trusted);
 }
+
+}  // namespace orv

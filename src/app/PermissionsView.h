@@ -3,9 +3,12 @@
 #include <QSize>
 #include <QWidget>
 
-class PermissionStatus;
 class QLabel;
 class QPushButton;
+
+namespace orv {
+
+class PermissionStatus;
 
 // The content of the "Permisos" window: why automatic pasting needs Accessibility, and either the
 // permission as granted or the button that asks for it.
@@ -36,3 +39,5 @@ private:
     QLabel* m_restartHint = nullptr;
     QPushButton* m_grantButton = nullptr;
 };
+
+}  // namespace orv

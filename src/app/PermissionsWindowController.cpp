@@ -9,6 +9,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+namespace orv {
+
 PermissionsWindowController::PermissionsWindowController(AccessibilityTrust& trust, QObject* parent)
     : QObject(parent), m_status(trust) {}
 
@@ -40,3 +42,5 @@ bool PermissionsWindowController::eventFilter(QObject* watched, QEvent* event) {
     }
     return QObject::eventFilter(watched, event);
 }
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace orv {
+
 class AccessibilityTrust;
 class PermissionsView;
 
@@ -33,3 +35,5 @@ private:
     PermissionStatus m_status;
     std::unique_ptr<PermissionsView> m_window;
 };
+
+}  // namespace orv

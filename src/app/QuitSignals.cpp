@@ -11,6 +11,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace orv {
+
 namespace {
 
 Q_LOGGING_CATEGORY(lcQuit, "orv.app", QtInfoMsg)
@@ -83,3 +85,5 @@ void QuitSignals::quit() {
     // exit(), not quit(): a signal is no request that an open window could turn down.
     QCoreApplication::exit(0);
 }
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 class QCoreApplication;
 class QSocketNotifier;
 
+namespace orv {
+
 // Turns SIGTERM, SIGINT and SIGHUP (a logout, Ctrl+C, a closed terminal) into a clean quit of the
 // event loop, so that everything is torn down as after "Salir": the history closes and folds its
 // log into the database. The handler only writes a byte to a socket pair; the quit happens on the
@@ -23,3 +25,5 @@ private:
     int m_write = -1;
     QSocketNotifier* m_notifier = nullptr;
 };
+
+}  // namespace orv

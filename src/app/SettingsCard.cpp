@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+namespace orv {
+
 namespace {
 
 constexpr int kBadgeSide = 26;
@@ -82,3 +84,5 @@ void SettingsCard::drawBadge() {
     painter.end();
     m_badge->setPixmap(badge);
 }
+
+}  // namespace orv

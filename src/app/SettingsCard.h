@@ -7,6 +7,8 @@
 class QLabel;
 class QVBoxLayout;
 
+namespace orv {
+
 // A titled group of settings on a faintly filled, outlined rounded rectangle: the symbol in a small
 // circle and the title, then the items, all 14 pixels apart.
 class SettingsCard : public QWidget {
@@ -35,3 +37,5 @@ private:
     QLabel* m_badge;
     QList<QWidget*> m_items;
 };
+
+}  // namespace orv

@@ -19,6 +19,8 @@
 #include <QSpacerItem>
 #include <QVBoxLayout>
 
+namespace orv {
+
 namespace {
 
 // Text sizes, in device-independent pixels.
@@ -339,3 +341,5 @@ void SettingsView::followPreferences() {
 void SettingsView::excludedTextChanged() {
     m_preferences.setExcludedApps(excludedAppsFrom(m_excluded->toPlainText()));
 }
+
+}  // namespace orv

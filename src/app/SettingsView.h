@@ -4,13 +4,17 @@
 #include <QStringList>
 #include <QWidget>
 
-class HotKeyRecorder;
-class PreferencesStore;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
 class QScrollArea;
+
+namespace orv {
+
+class HotKeyRecorder;
+class PreferencesStore;
+
 class SettingsCard;
 
 // The content of the "Preferencias" window: every control writes straight into the preferences and
@@ -75,3 +79,5 @@ private:
     QComboBox* m_retention = nullptr;
     QPlainTextEdit* m_excluded = nullptr;
 };
+
+}  // namespace orv

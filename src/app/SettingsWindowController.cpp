@@ -8,6 +8,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+namespace orv {
+
 SettingsWindowController::SettingsWindowController(PreferencesStore& preferences, QObject* parent)
     : QObject(parent), m_preferences(preferences) {}
 
@@ -25,3 +27,5 @@ void SettingsWindowController::show() {
     m_window->raise();
     m_window->activateWindow();
 }
+
+}  // namespace orv

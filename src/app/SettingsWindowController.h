@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace orv {
+
 class PreferencesStore;
 class SettingsView;
 
@@ -26,3 +28,5 @@ private:
     PreferencesStore& m_preferences;
     std::unique_ptr<SettingsView> m_window;
 };
+
+}  // namespace orv

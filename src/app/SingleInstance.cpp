@@ -17,6 +17,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+namespace orv {
+
 Q_LOGGING_CATEGORY(lcInstance, "orv.app.instance", QtInfoMsg)
 
 namespace {
@@ -164,3 +166,5 @@ void SingleInstance::receiveToggle() {
         ++m_pendingToggles;
     }
 }
+
+}  // namespace orv

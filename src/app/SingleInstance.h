@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+namespace orv {
+
 // One Orvantide per user and display. Before anything else starts, a launch takes a lock file
 // beside the socket: the process holding it is the one instance until it ends (the kernel lets it
 // go even after a crash), and it alone listens on the socket. A later launch, or
@@ -52,3 +54,5 @@ private:
     bool m_delivering = false;
     int m_pendingToggles = 0;
 };
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QPalette>
 
+namespace orv {
+
 namespace StatusIcon {
 
 QIcon choose(const std::optional<QColor>& panelColor, const QIcon& themed, const QColor& text) {
@@ -24,3 +26,5 @@ QIcon forDesktop() {
 }
 
 }  // namespace StatusIcon
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // The tray icon's picture, which must show on light and dark panels alike: drawn in the colour the
 // panel asks for, else the theme's symbolic icon (panels that follow a colour scheme recolour it),
 // else drawn in the text colour of the desktop's palette.
@@ -18,3 +20,5 @@ QIcon choose(const std::optional<QColor>& panelColor, const QIcon& themed, const
 QIcon forDesktop();
 
 }  // namespace StatusIcon
+
+}  // namespace orv

@@ -9,6 +9,8 @@
 
 #include <cstdio>
 
+using namespace orv;
+
 namespace {
 
 constexpr auto kHelp =

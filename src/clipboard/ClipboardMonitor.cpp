@@ -2,6 +2,8 @@
 
 #include "clipboard/ClipboardReader.h"
 
+namespace orv {
+
 namespace {
 
 // The application that was in front when the change was noticed: the worker must not ask the
@@ -102,3 +104,5 @@ void ClipboardMonitor::abandonRead() {
     }
     m_readAgain = false;
 }
+
+}  // namespace orv

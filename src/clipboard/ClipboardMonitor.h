@@ -13,6 +13,8 @@
 #include <memory>
 #include <optional>
 
+namespace orv {
+
 // Watches the clipboard by polling its change count and hands each new capture on (`captured`).
 // Changes this program made itself are marked as suppressed and pass unrecorded.
 //
@@ -63,3 +65,5 @@ private:
     // Last, so that it is gone (its thread joined) before anything the reads use.
     QThreadPool m_worker;
 };
+
+}  // namespace orv

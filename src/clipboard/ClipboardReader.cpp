@@ -11,6 +11,8 @@
 
 #include <cmath>
 
+namespace orv {
+
 namespace ClipboardReader {
 
 namespace {
@@ -159,3 +161,5 @@ std::optional<CapturedClip> read(const ReadablePasteboard& pasteboard, const Wor
 }
 
 }  // namespace ClipboardReader
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // Turns what is on the clipboard now into one clip, or nothing: concealed, transient and
 // auto-generated content and copies made in this program are skipped.
 namespace ClipboardReader {
@@ -21,3 +23,5 @@ std::optional<CapturedClip> read(const ReadablePasteboard& pasteboard, const Wor
 QString hexOf(double red, double green, double blue, double alpha);
 
 }  // namespace ClipboardReader
+
+}  // namespace orv

@@ -11,6 +11,8 @@
 
 #include <cmath>
 
+namespace orv {
+
 namespace ClipboardWriter {
 
 namespace {
@@ -100,3 +102,5 @@ void write(const Clip& clip, Pasteboard& pasteboard) {
 }
 
 }  // namespace ClipboardWriter
+
+}  // namespace orv

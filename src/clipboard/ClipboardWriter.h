@@ -3,6 +3,8 @@
 #include "platform/Pasteboard.h"
 #include "store/Clip.h"
 
+namespace orv {
+
 // Puts a stored clip back on the clipboard so that any application can paste it. Every check runs
 // before the clipboard is touched: on failure it keeps what it had.
 namespace ClipboardWriter {
@@ -15,3 +17,5 @@ void write(const Clip& clip, Pasteboard& pasteboard);
 PasteboardContents contents(const Clip& clip);
 
 }  // namespace ClipboardWriter
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+namespace orv {
+
 namespace FileUrlList {
 
 namespace {
@@ -96,3 +98,5 @@ QByteArray gnomeCopiedFiles(const QStringList& paths) {
 }
 
 }  // namespace FileUrlList
+
+}  // namespace orv

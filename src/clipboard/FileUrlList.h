@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QStringList>
 
+namespace orv {
+
 // The two ways Linux desktops put files on the clipboard: "text/uri-list" (RFC 2483: one URI a
 // line, CRLF or LF, "#" comment lines) and "x-special/gnome-copied-files" ("copy" or "cut", then
 // one URI a line).
@@ -17,3 +19,5 @@ QByteArray uriList(const QStringList& paths);
 QByteArray gnomeCopiedFiles(const QStringList& paths);
 
 }  // namespace FileUrlList
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+namespace orv {
+
 namespace Keystroke {
 
 namespace {
@@ -62,3 +64,5 @@ void commandV(KeyInjector& injector, const Workspace& workspace) {
 }
 
 }  // namespace Keystroke
+
+}  // namespace orv

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // The synthetic paste.
 namespace Keystroke {
 
@@ -30,3 +32,5 @@ void post(KeyInjector& injector, const PasteChord& chord);
 void commandV(KeyInjector& injector, const Workspace& workspace);
 
 }  // namespace Keystroke
+
+}  // namespace orv

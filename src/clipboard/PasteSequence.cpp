@@ -8,6 +8,8 @@
 
 #include <memory>
 
+namespace orv {
+
 namespace PasteSequence {
 
 namespace {
@@ -60,3 +62,5 @@ QCoro::Task<> run(Clip clip, Services services, Host& host) {
 }
 
 }  // namespace PasteSequence
+
+}  // namespace orv

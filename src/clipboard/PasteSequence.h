@@ -13,6 +13,8 @@
 #include <chrono>
 #include <optional>
 
+namespace orv {
+
 // Choosing a clip: it goes onto the clipboard (marked as our own change), the palette closes, and
 // with automatic pasting the previous application comes back and gets the paste keystroke (a
 // terminal that pastes PRIMARY gets the clip there too, just before). The waits suspend the
@@ -49,3 +51,5 @@ public:
 QCoro::Task<> run(Clip clip, Services services, Host& host);
 
 }  // namespace PasteSequence
+
+}  // namespace orv

@@ -1,5 +1,7 @@
 #include "hotkey/GlobalHotKey.h"
 
+namespace orv {
+
 GlobalHotKey::GlobalHotKey(HotKeyService& service, QObject* parent)
     : QObject(parent), m_service(service) {
     connect(&m_service, &HotKeyService::pressed, this, &GlobalHotKey::handle);
@@ -49,3 +51,5 @@ void GlobalHotKey::handle(quint32 id) {
     }
     QMetaObject::invokeMethod(this, &GlobalHotKey::pressed, Qt::QueuedConnection);
 }
+
+}  // namespace orv

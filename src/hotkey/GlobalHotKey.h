@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // Makes one combination work system-wide and turns each press into `pressed`, on the main thread,
 // after the native dispatch has returned.
 class GlobalHotKey : public QObject {
@@ -47,3 +49,5 @@ private:
     std::optional<HotKeyCombo> m_combo;
     int m_status = 0;
 };
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 
 #include <array>
 
+namespace orv {
+
 namespace {
 
 // The names of the keys that have one, by virtual key code; empty where there is none.
@@ -62,3 +64,5 @@ std::optional<HotKeyCombo> HotKeyCombo::from(const KeyEvent& event) {
     mask |= (flags & ModifierFlag::command) ? CarbonModifier::command : 0;
     return HotKeyCombo{event.keyCode, mask};
 }
+
+}  // namespace orv

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // The key combination that opens and closes the palette: a virtual key code and a mask of
 // CarbonModifier bits, as the preferences persist them.
 struct HotKeyCombo {
@@ -31,3 +33,5 @@ struct HotKeyCombo {
 
     bool operator==(const HotKeyCombo&) const = default;
 };
+
+}  // namespace orv

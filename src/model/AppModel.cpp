@@ -10,6 +10,8 @@
 #include <exception>
 #include <variant>
 
+namespace orv {
+
 using StoreOutcome::outcome;
 
 namespace {
@@ -400,3 +402,5 @@ void AppModel::setRowHover(const Clip& clip, bool hovering) {
         m_hoveredRowID.reset();
     }
 }
+
+}  // namespace orv

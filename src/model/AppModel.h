@@ -18,6 +18,8 @@
 #include <memory>
 #include <optional>
 
+namespace orv {
+
 // The state the palette shows and the actions on clips. Main thread only: store calls are awaited
 // from coroutines that resume here, and every coroutine checks that the model still exists after
 // each wait.
@@ -151,3 +153,5 @@ private:
     std::optional<QString> m_persistentError;
     int m_loadsInFlight = 0;
 };
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 
 #include <QLoggingCategory>
 
+namespace orv {
+
 using StoreOutcome::outcome;
 
 namespace {
@@ -141,3 +143,5 @@ QCoro::Task<> ClipRecorder::storeWaiting() {
     }
     emit recorded();
 }
+
+}  // namespace orv

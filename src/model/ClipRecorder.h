@@ -15,6 +15,8 @@
 #include <memory>
 #include <optional>
 
+namespace orv {
+
 // The capture path: a clip read from the clipboard passes the pause and the exclusions, is stored,
 // and the history is pruned to its limits. A capture the history cannot take waits in memory and is
 // tried again, before any later one, until it is stored. Main thread only.
@@ -73,3 +75,5 @@ private:
     std::unique_ptr<Scheduler::Job> m_retryTask;
     std::chrono::milliseconds m_retryDelay = firstRetryDelay;
 };
+
+}  // namespace orv

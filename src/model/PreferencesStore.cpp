@@ -4,6 +4,8 @@
 
 #include <limits>
 
+namespace orv {
+
 namespace {
 
 const QString kMaxItems = QStringLiteral("maxItems");
@@ -174,3 +176,5 @@ QString PreferencesStore::statusText(LoginItemService::Status status) {
     }
     return QString();
 }
+
+}  // namespace orv

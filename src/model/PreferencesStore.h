@@ -11,6 +11,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // The user's settings: read once from the user defaults, written back on every assignment, and the
 // login-item switch. Main thread only.
 //
@@ -96,3 +98,5 @@ private:
     bool m_isLoading = true;
     bool m_isApplyingLaunch = false;
 };
+
+}  // namespace orv

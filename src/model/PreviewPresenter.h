@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QRect>
 
+namespace orv {
+
 // The floating preview beside the palette, as the model drives it.
 class PreviewPresenter : public QObject {
 public:
@@ -16,3 +18,5 @@ public:
     // In screen coordinates.
     virtual QRect panelFrame() const = 0;
 };
+
+}  // namespace orv

@@ -9,6 +9,8 @@
 #include <optional>
 #include <variant>
 
+namespace orv {
+
 // Awaiting the store without exceptions: its result, or the message of its failure.
 namespace StoreOutcome {
 
@@ -42,3 +44,5 @@ inline QCoro::Task<Outcome<std::monostate>> outcome(QFuture<void> future) {
 }
 
 }  // namespace StoreOutcome
+
+}  // namespace orv

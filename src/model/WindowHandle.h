@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QRect>
 
+namespace orv {
+
 // What the model needs to know of the palette's window. A QObject so that the model holds it
 // weakly: once the window is gone the model sees none.
 class WindowHandle : public QObject {
@@ -12,3 +14,5 @@ public:
     // In screen coordinates.
     virtual QRect frame() const = 0;
 };
+
+}  // namespace orv

@@ -1,5 +1,7 @@
 #include "palette/ClipListModel.h"
 
+namespace orv {
+
 ClipListModel::ClipListModel(AppModel& model, QObject* parent)
     : QAbstractListModel(parent), m_model(model) {
     connect(&model, &AppModel::clipsChanged, this, &ClipListModel::rebuild);
@@ -72,3 +74,5 @@ void ClipListModel::selectionChanged() {
         }
     }
 }
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 
 #include <QAbstractListModel>
 
+namespace orv {
+
 // The palette's rows: the model's visible clips with the arguments each row is drawn with.
 class ClipListModel : public QAbstractListModel {
     Q_OBJECT
@@ -32,3 +34,5 @@ private:
     QList<Clip> m_visible;
     std::optional<qint64> m_selected;
 };
+
+}  // namespace orv

@@ -11,6 +11,8 @@
 #include <QScrollBar>
 #include <QStyleOptionMenuItem>
 
+namespace orv {
+
 ClipListView::ClipListView(AppModel& model, ClipListModel& rows, QWidget* parent)
     : QListView(parent),
       pointerLocation([] { return QCursor::pos(); }),
@@ -171,3 +173,5 @@ void DestructiveItemStyle::drawControl(ControlElement element, const QStyleOptio
     }
     QProxyStyle::drawControl(element, &red, painter, widget);
 }
+
+}  // namespace orv

@@ -10,6 +10,8 @@
 
 class QMenu;
 
+namespace orv {
+
 // Draws one menu item, the one that destroys something, in red.
 class DestructiveItemStyle : public QProxyStyle {
 public:
@@ -59,3 +61,5 @@ private:
     std::optional<Clip> m_hoveredRow;
     std::optional<Clip> m_hoveredLeading;
 };
+
+}  // namespace orv

@@ -10,6 +10,8 @@
 #include <QPainterPath>
 #include <QTextLayout>
 
+namespace orv {
+
 namespace {
 
 constexpr int kHorizontalPadding = 8;
@@ -262,3 +264,5 @@ QSize ClipRowView::sizeHint(const QStyleOptionViewItem& option, const QModelInde
     m_heights.insert(row.clip.id, Height{title, width, font, height});
     return QSize(width, height);
 }
+
+}  // namespace orv

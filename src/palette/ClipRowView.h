@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 
+namespace orv {
+
 // One row of the palette list: a picture for the kind of clip, its title on at most two lines, the
 // pin bar and the shortcut label. A list delegate: rows are painted, never built as widgets.
 class ClipRowView : public QStyledItemDelegate {
@@ -63,4 +65,6 @@ private:
     mutable QHash<qint64, Height> m_heights;
 };
 
-Q_DECLARE_METATYPE(ClipRowView::Row)
+}  // namespace orv
+
+Q_DECLARE_METATYPE(orv::ClipRowView::Row)

@@ -15,6 +15,8 @@
 
 #include <limits>
 
+namespace orv {
+
 namespace {
 
 constexpr int kCornerRadius = 12;
@@ -316,3 +318,5 @@ bool PalettePanelController::eventFilter(QObject* watched, QEvent* event) {
     }
     return handle(static_cast<QKeyEvent*>(event)->keyCombination());
 }
+
+}  // namespace orv

@@ -13,8 +13,11 @@
 #include <functional>
 #include <optional>
 
-class PaletteView;
 class QKeyEvent;
+
+namespace orv {
+
+class PaletteView;
 
 // The palette's window: frameless, rounded, kept above other windows.
 class PaletteWindow : public QWidget {
@@ -99,3 +102,5 @@ private:
     qint64 m_closedAt;
     bool m_closingIntentionally = false;
 };
+
+}  // namespace orv

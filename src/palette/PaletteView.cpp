@@ -19,6 +19,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace orv {
+
 namespace {
 
 // Off unless asked for (QT_LOGGING_RULES="orv.palette.debug=true"): it names what is typed.
@@ -413,3 +415,5 @@ bool PaletteView::eventFilter(QObject* watched, QEvent* event) {
     }
     return QWidget::eventFilter(watched, event);
 }
+
+}  // namespace orv

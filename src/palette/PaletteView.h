@@ -11,7 +11,6 @@
 #include <functional>
 #include <optional>
 
-class ElidedLabel;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -19,6 +18,10 @@ class QScrollArea;
 class QStackedWidget;
 class QToolButton;
 class QHBoxLayout;
+
+namespace orv {
+
+class ElidedLabel;
 
 // The palette's content, 420 × 460: header with the search field, filter chips, the paused notice,
 // the list or an empty state, and the footer with hints, the last error and two buttons. It follows
@@ -94,3 +97,5 @@ private:
     QToolButton* m_trashButton = nullptr;
     QToolButton* m_settingsButton = nullptr;
 };
+
+}  // namespace orv

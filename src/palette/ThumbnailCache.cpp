@@ -5,6 +5,8 @@
 
 #include <QFutureWatcher>
 
+namespace orv {
+
 ThumbnailCache::ThumbnailCache(int maximumEntries, QObject* parent)
     : QObject(parent), m_cache(maximumEntries) {}
 
@@ -37,3 +39,5 @@ void ThumbnailCache::load(const QString& path) {
     });
     watcher->setFuture(ImageDecoding::readLater(path, decodedSize, Qt::KeepAspectRatioByExpanding));
 }
+
+}  // namespace orv

@@ -9,6 +9,8 @@
 #include <QSize>
 #include <QString>
 
+namespace orv {
+
 // The thumbnails of image clips for the list rows. Each file is read once, off the main thread,
 // and kept (up to a bound) instead of being read on every paint. The full-size image is never read
 // here.
@@ -41,3 +43,5 @@ private:
     QSet<QString> m_loading;
     int m_loads = 0;
 };
+
+}  // namespace orv

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace orv {
+
 // Whether this program may post key presses into other applications.
 class AccessibilityTrust {
 public:
@@ -8,3 +10,5 @@ public:
     // Asks for the permission where the desktop can grant it, then checks again.
     virtual bool requestTrust() { return isTrusted(); }
 };
+
+}  // namespace orv

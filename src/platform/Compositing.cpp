@@ -2,6 +2,8 @@
 
 #include "platform/x11/X11Desktop.h"
 
+namespace orv {
+
 namespace Compositing {
 
 bool isActive() {
@@ -9,3 +11,5 @@ bool isActive() {
 }
 
 }  // namespace Compositing
+
+}  // namespace orv

@@ -3,6 +3,8 @@
 #include <QKeyCombination>
 #include <QObject>
 
+namespace orv {
+
 // A system-wide key grab: one key combination at a time, its presses reported by `pressed`.
 class HotKeyService : public QObject {
     Q_OBJECT
@@ -24,3 +26,5 @@ signals:
     // Once per press, from inside the native event dispatch, with the grab's id (1).
     void pressed(quint32 id);
 };
+
+}  // namespace orv

@@ -8,6 +8,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+namespace orv {
+
 namespace {
 Q_LOGGING_CATEGORY(lcSettings, "orv.settings")
 }
@@ -69,3 +71,5 @@ void JsonFileUserDefaults::save() {
     }
     ++m_replacements;
 }
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 
 #include <QJsonObject>
 
+namespace orv {
+
 // The settings in one JSON object file, read once and rewritten whole (atomically) on every change.
 //
 // A file that cannot be read as settings (not JSON, not an object, or holding a value of another
@@ -35,3 +37,5 @@ private:
     mutable bool m_keepOldFile = false;
     int m_replacements = 0;
 };
+
+}  // namespace orv

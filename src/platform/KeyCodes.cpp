@@ -4,6 +4,8 @@
 
 #include <array>
 
+namespace orv {
+
 namespace KeyCodes {
 
 namespace {
@@ -108,3 +110,5 @@ std::optional<QKeyCombination> combination(quint16 keyCode, quint32 carbonModifi
 }
 
 }  // namespace KeyCodes
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // Modifier bits of a persisted hot-key combination.
 namespace CarbonModifier {
 inline constexpr quint32 command = 0x100;
@@ -30,3 +32,5 @@ Qt::KeyboardModifiers qtModifiers(quint32 carbonModifiers);
 std::optional<QKeyCombination> combination(quint16 keyCode, quint32 carbonModifiers);
 
 }  // namespace KeyCodes
+
+}  // namespace orv

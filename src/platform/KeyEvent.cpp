@@ -5,6 +5,8 @@
 
 #include <QKeyEvent>
 
+namespace orv {
+
 std::optional<KeyEvent> KeyEvent::from(const QKeyEvent& event) {
     const Qt::KeyboardModifiers modifiers = event.modifiers();
     const bool keypad = modifiers.testFlag(Qt::KeypadModifier);
@@ -27,3 +29,5 @@ std::optional<KeyEvent> KeyEvent::from(const QKeyEvent& event) {
     flags |= keypad ? ModifierFlag::numericPad : 0;
     return KeyEvent{*keyCode, flags};
 }
+
+}  // namespace orv

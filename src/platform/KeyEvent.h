@@ -6,6 +6,8 @@
 
 class QKeyEvent;
 
+namespace orv {
+
 // Modifier flag bits of a key event, mapped from the physical keys: Ctrl is Control, Alt is
 // Option, Super is Command.
 namespace ModifierFlag {
@@ -29,3 +31,5 @@ struct KeyEvent {
 
     bool operator==(const KeyEvent&) const = default;
 };
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include <QKeyCombination>
 
+namespace orv {
+
 // Posts synthetic key presses into whichever window has the keyboard focus.
 class KeyInjector {
 public:
@@ -11,3 +13,5 @@ public:
     // posted.
     virtual bool tap(QKeyCombination key) = 0;
 };
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // Whether the application opens when the user logs in.
 class LoginItemService {
 public:
@@ -16,3 +18,5 @@ public:
     virtual std::optional<QString> registerItem() = 0;
     virtual std::optional<QString> unregisterItem() = 0;
 };
+
+}  // namespace orv

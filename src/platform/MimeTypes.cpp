@@ -2,6 +2,8 @@
 
 #include <QtEndian>
 
+namespace orv {
+
 namespace MimeTypes {
 
 QByteArray encodeColor(const QRgba64& rgba) {
@@ -24,3 +26,5 @@ std::optional<QRgba64> decodeColor(const QByteArray& bytes) {
 }
 
 }  // namespace MimeTypes
+
+}  // namespace orv

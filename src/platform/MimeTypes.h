@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // The clipboard types the program reads and writes, by their MIME names.
 namespace MimeTypes {
 
@@ -28,3 +30,5 @@ QByteArray encodeColor(const QRgba64& rgba);
 std::optional<QRgba64> decodeColor(const QByteArray& bytes);
 
 }  // namespace MimeTypes
+
+}  // namespace orv

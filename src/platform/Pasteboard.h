@@ -9,6 +9,8 @@
 
 #include <memory>
 
+namespace orv {
+
 // What a write puts on the clipboard: MIME type → bytes.
 using PasteboardContents = QMap<QString, QByteArray>;
 
@@ -74,3 +76,5 @@ private:
     QStringList m_formats;
     PasteboardContents m_contents;
 };
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QLoggingCategory>
 
+namespace orv {
+
 namespace {
 Q_LOGGING_CATEGORY(lcPlatform, "orv.platform")
 }
@@ -22,3 +24,5 @@ std::unique_ptr<PlatformServices> PlatformServices::create() {
     }
     return services;
 }
+
+}  // namespace orv

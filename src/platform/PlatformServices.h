@@ -11,6 +11,8 @@
 
 #include <memory>
 
+namespace orv {
+
 // The desktop services of this session, from one backend chosen once at start-up.
 class PlatformServices {
 public:
@@ -31,3 +33,5 @@ public:
     virtual AccessibilityTrust& trust() = 0;
     virtual PointerMonitor& pointerMonitor() = 0;
 };
+
+}  // namespace orv

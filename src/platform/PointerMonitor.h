@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+namespace orv {
+
 // Mouse presses anywhere on the desktop, in other applications' windows too, without taking the
 // pointer from anyone. Reports only while started.
 class PointerMonitor : public QObject {
@@ -17,3 +19,5 @@ signals:
     // A mouse button went down somewhere; where is the pointer's position now.
     void pressed();
 };
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include "platform/x11/X11Desktop.h"
 
+namespace orv {
+
 namespace PopupWindowHints {
 
 void apply(QWindow* window) {
@@ -11,3 +13,5 @@ void apply(QWindow* window) {
 }
 
 }  // namespace PopupWindowHints
+
+}  // namespace orv

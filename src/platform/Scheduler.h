@@ -4,6 +4,8 @@
 #include <functional>
 #include <memory>
 
+namespace orv {
+
 // Runs delayed jobs on the main thread. A job runs once, after its delay, unless it was cancelled;
 // destroying its handle cancels it.
 class Scheduler {
@@ -18,3 +20,5 @@ public:
     [[nodiscard]] virtual std::unique_ptr<Job> after(std::chrono::milliseconds delay,
                                                      std::function<void()> action) = 0;
 };
+
+}  // namespace orv

@@ -3,6 +3,8 @@
 #include <syslog.h>
 #include <cstdio>
 
+namespace orv {
+
 namespace SystemLog {
 
 void write(const QString& line) {
@@ -15,3 +17,5 @@ void write(const QString& line) {
 }
 
 }  // namespace SystemLog
+
+}  // namespace orv

@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QTimer>
 
+namespace orv {
+
 namespace {
 
 class TimerJob : public Scheduler::Job {
@@ -35,3 +37,5 @@ std::unique_ptr<Scheduler::Job> TimerScheduler::after(std::chrono::milliseconds 
                                                       std::function<void()> action) {
     return std::make_unique<TimerJob>(delay, std::move(action));
 }
+
+}  // namespace orv

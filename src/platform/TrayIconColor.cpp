@@ -2,6 +2,8 @@
 
 #include "platform/x11/X11Desktop.h"
 
+namespace orv {
+
 namespace TrayIconColor {
 
 std::optional<QColor> fromPanel() {
@@ -9,3 +11,5 @@ std::optional<QColor> fromPanel() {
 }
 
 }  // namespace TrayIconColor
+
+}  // namespace orv

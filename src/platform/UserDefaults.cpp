@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace orv {
+
 std::optional<qint64> UserDefaults::integer(const QString& key) const {
     const QJsonValue value = object(key);
     if (value.isUndefined()) {
@@ -57,3 +59,5 @@ void UserDefaults::setValues(const QJsonObject& values) {
         set(it.key(), it.value());
     }
 }
+
+}  // namespace orv

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // The user's settings as typed values under string keys: integers, Booleans and arrays of strings
 // keep their types.
 class UserDefaults {
@@ -33,3 +35,5 @@ protected:
     // Called when a typed read finds a value it cannot use.
     virtual void noteUnreadableValue() const {}
 };
+
+}  // namespace orv

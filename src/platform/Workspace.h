@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // An application with a window on screen.
 struct RunningApplication {
     // The window class ("Firefox"); absent when the window has none.
@@ -29,3 +31,5 @@ public:
     // Brings the application's remembered window back to the front with the keyboard focus.
     virtual bool activate(const RunningApplication& application) = 0;
 };
+
+}  // namespace orv

@@ -7,6 +7,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+namespace orv {
+
 namespace {
 
 // An Exec argument: double-quoted when it holds anything but plain characters, with ", `, $ and
@@ -104,3 +106,5 @@ std::optional<QString> XdgAutostartLoginItem::unregisterItem() {
     }
     return std::nullopt;
 }
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include "platform/LoginItemService.h"
 
+namespace orv {
+
 // The login item as an XDG autostart entry: ~/.config/autostart/com.quarnelbrisk.orvantide.desktop
 // starting this executable. Present and not hidden is enabled; absent (or hidden) is not
 // registered.
@@ -22,3 +24,5 @@ private:
     QString m_entryPath;
     QString m_executable;
 };
+
+}  // namespace orv

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+namespace orv {
+
 namespace {
 
 constexpr int kCalloutPixels = 12;
@@ -95,3 +97,5 @@ FilePreview::FilePreview(const QStringList& paths, QWidget* parent)
 QString FilePreview::moreText(qsizetype hidden) {
     return QStringLiteral("y %1 más").arg(formatCount(hidden));
 }
+
+}  // namespace orv

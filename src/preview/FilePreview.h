@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QWidget>
 
+namespace orv {
+
 // The body of a files clip: a message for none, one large icon for one file, and a scrolling list
 // of icons and names for several. A clip may hold tens of thousands of paths: the list shows the
 // first rows, enough to fill the panel, and one line with the count of the rest.
@@ -31,3 +33,5 @@ private:
     QStringList m_paths;
     qsizetype m_count;
 };
+
+}  // namespace orv

@@ -7,6 +7,8 @@
 #include <QMimeDatabase>
 #include <QPalette>
 
+namespace orv {
+
 namespace FileTypeIcon {
 
 namespace {
@@ -62,3 +64,5 @@ QIcon image(const QString& path) {
 }
 
 }  // namespace FileTypeIcon
+
+}  // namespace orv

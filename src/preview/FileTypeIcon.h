@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace orv {
+
 // The desktop's icon for a file, chosen by the extension of its path alone: the file is never
 // opened or looked up, so a file that no longer exists still gets the icon of its type.
 namespace FileTypeIcon {
@@ -20,3 +22,5 @@ QStringList themeNames(const QString& path);
 QIcon image(const QString& path);
 
 }  // namespace FileTypeIcon
+
+}  // namespace orv

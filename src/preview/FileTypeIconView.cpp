@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+namespace orv {
+
 FileTypeIconView::FileTypeIconView(const QString& path, int side, QWidget* parent)
     : QWidget(parent), m_path(path), m_side(side), m_icon(FileTypeIcon::image(path)) {
     setFixedSize(side, side);
@@ -25,3 +27,5 @@ void FileTypeIconView::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(target, pixmap, QRectF(pixmap.rect()));
 }
+
+}  // namespace orv

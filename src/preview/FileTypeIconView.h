@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+namespace orv {
+
 // A file's type icon in a square of `side` device-independent pixels, scaled to fit and centred.
 class FileTypeIconView : public QWidget {
     Q_OBJECT
@@ -23,3 +25,5 @@ private:
     // Looked up once: the path never changes and the theme lookup is not free.
     QIcon m_icon;
 };
+
+}  // namespace orv

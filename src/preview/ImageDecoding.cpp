@@ -9,6 +9,8 @@
 
 #include <memory>
 
+namespace orv {
+
 namespace {
 
 Q_LOGGING_CATEGORY(lcImages, "orv.preview", QtInfoMsg)
@@ -67,3 +69,5 @@ QFuture<QImage> readLater(const QString& path, const QSize& bound, Qt::AspectRat
 }
 
 }  // namespace ImageDecoding
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+namespace orv {
+
 // Image files decoded for display. A large picture takes seconds to decode, so the widgets start
 // the decode on the shared thread pool and take the result on the main thread.
 namespace ImageDecoding {
@@ -19,3 +21,5 @@ QImage read(const QString& path, const QSize& bound, Qt::AspectRatioMode mode);
 QFuture<QImage> readLater(const QString& path, const QSize& bound, Qt::AspectRatioMode mode);
 
 }  // namespace ImageDecoding
+
+}  // namespace orv

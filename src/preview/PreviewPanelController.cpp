@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+namespace orv {
+
 namespace {
 
 QPainterPath roundedShape(const QRectF& rect) {
@@ -185,3 +187,5 @@ QPoint PreviewPanelController::origin(const QRect& paletteFrame, const QRect& vi
     top = std::max(top, visibleFrame.top() + gap);
     return {x, top};
 }
+
+}  // namespace orv

@@ -14,8 +14,11 @@
 #include <memory>
 #include <optional>
 
-class PreviewView;
 class QPropertyAnimation;
+
+namespace orv {
+
+class PreviewView;
 
 // What the preview panel shows. Reports a change only when the clip really changed.
 class PreviewState : public QObject {
@@ -105,3 +108,5 @@ private:
     int m_generation = 0;
     int m_fadeOutGeneration = 0;
 };
+
+}  // namespace orv

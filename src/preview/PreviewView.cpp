@@ -15,6 +15,8 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+namespace orv {
+
 namespace {
 
 constexpr int kPadding = 14;
@@ -305,3 +307,5 @@ QColor PreviewView::swatchColor(const QString& value) {
     }
     return QColor(142, 142, 147);
 }
+
+}  // namespace orv

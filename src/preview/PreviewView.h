@@ -12,8 +12,11 @@
 
 #include <optional>
 
-class ElidedLabel;
 class QVBoxLayout;
+
+namespace orv {
+
+class ElidedLabel;
 
 // A rounded square filled with a clip's colour.
 class ColorSwatch : public QWidget {
@@ -95,3 +98,5 @@ private:
     Decode* m_thumbnailDecode = nullptr;
     Decode* m_imageDecode = nullptr;
 };
+
+}  // namespace orv

@@ -7,6 +7,8 @@
 #include <optional>
 #include <variant>
 
+namespace orv {
+
 // What the clipboard reader hands to the model before anything is stored.
 struct CapturedClip {
     struct Text {
@@ -36,3 +38,5 @@ struct CapturedClip {
 
     bool operator==(const CapturedClip&) const = default;
 };
+
+}  // namespace orv

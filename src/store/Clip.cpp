@@ -3,6 +3,8 @@
 #include "store/ClipIdentity.h"
 #include "store/Graphemes.h"
 
+namespace orv {
+
 namespace {
 
 constexpr qsizetype kTitleCharacters = 500;
@@ -128,3 +130,5 @@ qsizetype Clip::fileCount() const {
     });
     return count;
 }
+
+}  // namespace orv

@@ -9,6 +9,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // The last component of a path, as file managers name it: trailing slashes are ignored and the
 // root stays "/".
 QString lastPathComponent(const QString& path);
@@ -48,3 +50,5 @@ struct Clip {
 
     bool operator==(const Clip&) const = default;
 };
+
+}  // namespace orv

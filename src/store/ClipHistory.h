@@ -11,6 +11,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // What the model asks of the history. Each operation runs off the calling thread and returns a
 // future that fails with the error to show (StoreError, FileError).
 class ClipHistory {
@@ -39,3 +41,5 @@ public:
     // The whole clip, html included.
     virtual QFuture<std::optional<Clip>> clip(qint64 id) = 0;
 };
+
+}  // namespace orv

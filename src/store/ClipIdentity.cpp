@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace orv {
+
 namespace ClipIdentity {
 
 namespace {
@@ -70,3 +72,5 @@ QString imageValue(const QByteArray& data, int width, int height) {
 }
 
 }  // namespace ClipIdentity
+
+}  // namespace orv

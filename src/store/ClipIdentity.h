@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // The content keys of the history: the image key, and reading a colour back out of a hex code.
 namespace ClipIdentity {
 
@@ -25,3 +27,5 @@ std::optional<RGBA> parseHex(QStringView text);
 QString imageValue(const QByteArray& data, int width, int height);
 
 }  // namespace ClipIdentity
+
+}  // namespace orv

@@ -1,5 +1,7 @@
 #include "store/ClipKind.h"
 
+namespace orv {
+
 QString rawValue(ClipKind kind) {
     switch (kind) {
         case ClipKind::text:
@@ -22,3 +24,5 @@ std::optional<ClipKind> clipKindFromRaw(QStringView raw) {
     }
     return std::nullopt;
 }
+
+}  // namespace orv

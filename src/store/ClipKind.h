@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // What a clip holds. The raw value is what the history writes into its `kind` column.
 enum class ClipKind { text, image, color, files };
 
@@ -13,3 +15,5 @@ QString rawValue(ClipKind kind);
 
 // The kind of a stored text; nothing for any other text.
 std::optional<ClipKind> clipKindFromRaw(QStringView raw);
+
+}  // namespace orv

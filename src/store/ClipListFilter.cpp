@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace orv {
+
 bool ClipListFilter::matches(const Clip& clip) const {
     switch (scope) {
         case Scope::all:
@@ -42,3 +44,5 @@ QList<ClipListFilter> ClipListFilter::available(const QList<Clip>& clips) {
     }
     return result;
 }
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 
 #include <QList>
 
+namespace orv {
+
 // Which part of the history the palette shows.
 struct ClipListFilter {
     enum class Scope { all, pinned, kind };
@@ -26,3 +28,5 @@ struct ClipListFilter {
 
     bool operator==(const ClipListFilter&) const = default;
 };
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 #include <QException>
 #include <QString>
 
+namespace orv {
+
 // A failure the user must see: what went wrong (its kind) and a message ready to show. It crosses
 // threads inside QFuture, hence QException.
 class Error : public QException {
@@ -39,3 +41,5 @@ private:
     QString m_message;
     QByteArray m_utf8;
 };
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include <QTextBoundaryFinder>
 
+namespace orv {
+
 namespace Graphemes {
 
 QString prefix(const QString& text, qsizetype count) {
@@ -24,3 +26,5 @@ QString prefix(const QString& text, qsizetype count) {
 }
 
 }  // namespace Graphemes
+
+}  // namespace orv

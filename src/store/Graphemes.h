@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace orv {
+
 // Text cut by user-perceived characters (grapheme clusters), never inside one.
 namespace Graphemes {
 
@@ -9,3 +11,5 @@ namespace Graphemes {
 QString prefix(const QString& text, qsizetype count);
 
 }  // namespace Graphemes
+
+}  // namespace orv

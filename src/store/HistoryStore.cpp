@@ -29,6 +29,8 @@
 #include <thread>
 #include <type_traits>
 
+namespace orv {
+
 namespace {
 
 Q_LOGGING_CATEGORY(lcStore, "orv.store", QtInfoMsg)
@@ -544,3 +546,5 @@ QFuture<int> HistoryStore::removeOrphanImages() {
 QFuture<void> HistoryStore::close() {
     return enqueue([this] { m_isolated->close(); });
 }
+
+}  // namespace orv

@@ -12,6 +12,8 @@
 #include <memory>
 #include <optional>
 
+namespace orv {
+
 // The clipboard history on disk: one SQLite table `clips` and a folder of image files.
 //
 // Every operation runs on the store's own worker thread, one at a time and in the order asked
@@ -70,3 +72,5 @@ private:
     QThreadPool m_worker;
     std::unique_ptr<DelayedTask> m_scrub;
 };
+
+}  // namespace orv

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace orv {
+
 namespace {
 
 // The canonical upper-case form that names every image the store writes.
@@ -115,3 +117,5 @@ void writeAtomically(const QString& path, const QByteArray& bytes) {
 }
 
 }  // namespace ImageFiles
+
+}  // namespace orv

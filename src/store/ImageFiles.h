@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QStringView>
 
+namespace orv {
+
 // The image files the store writes: their names, how they are written, how they are removed.
 namespace ImageFiles {
 
@@ -25,3 +27,5 @@ void createPrivateFile(const QString& path);
 void writeAtomically(const QString& path, const QByteArray& bytes);
 
 }  // namespace ImageFiles
+
+}  // namespace orv

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace orv {
+
 namespace ImageThumbnail {
 
 namespace {
@@ -99,3 +101,5 @@ QString pathFor(const QString& imagePath) {
 }
 
 }  // namespace ImageThumbnail
+
+}  // namespace orv

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // Pixel size, thumbnails and PNG encoding of image data. Safe on any thread.
 namespace ImageThumbnail {
 
@@ -30,3 +32,5 @@ std::optional<QByteArray> pngData(const QImage& image);
 QString pathFor(const QString& imagePath);
 
 }  // namespace ImageThumbnail
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace orv {
+
 void makePrivateFolder(const QString& path) {
     if (QFileInfo(path).isDir()) {
         return;
@@ -16,3 +18,5 @@ void makePrivateFolder(const QString& path) {
         throw Error::file(QStringLiteral("No se pudo crear la carpeta «%1».").arg(path));
     }
 }
+
+}  // namespace orv

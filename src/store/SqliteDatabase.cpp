@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+namespace orv {
+
 SqliteDatabase::SqliteDatabase(const QString& path) {
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
     sqlite3* db = nullptr;
@@ -59,3 +61,5 @@ void SqliteDatabase::close() {
         m_db = nullptr;
     }
 }
+
+}  // namespace orv

@@ -7,6 +7,8 @@
 
 struct sqlite3;
 
+namespace orv {
+
 // One SQLite connection, closed when it goes out of scope.
 class SqliteDatabase {
 public:
@@ -38,3 +40,5 @@ public:
 private:
     sqlite3* m_db = nullptr;
 };
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+namespace orv {
+
 QString sqliteErrorMessage(sqlite3* db) {
     if (db != nullptr && sqlite3_errcode(db) != SQLITE_OK) {
         if (const char* message = sqlite3_errmsg(db); message != nullptr && *message != '\0') {
@@ -83,3 +85,5 @@ std::optional<QString> SqliteStatement::textAt(int column) const {
     const int bytes = sqlite3_column_bytes(m_stmt, column);
     return QString::fromUtf8(text, bytes);
 }
+
+}  // namespace orv

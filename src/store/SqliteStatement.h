@@ -7,6 +7,8 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace orv {
+
 // One compiled statement, finalized when it goes out of scope. Errors raise StoreError with the
 // connection's message, read before the statement is finalized.
 class SqliteStatement {
@@ -38,3 +40,5 @@ private:
 
 // The connection's current message, or "Error de SQLite" when it has none.
 QString sqliteErrorMessage(sqlite3* db);
+
+}  // namespace orv

@@ -2,5 +2,9 @@
 
 #include "store/Error.h"
 
+namespace orv {
+
 // The history's failures: `Error` of kind open or sqlite.
 using StoreError = Error;
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+namespace orv {
+
 namespace {
 
 // Lower-cases UTF-8 text with Unicode's simple case mapping into `out`, which has room for twice
@@ -174,3 +176,5 @@ bool registerSqlFunctions(sqlite3* database) {
 }
 
 }  // namespace TextFolding
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 
 struct sqlite3;
 
+namespace orv {
+
 // Search folding: one Unicode-aware lower-casing for the search text and for stored values, so
 // "árbol" finds "ÁRBOL".
 namespace TextFolding {
@@ -16,3 +18,5 @@ QString searchFolded(const QString& text);
 bool registerSqlFunctions(sqlite3* database);
 
 }  // namespace TextFolding
+
+}  // namespace orv

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace orv {
+
 ElidedLabel::ElidedLabel(const QString& text, int maxLines, QWidget* parent)
     : QWidget(parent), m_text(text), m_maxLines(std::max(1, maxLines)) {
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -78,3 +80,5 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
         baseline += metrics.lineSpacing();
     }
 }
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QWidget>
 
+namespace orv {
+
 // Text wrapped onto at most `maxLines` lines; what does not fit ends the last line with "…".
 // QLabel can only clip, which cuts file names and titles mid-letter.
 class ElidedLabel : public QWidget {
@@ -30,3 +32,5 @@ private:
     QString m_text;
     int m_maxLines;
 };
+
+}  // namespace orv

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+namespace orv {
+
 // The interface's colours, from the desktop's own palette: the primary text colour at an opacity,
 // the secondary and tertiary (dimmed) text colours, and the accent (highlight) colour.
 namespace InterfaceStyle {
@@ -79,3 +81,5 @@ inline void centreOnPointerScreen(QWidget* window, const QPoint& pointer) {
 }
 
 }  // namespace InterfaceStyle
+
+}  // namespace orv

@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+namespace orv {
+
 namespace SymbolIcon {
 
 namespace {
@@ -181,3 +183,5 @@ QIcon icon(const QString& symbol, const QColor& color) {
 }
 
 }  // namespace SymbolIcon
+
+}  // namespace orv

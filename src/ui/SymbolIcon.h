@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QString>
 
+namespace orv {
+
 // The symbols the interface names ("magnifyingglass", "trash", "gearshape", …): the desktop's icon
 // theme when it has a match, else a picture of our own drawn in the requested colour, so that a
 // session without an icon theme still shows every symbol. "MenuIcon" is the program's own mark.
@@ -23,3 +25,5 @@ QIcon icon(const QString& symbol, const QColor& color);
 QPixmap fallback(const QString& symbol, int side, const QColor& color);
 
 }  // namespace SymbolIcon
+
+}  // namespace orv

@@ -13,6 +13,8 @@
 
 #include <ostream>
 
+using namespace orv;
+
 using namespace std::chrono_literals;
 using Outcome = UpdateCheck::Outcome;
 

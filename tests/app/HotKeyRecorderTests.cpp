@@ -11,6 +11,8 @@
 
 #include <memory>
 
+using namespace orv;
+
 namespace {
 
 constexpr quint16 kKeyK = 40;

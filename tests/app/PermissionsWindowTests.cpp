@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 namespace {
 
 // Stands in for the desktop's prompt: the user may grant the permission from it.

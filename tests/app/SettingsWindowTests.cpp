@@ -24,6 +24,8 @@
 
 #include <memory>
 
+using namespace orv;
+
 namespace {
 
 using Status = LoginItemService::Status;

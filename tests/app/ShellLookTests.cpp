@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 TEST(ShellLook, StandardButtonsSpeakSpanishAndTheIconIsThere) {
     ASSERT_TRUE(Localization::installQtTranslations(*qApp));
     QMessageBox alert;

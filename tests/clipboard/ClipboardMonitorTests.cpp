@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 namespace {
 
 class MonitorTest : public ::testing::Test {

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 namespace {
 
 class WriterTest : public ::testing::Test {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 TEST(Keystroke, PastesWithTheChordOfTheWindowInFront) {
     FakeKeyInjector injector;
     FakeWorkspace workspace;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 namespace {
 
 using std::chrono::milliseconds;

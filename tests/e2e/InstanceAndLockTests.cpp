@@ -17,6 +17,8 @@
 
 #include <sys/file.h>
 
+using namespace orv;
+
 namespace {
 
 class InstanceTest : public ::testing::Test {

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 TEST(Quit, AfterADeleteSigtermQuitsCleanlyAndLeavesNothingOfTheClip) {
     QTemporaryDir home;
     const QString data = home.filePath("data/com.quarnelbrisk.orvantide");

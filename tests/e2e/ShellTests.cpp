@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 namespace {
 
 class ShellTest : public ::testing::Test {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 namespace {
 
 class GlobalHotKeyTest : public ::testing::Test {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 namespace {
 
 constexpr quint32 kControl = CarbonModifier::control;

@@ -25,6 +25,8 @@
 
 #include <sqlite3.h>
 
+using namespace orv;
+
 namespace {
 
 int failures = 0;

@@ -10,6 +10,8 @@
 
 #include <sqlite3.h>
 
+namespace orv {
+
 namespace LongRun {
 
 QProcess* launch(const QString& program) {
@@ -88,3 +90,5 @@ QByteArray picture(int width, int height, int seed) {
 }
 
 }  // namespace LongRun
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QString>
 
+namespace orv {
+
 namespace LongRun {
 
 // Starts the program with the environment of this process (the wrapper's private home).
@@ -21,3 +23,5 @@ qint64 residentKb(qint64 pid);
 QByteArray picture(int width, int height, int seed);
 
 }  // namespace LongRun
+
+}  // namespace orv

@@ -1,5 +1,7 @@
 #include "support/ModelFixture.h"
 
+using namespace orv;
+
 using std::chrono::milliseconds;
 
 TEST_F(ModelTest, UsingAClipPassesTheWholeStoredClip) {

@@ -6,6 +6,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace orv;
+
 TEST_F(ModelTest, PausedCaptureStoresNothingAndSaysNothing) {
     preferences.setPaused(true);
     copyText("secreto");

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 namespace {
 
 // Written as one change, in the settings object's own key order.

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QTest>
 
+using namespace orv;
+
 namespace {
 
 class FakePointerMonitor : public PointerMonitor {

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QToolButton>
 
+using namespace orv;
+
 namespace {
 
 class PaletteViewTest : public ModelTest {

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 namespace {
 
 class JsonFileUserDefaultsTest : public ::testing::Test {

@@ -8,6 +8,8 @@
 
 #include <X11/keysym.h>
 
+using namespace orv;
+
 namespace {
 
 std::optional<KeyEvent> press(int key, Qt::KeyboardModifiers modifiers, quint32 keysym = 0) {

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 namespace {
 
 // An icon theme of two pictures (or none) in a temporary folder, made current for one test.

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 TEST(ImageDecoding, FitsThePictureAsShownAndRefusesWhatItCannotDecodeSafely) {
     QTemporaryDir dir;
     const auto decoded = [&](const char* name, const QByteArray& bytes, QSize bound) {

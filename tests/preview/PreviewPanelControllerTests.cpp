@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 namespace {
 
 class FixedWindow : public WindowHandle {

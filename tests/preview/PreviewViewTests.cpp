@@ -23,6 +23,8 @@
 #include <mutex>
 #include <thread>
 
+using namespace orv;
+
 namespace {
 
 Clip clipOf(ClipKind kind, const QString& value) {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace orv;
+
 namespace {
 
 using Entry = std::function<void(QByteArrayView)>;

@@ -24,6 +24,8 @@
 
 #include <cstdio>
 
+using namespace orv;
+
 namespace {
 
 // A photo-like picture: a sky, a sun and hills.

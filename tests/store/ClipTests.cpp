@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 namespace {
 
 Clip clipOf(ClipKind kind, const QString& value, bool pinned = false) {

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 // The model awaits the store from coroutines on the main thread; they must resume there, with the
 // results and errors of the worker.
 TEST(HistoryStoreAwait, CoroutinesResumeOnTheMainThreadWithResultsAndErrors) {

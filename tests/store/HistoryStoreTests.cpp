@@ -19,6 +19,8 @@
 
 #include <sys/stat.h>
 
+using namespace orv;
+
 namespace {
 
 // A name as the store gives its image files.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 TEST(ImageThumbnail, DimensionsComeFromTheHeader) {
     EXPECT_EQ(ImageThumbnail::dimensions(TestImages::png(7, 3)), QSize(7, 3));
     EXPECT_FALSE(ImageThumbnail::dimensions("abc"));

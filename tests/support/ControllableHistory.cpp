@@ -2,6 +2,8 @@
 
 #include "store/StoreError.h"
 
+namespace orv {
+
 ControllableHistory::ControllableHistory()
     : m_store(std::make_unique<HistoryStore>(m_temp.filePath("history.db"),
                                              m_temp.filePath("images"))) {}
@@ -84,3 +86,5 @@ void ControllableHistory::release(int index) {
     held.promise->addResult(held.real.result());
     held.promise->finish();
 }
+
+}  // namespace orv

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+namespace orv {
+
 // A real history in a temporary folder whose operations a test can make fail, count, or hold back
 // to finish in an order of its choosing.
 class ControllableHistory : public ClipHistory {
@@ -52,3 +54,5 @@ private:
     };
     std::vector<Held> m_held;
 };
+
+}  // namespace orv

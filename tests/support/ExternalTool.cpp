@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace orv {
+
 QByteArray runTool(const QString& program, const QStringList& arguments, const QByteArray& input,
                    bool anyExit) {
     QProcess process;
@@ -27,3 +29,5 @@ QByteArrayList findWindows(const QStringList& criteria) {
     windows.removeAll(QByteArray());
     return windows;
 }
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace orv {
+
 // Runs another program (xclip, xdotool, …) to its end while this process keeps handling events, so
 // that it can answer the clipboard requests the program makes. Fails the current test when the
 // program does not start or does not finish within ten seconds, and unless `anyExit`, when it exits
@@ -13,3 +15,5 @@ QByteArray runTool(const QString& program, const QStringList& arguments,
 
 // Ids of the windows xdotool finds, in its order; none is no failure.
 QByteArrayList findWindows(const QStringList& criteria);
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 
 #include <QList>
 
+namespace orv {
+
 // A palette window the test shows and hides.
 class FakeWindow : public WindowHandle {
 public:
@@ -35,3 +37,5 @@ public:
     bool visible = false;
     QRect rect{130, 100, 360, 320};
 };
+
+}  // namespace orv

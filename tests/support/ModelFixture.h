@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+namespace orv {
+
 // A model over a real history in a temporary folder, with virtual time, a fake palette window and
 // preview, and captures stamped one second apart.
 class ModelTest : public ::testing::Test {
@@ -67,3 +69,5 @@ protected:
     QDateTime base = QDateTime::currentDateTimeUtc().addSecs(-3600);
     int tick = 0;
 };
+
+}  // namespace orv

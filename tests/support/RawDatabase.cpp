@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+namespace orv {
+
 namespace RawDatabase {
 
 namespace {
@@ -78,3 +80,5 @@ void HeldLock::release() {
 }
 
 }  // namespace RawDatabase
+
+}  // namespace orv

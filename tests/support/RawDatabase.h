@@ -7,6 +7,8 @@
 
 struct sqlite3;
 
+namespace orv {
+
 // Direct access to a history database file, as another program (or an older build) would have
 // left it.
 namespace RawDatabase {
@@ -35,3 +37,5 @@ private:
 };
 
 }  // namespace RawDatabase
+
+}  // namespace orv

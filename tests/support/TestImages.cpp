@@ -7,6 +7,8 @@
 
 #include <array>
 
+namespace orv {
+
 namespace TestImages {
 
 namespace {
@@ -113,3 +115,5 @@ QImage photo(int width, int height) {
 }
 
 }  // namespace TestImages
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QImage>
 
+namespace orv {
+
 namespace TestImages {
 
 // A PNG of one colour.
@@ -19,3 +21,5 @@ QImage decode(const QByteArray& bytes);
 QImage photo(int width, int height);
 
 }  // namespace TestImages
+
+}  // namespace orv

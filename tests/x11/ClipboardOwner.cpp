@@ -10,6 +10,7 @@
 
 #include <cstdio>
 
+
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     auto* mime = new QMimeData;

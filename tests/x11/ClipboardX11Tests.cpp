@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orv;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <cstdio>
 
+
 int main() {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {

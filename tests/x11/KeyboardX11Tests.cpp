@@ -25,6 +25,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+using namespace orv;
+
 namespace {
 
 void xdotool(const QStringList& arguments) {

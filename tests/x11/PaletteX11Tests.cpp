@@ -19,6 +19,8 @@
 
 #include <X11/Xatom.h>
 
+using namespace orv;
+
 namespace {
 
 class PaletteX11Test : public ModelTest {

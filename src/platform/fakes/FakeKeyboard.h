@@ -6,6 +6,8 @@
 
 #include <QList>
 
+namespace orv {
+
 // Records the key presses posted.
 class FakeKeyInjector : public KeyInjector {
 public:
@@ -46,3 +48,5 @@ public:
     bool isTrusted() const override { return trusted; }
     bool trusted = true;
 };
+
+}  // namespace orv

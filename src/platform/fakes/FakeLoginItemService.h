@@ -2,6 +2,8 @@
 
 #include "platform/LoginItemService.h"
 
+namespace orv {
+
 // A login item whose answers the test sets.
 class FakeLoginItemService : public LoginItemService {
 public:
@@ -29,3 +31,5 @@ public:
     int registerCalls = 0;
     int unregisterCalls = 0;
 };
+
+}  // namespace orv

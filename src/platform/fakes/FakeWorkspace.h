@@ -4,6 +4,8 @@
 
 #include <QList>
 
+namespace orv {
+
 // A desktop whose active application the test chooses.
 class FakeWorkspace : public Workspace {
 public:
@@ -24,3 +26,5 @@ public:
     std::optional<RunningApplication> frontmost = application(QStringLiteral("Editor"));
     QList<RunningApplication> activated;
 };
+
+}  // namespace orv

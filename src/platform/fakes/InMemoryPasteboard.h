@@ -8,6 +8,8 @@
 #include <atomic>
 #include <memory>
 
+namespace orv {
+
 // A clipboard in memory: another application's copy and our own writes each count one change.
 // Its readers read the live contents from any thread, as a reader of a real clipboard would; a
 // test can hold them before their first read to see what happens while a read is going on.
@@ -93,3 +95,5 @@ private:
     std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
     qint64 m_changeCount = 0;
 };
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QPair>
 
+namespace orv {
+
 // Settings kept in memory, with every write recorded in order.
 class InMemoryUserDefaults : public UserDefaults {
 public:
@@ -32,3 +34,5 @@ public:
 private:
     QJsonObject m_values;
 };
+
+}  // namespace orv

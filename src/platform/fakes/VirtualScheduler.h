@@ -6,6 +6,8 @@
 #include <memory>
 #include <utility>
 
+namespace orv {
+
 // Delayed jobs in virtual time: nothing runs until the test advances the clock.
 class VirtualScheduler : public Scheduler {
 public:
@@ -61,3 +63,5 @@ private:
     long m_sequence = 0;
     std::multimap<std::pair<std::chrono::milliseconds, long>, std::shared_ptr<Pending>> m_queue;
 };
+
+}  // namespace orv

@@ -8,6 +8,8 @@
 
 #include "platform/x11/X11Display.h"
 
+namespace orv {
+
 SystemPasteboard::SystemPasteboard(QClipboard* clipboard, QClipboard::Mode mode, QObject* parent)
     : QObject(parent), m_clipboard(clipboard), m_mode(mode) {
     connect(clipboard, &QClipboard::changed, this, [this](QClipboard::Mode changed) {
@@ -69,3 +71,5 @@ void SystemPasteboard::write(const PasteboardContents& contents) {
     m_writing = false;
     ++m_changeCount;
 }
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 #include <QClipboard>
 #include <QObject>
 
+namespace orv {
+
 // One of the desktop's selections, CLIPBOARD or PRIMARY: written and watched through Qt; read for
 // the history on a connection of the reader's own under X11 (Qt's requests would hold the main
 // thread), or from a copy of Qt's in-process data elsewhere.
@@ -33,3 +35,5 @@ private:
     qint64 m_changeCount = 0;
     bool m_writing = false;
 };
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 
 #include <X11/extensions/XTest.h>
 
+namespace orv {
+
 bool X11AccessibilityTrust::isTrusted() const {
     Display* display = X11Display::get();
     int eventBase = 0;
@@ -13,3 +15,5 @@ bool X11AccessibilityTrust::isTrusted() const {
     return display != nullptr &&
            XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor) != 0;
 }
+
+}  // namespace orv

@@ -10,6 +10,8 @@
 
 #include <X11/Xatom.h>
 
+namespace orv {
+
 namespace X11Desktop {
 
 std::optional<bool> compositingActive() {
@@ -92,3 +94,5 @@ void applyPopupHints(QWindow* window) {
 }
 
 }  // namespace X11Desktop
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 
 class QWindow;
 
+namespace orv {
+
 // What the X11 desktop says about itself, and the hints its window manager takes. Nothing (or no
 // effect) outside an X11 session.
 namespace X11Desktop {
@@ -18,3 +20,5 @@ std::optional<QColor> trayIconColor();
 void applyPopupHints(QWindow* window);
 
 }  // namespace X11Desktop
+
+}  // namespace orv

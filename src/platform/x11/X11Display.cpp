@@ -2,6 +2,8 @@
 
 #include "platform/x11/X11Display.h"
 
+namespace orv {
+
 namespace X11Display {
 
 Display* get() {
@@ -10,3 +12,5 @@ Display* get() {
 }
 
 }  // namespace X11Display
+
+}  // namespace orv

@@ -1,5 +1,7 @@
 #include "platform/x11/X11ErrorTrap.h"
 
+namespace orv {
+
 namespace {
 int g_firstError = 0;
 }
@@ -28,3 +30,5 @@ int X11ErrorTrap::handler(Display*, XErrorEvent* event) {
     }
     return 0;
 }
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include <X11/Xlib.h>
 
+namespace orv {
+
 // Catches the X errors of the requests made while it lives (windows that vanished, grabs that
 // another client holds) instead of letting Xlib end the process. Main thread only.
 class X11ErrorTrap {
@@ -21,3 +23,5 @@ private:
     int (*m_previous)(Display*, XErrorEvent*);
     int m_outerError;
 };
+
+}  // namespace orv

@@ -12,6 +12,8 @@
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>
 
+namespace orv {
+
 namespace {
 
 // The modifier bit that Num Lock sets on this server (usually Mod2).
@@ -138,3 +140,5 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
     }
     return true;
 }
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // XGrabKey on the root window, with the Lock and NumLock variants of the mask so that the lock keys
 // do not get in the way; presses come through a native event filter.
 class X11HotKeyService : public HotKeyService, public QAbstractNativeEventFilter {
@@ -31,3 +33,5 @@ private:
     // When that press ended; a press with the same time is its auto-repeat.
     std::optional<quint32> m_releasedAt;
 };
+
+}  // namespace orv

@@ -9,6 +9,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+namespace orv {
+
 namespace {
 
 // The modifier keys that change what a key press means; lock keys are left alone (pressing them
@@ -90,3 +92,5 @@ bool X11KeyInjector::tap(QKeyCombination combination) {
     }
     return trap.sync() == 0;
 }
+
+}  // namespace orv

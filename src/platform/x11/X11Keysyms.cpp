@@ -3,6 +3,8 @@
 #include <X11/X.h>
 #include <X11/keysym.h>
 
+namespace orv {
+
 namespace X11Keysyms {
 
 namespace {
@@ -83,3 +85,5 @@ quint32 modifiers(Qt::KeyboardModifiers modifiers) {
 }
 
 }  // namespace X11Keysyms
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace orv {
+
 // Qt keys as X keysyms and back, for grabbing and posting keys.
 namespace X11Keysyms {
 
@@ -16,3 +18,5 @@ std::optional<QKeyCombination> qtKey(quint32 keysym);
 quint32 modifiers(Qt::KeyboardModifiers modifiers);
 
 }  // namespace X11Keysyms
+
+}  // namespace orv

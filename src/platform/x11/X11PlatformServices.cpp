@@ -2,6 +2,10 @@
 
 #include <QGuiApplication>
 
+namespace orv {
+
 X11PlatformServices::X11PlatformServices()
     : m_pasteboard(QGuiApplication::clipboard()),
       m_primary(QGuiApplication::clipboard(), QClipboard::Selection) {}
+
+}  // namespace orv

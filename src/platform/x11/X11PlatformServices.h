@@ -8,6 +8,8 @@
 #include "platform/x11/X11PointerMonitor.h"
 #include "platform/x11/X11Workspace.h"
 
+namespace orv {
+
 // Every service over X11: the clipboard and PRIMARY through Qt (read on a connection of their own),
 // EWMH for windows, XGrabKey, XTest and XInput 2.
 class X11PlatformServices : public PlatformServices {
@@ -32,3 +34,5 @@ private:
     X11AccessibilityTrust m_trust;
     X11PointerMonitor m_pointerMonitor;
 };
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
+namespace orv {
+
 namespace {
 Q_LOGGING_CATEGORY(lcPointer, "orv.x11.pointer")
 }
@@ -73,3 +75,5 @@ void X11PointerMonitor::drain() {
         emit this->pressed();
     }
 }
+
+}  // namespace orv

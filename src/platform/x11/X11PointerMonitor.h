@@ -7,6 +7,8 @@
 class QSocketNotifier;
 struct _XDisplay;
 
+namespace orv {
+
 // Raw button presses from the X server (XInput 2), on a connection of its own watched by the event
 // loop: they arrive whoever holds a grab, and selecting them takes nothing from other clients.
 class X11PointerMonitor : public PointerMonitor {
@@ -30,3 +32,5 @@ private:
     int m_opcode = 0;
     QSocketNotifier* m_notifier = nullptr;
 };
+
+}  // namespace orv

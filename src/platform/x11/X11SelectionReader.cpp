@@ -15,6 +15,8 @@
 #include <poll.h>
 #include <xcb/xcb.h>
 
+namespace orv {
+
 Q_LOGGING_CATEGORY(lcSelection, "orv.x11.selection", QtInfoMsg)
 
 namespace {
@@ -419,3 +421,5 @@ bool X11SelectionReader::complete() const {
 void X11SelectionReader::cancel() {
     m_cancelled = true;
 }
+
+}  // namespace orv

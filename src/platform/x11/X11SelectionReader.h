@@ -8,6 +8,8 @@
 #include <chrono>
 #include <memory>
 
+namespace orv {
+
 struct X11SelectionLimits {
     // An owner that sends nothing for this long ends the read with nothing.
     std::chrono::milliseconds answerTimeout{2000};
@@ -61,3 +63,5 @@ private:
     mutable bool m_imageTooBig = false;
     mutable QHash<QString, QByteArray> m_data;
 };
+
+}  // namespace orv

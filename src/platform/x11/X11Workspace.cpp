@@ -11,6 +11,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+namespace orv {
+
 namespace {
 
 // The first value of a 32-bit property; nothing when the window lacks it.
@@ -153,3 +155,5 @@ bool X11Workspace::activate(const RunningApplication& application) {
     XFlush(display);
     return trap.sync() == 0;
 }
+
+}  // namespace orv

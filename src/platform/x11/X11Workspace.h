@@ -2,6 +2,8 @@
 
 #include "platform/Workspace.h"
 
+namespace orv {
+
 // The active window from EWMH (_NET_ACTIVE_WINDOW), or the input focus when no window manager
 // runs; its WM_CLASS names the application and _NET_WM_PID its process. Without an X11 session
 // there is never a frontmost application.
@@ -11,3 +13,5 @@ public:
     // _NET_ACTIVE_WINDOW to the remembered window (as a pager would ask), else raise and focus it.
     bool activate(const RunningApplication& application) override;
 };
+
+}  // namespace orv
