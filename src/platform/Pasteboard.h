@@ -69,6 +69,8 @@ public:
             m_contents.insert(format, source.data(format));
         }
     }
+    explicit PasteboardSnapshot(PasteboardContents contents)
+        : m_formats(contents.keys()), m_contents(std::move(contents)) {}
     QStringList formats() const override { return m_formats; }
     QByteArray data(const QString& mimeType) const override { return m_contents.value(mimeType); }
 

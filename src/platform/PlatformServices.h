@@ -13,25 +13,55 @@
 
 namespace orv {
 
-// The desktop services of this session, from one backend chosen once at start-up.
+class WaylandConnection;
+class WaylandDataControl;
+
+// The desktop services of this session, each from the backend chosen for it once at start-up:
+// the clipboard natively on Wayland compositors that offer data-control, through X11 elsewhere
+// (XWayland included); the rest through X11.
 class PlatformServices {
 public:
-    virtual ~PlatformServices() = default;
+    // What each service goes through, in words for the user.
+    struct Mechanisms {
+        QString clipboard;
+        QString hotKey;
+        QString paste;
+        bool operator==(const Mechanisms&) const = default;
+        // "Portapapeles: …, Atajo: …, Pegado: …"
+        QString summary() const;
+    };
 
-    // Chooses the backend for this session and says which in the log. Today there is one: X11
-    // (XWayland included).
+    // Chooses for this session and says what in the log.
     static std::unique_ptr<PlatformServices> create();
+    ~PlatformServices();
 
-    // The backend's name, for the log and the permission window.
-    virtual QString name() const = 0;
-    virtual Pasteboard& pasteboard() = 0;
+    PlatformServices(const PlatformServices&) = delete;
+    PlatformServices& operator=(const PlatformServices&) = delete;
+
+    const Mechanisms& mechanisms() const { return m_mechanisms; }
+    Pasteboard& pasteboard() { return *m_pasteboard; }
     // The selection that some terminals paste (X's PRIMARY).
-    virtual Pasteboard& primarySelection() = 0;
-    virtual Workspace& workspace() = 0;
-    virtual HotKeyService& hotKeys() = 0;
-    virtual KeyInjector& keyInjector() = 0;
-    virtual AccessibilityTrust& trust() = 0;
-    virtual PointerMonitor& pointerMonitor() = 0;
+    Pasteboard& primarySelection() { return *m_primary; }
+    Workspace& workspace() { return *m_workspace; }
+    HotKeyService& hotKeys() { return *m_hotKeys; }
+    KeyInjector& keyInjector() { return *m_injector; }
+    AccessibilityTrust& trust() { return *m_trust; }
+    PointerMonitor& pointerMonitor() { return *m_pointerMonitor; }
+
+private:
+    PlatformServices();
+
+    Mechanisms m_mechanisms;
+    // Before what uses them, so that they go last.
+    std::unique_ptr<WaylandConnection> m_wayland;
+    std::unique_ptr<WaylandDataControl> m_dataControl;
+    std::unique_ptr<Pasteboard> m_pasteboard;
+    std::unique_ptr<Pasteboard> m_primary;
+    std::unique_ptr<Workspace> m_workspace;
+    std::unique_ptr<HotKeyService> m_hotKeys;
+    std::unique_ptr<KeyInjector> m_injector;
+    std::unique_ptr<AccessibilityTrust> m_trust;
+    std::unique_ptr<PointerMonitor> m_pointerMonitor;
 };
 
 }  // namespace orv

@@ -25,7 +25,7 @@ public:
     std::shared_ptr<ReadablePasteboard> reader() const override;
 
     // How long and how much a read for the history may take under X11.
-    X11SelectionLimits readLimits;
+    SelectionReadLimits readLimits;
 
 private:
     void ownerChanged();

@@ -42,12 +42,6 @@ uint8_t kind(const xcb_generic_event_t* event) {
     return event->response_type & 0x7F;
 }
 
-// Past the cap, a text is still worth its first part; a list of files or a colour is not.
-bool cutIsUsable(const QString& mimeType) {
-    return mimeType == MimeTypes::plainText || mimeType == MimeTypes::plainUtf8Text ||
-           mimeType == MimeTypes::html;
-}
-
 }  // namespace
 
 class X11SelectionReader::Session {
@@ -64,7 +58,7 @@ public:
     };
 
     static std::unique_ptr<Session> open(const QByteArray& displayName, const QByteArray& selection,
-                                         const X11SelectionLimits& limits,
+                                         const SelectionReadLimits& limits,
                                          const std::atomic_bool& cancelled) {
         int screenNumber = 0;
         Connection connection(
@@ -85,7 +79,7 @@ public:
     }
 
     Session(Connection connection, xcb_window_t root, const QByteArray& selection,
-            const X11SelectionLimits& limits, const std::atomic_bool& cancelled)
+            const SelectionReadLimits& limits, const std::atomic_bool& cancelled)
         : m_connection(std::move(connection)),
           m_window(m_connection.get()),
           m_limits(limits),
@@ -319,7 +313,7 @@ private:
 
     Connection m_connection;
     Window m_window;
-    const X11SelectionLimits m_limits;
+    const SelectionReadLimits m_limits;
     const std::atomic_bool& m_cancelled;
     const QDeadlineTimer m_deadline;
     xcb_atom_t m_selection = XCB_NONE;
@@ -332,7 +326,7 @@ private:
     bool m_failed = false;
 };
 
-X11SelectionReader::X11SelectionReader(QByteArray displayName, X11SelectionLimits limits,
+X11SelectionReader::X11SelectionReader(QByteArray displayName, SelectionReadLimits limits,
                                        QByteArray selection)
     : m_displayName(std::move(displayName)), m_selection(std::move(selection)), m_limits(limits) {}
 
@@ -384,8 +378,9 @@ QByteArray X11SelectionReader::data(const QString& mimeType) const {
         if (!target) {
             continue;
         }
-        auto transfer = s->convert(*target, capFor(mimeType));
-        if (!transfer || (transfer->truncated && !image && !cutIsUsable(mimeType))) {
+        auto transfer = s->convert(*target, m_limits.capFor(mimeType));
+        if (!transfer ||
+            (transfer->truncated && !image && !SelectionReadLimits::cutIsUsable(mimeType))) {
             return bytes;
         }
         m_imageTooBig = m_imageTooBig || (image && transfer->truncated);
@@ -402,16 +397,6 @@ QByteArray X11SelectionReader::data(const QString& mimeType) const {
         return bytes;
     }
     return bytes;
-}
-
-qsizetype X11SelectionReader::capFor(const QString& mimeType) const {
-    if (mimeType.startsWith(QStringLiteral("image/"))) {
-        return m_limits.imageBytes;
-    }
-    if (mimeType == MimeTypes::plainText || mimeType == MimeTypes::plainUtf8Text) {
-        return m_limits.textBytes;
-    }
-    return mimeType == MimeTypes::html ? m_limits.htmlBytes : m_limits.otherBytes;
 }
 
 bool X11SelectionReader::complete() const {

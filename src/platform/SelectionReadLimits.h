@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+
+namespace orv {
+
+// How long and how much a read of the clipboard for the history may take, whatever the backend.
+struct SelectionReadLimits {
+    // An owner that sends nothing for this long ends the read with nothing.
+    std::chrono::milliseconds answerTimeout{2000};
+    // No read lasts longer, however slowly its owner sends.
+    std::chrono::milliseconds readTimeout{10000};
+    // The history refuses images over 20 MiB; one byte more keeps that outcome without reading
+    // the rest.
+    qsizetype imageBytes = 20 * 1024 * 1024 + 1;
+    // A text keeps 100 000 characters and its HTML 200 000, so reading on only costs memory.
+    // Sixteen bytes a character: UTF-8 needs at most 4 per code point, and real text averages
+    // far fewer per character even in scripts of three-byte letters or with flags and emoji of two
+    // code points; only long runs of joined emoji or stacked accents are cut sooner (whole
+    // characters still). The cut part of a text is kept.
+    qsizetype textBytes = 100'000 * 16;
+    qsizetype htmlBytes = 200'000 * 16;
+    // Anything else (lists of files, colours) past this is not kept at all.
+    qsizetype otherBytes = 4 * 1024 * 1024;
+
+    // How much of this type is read.
+    qsizetype capFor(const QString& mimeType) const;
+    // Past the cap, a text is still worth its first part; a list of files or a colour is not.
+    static bool cutIsUsable(const QString& mimeType);
+};
+
+}  // namespace orv
