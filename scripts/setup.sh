@@ -13,6 +13,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb openbox trayer xclip xdotool x11-utils desktop-file-utils
     xterm rxvt-unicode stterm xfce4-terminal
+    libwayland-dev libxkbcommon-dev sway xwayland wl-clipboard x11-xserver-utils
 )
 read -r -a extra <<<"${EXTRA_PACKAGES:-}"
 packages+=("${extra[@]}")

@@ -58,6 +58,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
                                                          &m_platform->pointerMonitor());
     m_settings = std::make_unique<SettingsWindowController>(*m_preferences);
     m_permissions = std::make_unique<PermissionsWindowController>(m_platform->trust());
+    m_permissions->setMechanisms(m_platform->mechanisms().lines());
     m_model->setPreviewController(m_preview.get());
 
     AppModel* model = m_model.get();

@@ -67,7 +67,18 @@ PermissionsView::PermissionsView(PermissionStatus& status, QWidget* parent)
     layout->setSpacing(28);
     layout->addStretch(1);
     layout->addWidget(buildHeader());
-    layout->addWidget(buildCard());
+    // The mechanisms sit close under the card, in the room the fixed window leaves.
+    auto* cardAndMechanisms = new QVBoxLayout;
+    cardAndMechanisms->setSpacing(10);
+    cardAndMechanisms->addWidget(buildCard());
+    layout->addLayout(cardAndMechanisms);
+    m_mechanisms = new QLabel(this);
+    m_mechanisms->setFont(InterfaceStyle::font(font(), 10));
+    m_mechanisms->setWordWrap(true);
+    m_mechanisms->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    InterfaceStyle::setSecondary(m_mechanisms);
+    m_mechanisms->hide();
+    cardAndMechanisms->addWidget(m_mechanisms);
     layout->addStretch(1);
 
     connect(&m_status, &PermissionStatus::accessibilityTrustedChanged, this,
@@ -181,6 +192,11 @@ QWidget* PermissionsView::buildCard() {
     column->addWidget(m_grantButton);
     connect(m_grantButton, &QPushButton::clicked, this, [this] { m_status.requestTrust(); });
     return card;
+}
+
+void PermissionsView::setMechanisms(const QStringList& lines) {
+    m_mechanisms->setText(lines.join(QStringLiteral(", ")));
+    m_mechanisms->setVisible(!lines.isEmpty());
 }
 
 void PermissionsView::showStatus() {

@@ -26,6 +26,9 @@ public:
     QWidget* grantedLabel() const { return m_granted; }
     QLabel* restartHint() const { return m_restartHint; }
     QPushButton* grantButton() const { return m_grantButton; }
+    // Which mechanism each desktop service goes through.
+    void setMechanisms(const QStringList& lines);
+    QLabel* mechanisms() const { return m_mechanisms; }
 
 private:
     QWidget* buildHeader();
@@ -38,6 +41,7 @@ private:
     QLabel* m_grantedText = nullptr;
     QLabel* m_restartHint = nullptr;
     QPushButton* m_grantButton = nullptr;
+    QLabel* m_mechanisms = nullptr;
 };
 
 }  // namespace orv

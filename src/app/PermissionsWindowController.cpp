@@ -27,12 +27,20 @@ void PermissionsWindowController::show() {
                                  Qt::WindowCloseButtonHint);
         m_window->setWindowTitle(QStringLiteral("Permisos"));
         m_window->installEventFilter(this);
+        m_window->setMechanisms(m_mechanisms);
         InterfaceStyle::centreOnPointerScreen(m_window.get(), QCursor::pos());
     }
     m_status.start();
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+}
+
+void PermissionsWindowController::setMechanisms(QStringList lines) {
+    m_mechanisms = std::move(lines);
+    if (m_window) {
+        m_window->setMechanisms(m_mechanisms);
+    }
 }
 
 bool PermissionsWindowController::eventFilter(QObject* watched, QEvent* event) {

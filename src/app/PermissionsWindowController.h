@@ -3,6 +3,7 @@
 #include "app/PermissionStatus.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <memory>
 
@@ -23,6 +24,8 @@ public:
     // Builds the window the first time, checks the permission again and brings the window to the
     // front.
     void show();
+    // Shown under the card: which mechanism each desktop service goes through.
+    void setMechanisms(QStringList lines);
 
     PermissionStatus& status() { return m_status; }
     // The window; null until the first show.
@@ -34,6 +37,7 @@ protected:
 private:
     PermissionStatus m_status;
     std::unique_ptr<PermissionsView> m_window;
+    QStringList m_mechanisms;
 };
 
 }  // namespace orv

@@ -19,8 +19,9 @@ namespace {
 Q_LOGGING_CATEGORY(lcPlatform, "orv.platform")
 }
 
-QString PlatformServices::Mechanisms::summary() const {
-    return QStringLiteral("Portapapeles: %1, Atajo: %2, Pegado: %3").arg(clipboard, hotKey, paste);
+QStringList PlatformServices::Mechanisms::lines() const {
+    return {QStringLiteral("Portapapeles: ") + clipboard, QStringLiteral("Atajo: ") + hotKey,
+            QStringLiteral("Pegado: ") + paste};
 }
 
 PlatformServices::PlatformServices() = default;
@@ -64,7 +65,7 @@ std::unique_ptr<PlatformServices> PlatformServices::create() {
 
     qCInfo(lcPlatform).noquote() << "desktop services on Qt platform"
                                  << QGuiApplication::platformName() << "-"
-                                 << services->m_mechanisms.summary();
+                                 << services->m_mechanisms.lines().join(QStringLiteral(", "));
     return services;
 }
 

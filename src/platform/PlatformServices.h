@@ -8,6 +8,7 @@
 #include "platform/Workspace.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -27,8 +28,8 @@ public:
         QString hotKey;
         QString paste;
         bool operator==(const Mechanisms&) const = default;
-        // "Portapapeles: …, Atajo: …, Pegado: …"
-        QString summary() const;
+        // "Portapapeles: …", "Atajo: …", "Pegado: …"
+        QStringList lines() const;
     };
 
     // Chooses for this session and says what in the log.

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -73,6 +74,29 @@ TEST(PermissionsWindow, AlreadyTrustedShowsConcedidoInOneWindow) {
     p.controller.show();
     EXPECT_EQ(p.controller.window(), &view);
     EXPECT_EQ(permissionWindows(), 1);
+}
+
+TEST(PermissionsWindow, SaysWhichMechanismEachServiceUsesAndItFits) {
+    Permissions p(false);
+    p.controller.setMechanisms({"Portapapeles: Wayland (ext-data-control-v1)", "Atajo: X11"});
+    PermissionsView& view = p.open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    EXPECT_EQ(view.mechanisms()->text(), "Portapapeles: Wayland (ext-data-control-v1), Atajo: X11");
+    EXPECT_TRUE(view.mechanisms()->isVisible());
+    p.controller.setMechanisms({"Portapapeles: Wayland (wlr-data-control-unstable-v1)",
+                                "Atajo: X11 (solo ventanas XWayland)",
+                                "Pegado: X11 (solo ventanas XWayland)"});
+    EXPECT_TRUE(view.mechanisms()->text().endsWith("Pegado: X11 (solo ventanas XWayland)"));
+    view.layout()->activate();
+    // Nothing pushed out of the fixed-size window.
+    EXPECT_EQ(view.size(), QSize(480, 420));
+    for (QWidget* part :
+         {static_cast<QWidget*>(view.mechanisms()), static_cast<QWidget*>(view.grantButton())}) {
+        const QRect inView(part->mapTo(&view, QPoint(0, 0)), part->size());
+        EXPECT_TRUE(view.rect().contains(inView)) << inView.x() << "," << inView.y();
+        EXPECT_GE(part->height(), part->hasHeightForWidth() ? part->heightForWidth(part->width())
+                                                            : part->sizeHint().height());
+    }
 }
 
 TEST(PermissionsWindow, GrantingWhileOpenShowsConcedidoAndTheRestartHintWithinAPoll) {
