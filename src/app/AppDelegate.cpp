@@ -9,12 +9,17 @@
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
 
 namespace orv {
+
+namespace {
+Q_LOGGING_CATEGORY(lcApp, "orv.app", QtInfoMsg)
+}
 
 AppDelegate::AppDelegate(QObject* parent)
     : QObject(parent),
@@ -173,6 +178,15 @@ void AppDelegate::openSettings() {
 
 void AppDelegate::showPermissions() {
     m_permissions->show();
+}
+
+// The palette is closed by now: the tray says it, where there is one to say it.
+void AppDelegate::pasteByHand(const QString& hint) {
+    qCInfo(lcApp).noquote() << "copied only:" << hint;
+    if (m_statusItem && QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_statusItem->showMessage(QStringLiteral("Orvantide"), hint, QSystemTrayIcon::Information,
+                                  5000);
+    }
 }
 
 void AppDelegate::presentPermissionsIfNeeded() {

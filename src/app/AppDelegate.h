@@ -63,6 +63,7 @@ private:
     void closePalette() override;
     void report(const QString& message) override;
     void showPermissions() override;
+    void pasteByHand(const QString& hint) override;
     void configureStatusItem();
     void rebuildMenu();
     void openSettings();

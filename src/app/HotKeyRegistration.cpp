@@ -1,4 +1,5 @@
 #include "app/HotKeyRegistration.h"
+#include "app/DesktopShortcut.h"
 
 #include "hotkey/GlobalHotKey.h"
 #include "model/PreferencesStore.h"
@@ -15,6 +16,17 @@ QString statusText(const HotKeyCombo& combo, int status) {
     if (status == HotKeyService::badAccess) {
         return QStringLiteral("No se pudo activar %1: otra aplicación ya usa ese atajo.")
             .arg(combo.display());
+    }
+    // The desktop's own shortcut is the way left: say exactly what it must run.
+    const QString fallback =
+        QStringLiteral(" Crea un atajo de teclado del escritorio que ejecute «%1».")
+            .arg(DesktopShortcut::toggleCommand());
+    if (status == HotKeyService::unavailable) {
+        return QStringLiteral("Este escritorio no permite atajos globales a las aplicaciones.") +
+               fallback;
+    }
+    if (status == HotKeyService::refusedByDesktop) {
+        return QStringLiteral("El escritorio no concedió %1.").arg(combo.display()) + fallback;
     }
     return QStringLiteral("No se pudo activar %1. Prueba con otra combinación.")
         .arg(combo.display());

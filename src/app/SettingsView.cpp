@@ -1,5 +1,6 @@
 #include "app/SettingsView.h"
 
+#include "app/DesktopShortcut.h"
 #include "app/HotKeyRecorder.h"
 #include "app/SettingsCard.h"
 #include "model/PreferencesStore.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QShowEvent>
 #include <QSignalBlocker>
@@ -191,6 +193,14 @@ SettingsCard* SettingsView::buildShortcutCard() {
     colors.setColor(QPalette::WindowText, InterfaceStyle::primary(palette(), 0.85));
     m_hotKeyStatus->setPalette(colors);
     card->addItem(m_hotKeyStatus);
+    m_shortcutButton = new QPushButton(QStringLiteral("Crear el atajo en GNOME"));
+    m_shortcutButton->setFont(InterfaceStyle::font(font(), kBody));
+    m_shortcutButton->hide();
+    card->addItem(m_shortcutButton);
+    m_shortcutResult = caption(QString());
+    m_shortcutResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_shortcutResult->hide();
+    card->addItem(m_shortcutResult);
     card->addItem(caption(QStringLiteral("Abre y cierra el historial. El valor inicial es ⌃⌥V.")));
     return card;
 }
@@ -274,9 +284,43 @@ QWidget* SettingsView::excludedBlock() {
     column->addWidget(title);
     column->addWidget(m_excluded);
     column->addWidget(hint);
+    m_exclusionsNote = caption(QString());
+    m_exclusionsNote->setParent(block);
+    m_exclusionsNote->hide();
+    column->addWidget(m_exclusionsNote);
 
     connect(m_excluded, &QPlainTextEdit::textChanged, this, &SettingsView::excludedTextChanged);
     return block;
+}
+
+void SettingsView::setExclusionsNote(const QString& note) {
+    m_exclusionsNote->setText(note);
+    m_exclusionsNote->setVisible(!note.isEmpty());
+}
+
+void SettingsView::setDesktopShortcut(DesktopShortcut* shortcut) {
+    m_shortcut = shortcut;
+    if (m_shortcut == nullptr) {
+        return;
+    }
+    connect(m_shortcut, &DesktopShortcut::changed, this, &SettingsView::showDesktopShortcut);
+    connect(&m_preferences, &PreferencesStore::hotKeyStatusChanged, this,
+            &SettingsView::showDesktopShortcut);
+    connect(m_shortcutButton, &QPushButton::clicked, this, [this] {
+        if (const auto key = m_preferences.hotKey().keyCombination()) {
+            m_shortcut->create(*key);
+        }
+    });
+    showDesktopShortcut();
+}
+
+void SettingsView::showDesktopShortcut() {
+    const bool offered = m_shortcut != nullptr && m_shortcut->canCreate();
+    m_shortcutButton->setVisible(offered && !m_preferences.hotKeyStatus().isEmpty());
+    m_shortcutButton->setEnabled(offered && !m_shortcut->isCreating());
+    const QString result = m_shortcut ? m_shortcut->result() : QString();
+    m_shortcutResult->setText(result);
+    m_shortcutResult->setVisible(!result.isEmpty());
 }
 
 QLabel* SettingsView::caption(const QString& text) {

@@ -8,10 +8,12 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
+class QPushButton;
 class QScrollArea;
 
 namespace orv {
 
+class DesktopShortcut;
 class HotKeyRecorder;
 class PreferencesStore;
 
@@ -45,6 +47,14 @@ public:
     QComboBox* maxItemsPicker() const { return m_maxItems; }
     QComboBox* retentionPicker() const { return m_retention; }
     QPlainTextEdit* excludedEditor() const { return m_excluded; }
+    // Beside "Aplicaciones excluidas": what the exclusions can see on this desktop; none when
+    // they see every application.
+    void setExclusionsNote(const QString& note);
+    QLabel* exclusionsNote() const { return m_exclusionsNote; }
+    // Offers the desktop's own shortcut while the hot key does not work, where it can be made.
+    void setDesktopShortcut(DesktopShortcut* shortcut);
+    QPushButton* desktopShortcutButton() const { return m_shortcutButton; }
+    QLabel* desktopShortcutResult() const { return m_shortcutResult; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -61,6 +71,7 @@ private:
     QWidget* divider();
 
     void followPreferences();
+    void showDesktopShortcut();
     void excludedTextChanged();
 
     PreferencesStore& m_preferences;
@@ -78,6 +89,10 @@ private:
     QComboBox* m_maxItems = nullptr;
     QComboBox* m_retention = nullptr;
     QPlainTextEdit* m_excluded = nullptr;
+    QLabel* m_exclusionsNote = nullptr;
+    DesktopShortcut* m_shortcut = nullptr;
+    QPushButton* m_shortcutButton = nullptr;
+    QLabel* m_shortcutResult = nullptr;
 };
 
 }  // namespace orv

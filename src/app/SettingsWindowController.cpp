@@ -18,6 +18,8 @@ SettingsWindowController::~SettingsWindowController() = default;
 void SettingsWindowController::show() {
     if (!m_window) {
         m_window = std::make_unique<SettingsView>(m_preferences);
+        m_window->setExclusionsNote(m_exclusionsNote);
+        m_window->setDesktopShortcut(m_shortcut);
         m_window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
         m_window->setWindowTitle(QStringLiteral("Preferencias"));

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <memory>
 
 namespace orv {
 
+class DesktopShortcut;
 class PreferencesStore;
 class SettingsView;
 
@@ -21,12 +23,18 @@ public:
     // Brings the window to the front, building and centring it the first time.
     void show();
 
+    // What the window says about this desktop (see SettingsView).
+    void setExclusionsNote(QString note) { m_exclusionsNote = std::move(note); }
+    void setDesktopShortcut(DesktopShortcut* shortcut) { m_shortcut = shortcut; }
+
     // The window; null until the first show.
     SettingsView* window() const { return m_window.get(); }
 
 private:
     PreferencesStore& m_preferences;
     std::unique_ptr<SettingsView> m_window;
+    QString m_exclusionsNote;
+    DesktopShortcut* m_shortcut = nullptr;
 };
 
 }  // namespace orv

@@ -55,8 +55,8 @@ PasteChord pasteChord(const std::optional<RunningApplication>& application) {
     return kControlV;
 }
 
-void post(KeyInjector& injector, const PasteChord& chord) {
-    injector.tap(chord.key);
+bool post(KeyInjector& injector, const PasteChord& chord) {
+    return injector.tap(chord.key);
 }
 
 void commandV(KeyInjector& injector, const Workspace& workspace) {

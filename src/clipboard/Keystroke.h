@@ -25,8 +25,9 @@ struct PasteChord {
 // with Ctrl+Shift+V (Ctrl+V means something else in a terminal).
 PasteChord pasteChord(const std::optional<RunningApplication>& application);
 
-// Presses the chord with exactly its modifiers, whatever the user is holding.
-void post(KeyInjector& injector, const PasteChord& chord);
+// Presses the chord with exactly its modifiers, whatever the user is holding. False when nothing
+// could be posted.
+bool post(KeyInjector& injector, const PasteChord& chord);
 
 // One press of the paste chord of the window in front.
 void commandV(KeyInjector& injector, const Workspace& workspace);

@@ -39,6 +39,10 @@ QCoro::Task<> run(Clip clip, Services services, Host& host) {
     if (!autoPaste) {
         co_return;
     }
+    if (!services.injector.isAvailable()) {
+        host.pasteByHand(pasteByHandHint);
+        co_return;
+    }
     co_await wait(services.scheduler, activationDelay);
     if (previous) {
         services.workspace.activate(*previous);
@@ -58,7 +62,9 @@ QCoro::Task<> run(Clip clip, Services services, Host& host) {
             co_return;
         }
     }
-    Keystroke::post(services.injector, chord);
+    if (!Keystroke::post(services.injector, chord)) {
+        host.pasteByHand(pasteByHandHint);
+    }
 }
 
 }  // namespace PasteSequence

@@ -17,8 +17,9 @@ namespace orv {
 
 // Choosing a clip: it goes onto the clipboard (marked as our own change), the palette closes, and
 // with automatic pasting the previous application comes back and gets the paste keystroke (a
-// terminal that pastes PRIMARY gets the clip there too, just before). The waits suspend the
-// sequence, never the main thread.
+// terminal that pastes PRIMARY gets the clip there too, just before). Where no keystroke can be
+// posted the user is told to paste by hand; nothing claims a paste that did not happen. The waits
+// suspend the sequence, never the main thread.
 namespace PasteSequence {
 
 inline constexpr std::chrono::milliseconds activationDelay{180};
@@ -46,7 +47,14 @@ public:
     // A clip that cannot be written: the message for the banner. The palette stays open.
     virtual void report(const QString& message) = 0;
     virtual void showPermissions() {}
+    // Automatic pasting was wanted but no key could be posted: the clip is on the clipboard and
+    // the user is told how to paste it.
+    virtual void pasteByHand(const QString& hint) = 0;
 };
+
+// What the user is told when the clip could only be copied.
+inline const QString pasteByHandHint =
+    QStringLiteral("Copiado. Pulsa Ctrl+V para pegarlo (Ctrl+Mayús+V en un terminal).");
 
 QCoro::Task<> run(Clip clip, Services services, Host& host);
 

@@ -5,6 +5,12 @@ namespace orv {
 GlobalHotKey::GlobalHotKey(HotKeyService& service, QObject* parent)
     : QObject(parent), m_service(service) {
     connect(&m_service, &HotKeyService::pressed, this, &GlobalHotKey::handle);
+    connect(&m_service, &HotKeyService::refused, this, [this](int status) {
+        if (m_registered && m_combo) {
+            fail(*m_combo, status);
+        }
+    });
+    connect(&m_service, &HotKeyService::availabilityChanged, this, &GlobalHotKey::retry);
 }
 
 void GlobalHotKey::registerCombo(const HotKeyCombo& combo) {
@@ -14,11 +20,16 @@ void GlobalHotKey::registerCombo(const HotKeyCombo& combo) {
     const auto key = combo.keyCombination();
     const int status = key ? m_service.grab(*key) : HotKeyService::badValue;
     if (status != 0) {
-        const QString line =
-            QStringLiteral("No se pudo registrar el atajo %1: %2").arg(combo.display()).arg(status);
-        emit failureLogged(line);
+        fail(combo, status);
+        return;
     }
-    settle(status == 0, combo, status);
+    settle(true, combo, 0);
+}
+
+void GlobalHotKey::fail(const HotKeyCombo& combo, int status) {
+    emit failureLogged(
+        QStringLiteral("No se pudo registrar el atajo %1: %2").arg(combo.display()).arg(status));
+    settle(false, combo, status);
 }
 
 void GlobalHotKey::unregister() {

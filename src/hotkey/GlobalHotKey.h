@@ -22,8 +22,9 @@ public:
     // `failureLogged`, for the system log.
     void registerCombo(const HotKeyCombo& combo);
     void unregister();
-    // Registers again a combination that was refused (its holder may have quit since). A working
-    // hot key, and one released by unregister(), is left alone.
+    // Registers again a combination that was refused (its holder may have quit since, or the
+    // desktop's service appeared: the service says so and this runs by itself). A working hot
+    // key, and one released by unregister(), is left alone.
     void retry();
 
     bool isRegistered() const { return m_registered; }
@@ -42,6 +43,7 @@ signals:
 
 private:
     void handle(quint32 id);
+    void fail(const HotKeyCombo& combo, int status);
     void settle(bool registered, std::optional<HotKeyCombo> combo, int status);
 
     HotKeyService& m_service;

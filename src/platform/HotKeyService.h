@@ -14,17 +14,25 @@ public:
     static constexpr int badAccess = 10;
     // A key that the keyboard has no key for (X's BadValue).
     static constexpr int badValue = 2;
+    // This session offers no way to a global shortcut (or its service is not running).
+    static constexpr int unavailable = 1001;
+    // The desktop refused the shortcut: the user declined it, or its service answered an error.
+    static constexpr int refusedByDesktop = 1002;
 
     using QObject::QObject;
 
     // Grabs the combination in place of any earlier one: 0, or the failure status (nothing stays
-    // grabbed then).
+    // grabbed then). A service that asks the desktop answers 0 at once and `refused` later.
     virtual int grab(QKeyCombination combination) = 0;
     virtual void ungrab() = 0;
 
 signals:
     // Once per press, from inside the native event dispatch, with the grab's id (1).
     void pressed(quint32 id);
+    // A grab that grab() accepted was refused afterwards; nothing is grabbed now.
+    void refused(int status);
+    // A refused grab may work if asked again (the desktop's service appeared).
+    void availabilityChanged();
 };
 
 }  // namespace orv

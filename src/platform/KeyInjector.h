@@ -12,6 +12,16 @@ public:
     // still holding are let go first and pressed again afterwards. False when nothing could be
     // posted.
     virtual bool tap(QKeyCombination key) = 0;
+    // False where this session offers no way to post keys at all: a chosen clip is then only
+    // copied, and the user pastes it by hand.
+    virtual bool isAvailable() const { return true; }
+};
+
+// The injector of a session without one.
+class CopyOnlyInjector : public KeyInjector {
+public:
+    bool tap(QKeyCombination) override { return false; }
+    bool isAvailable() const override { return false; }
 };
 
 }  // namespace orv

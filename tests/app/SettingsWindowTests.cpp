@@ -1,4 +1,5 @@
 #include "app/AppVersion.h"
+#include "app/DesktopShortcut.h"
 #include "app/HotKeyRecorder.h"
 #include "app/HotKeyRegistration.h"
 #include "app/SettingsCard.h"
@@ -268,6 +269,36 @@ TEST(SettingsWindow, AHotKeyThatCannotBeRegisteredSaysSoUntilARetryWorks) {
     EXPECT_TRUE(status->isHidden());
     registration.retry();
     EXPECT_EQ(service.grabCalls, grabs + 3) << "a working hot key is left alone";
+}
+
+TEST(SettingsWindow, WithoutGlobalShortcutsTheDesktopsOwnIsOfferedAndTheExclusionsSayWhatTheySee) {
+    const QByteArray desktop = qgetenv("XDG_CURRENT_DESKTOP");
+    qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+    Settings s;
+    FakeHotKeyService service;
+    GlobalHotKey hotKey(service);
+    HotKeyRegistration registration(hotKey, *s.preferences);
+    DesktopShortcut shortcut;
+    qputenv("XDG_CURRENT_DESKTOP", desktop);
+    s.controller->setDesktopShortcut(&shortcut);
+    s.controller->setExclusionsNote("Solo se reconocen las aplicaciones XWayland.");
+    SettingsView& view = s.open();
+    EXPECT_EQ(view.exclusionsNote()->text(), "Solo se reconocen las aplicaciones XWayland.");
+    EXPECT_TRUE(view.exclusionsNote()->isVisible());
+    EXPECT_TRUE(view.desktopShortcutButton()->isHidden()) << "the hot key works: nothing to offer";
+
+    service.refuseWith = HotKeyService::unavailable;
+    registration.refresh();
+    EXPECT_EQ(view.hotKeyStatus()->text(),
+              "Este escritorio no permite atajos globales a las aplicaciones. Crea un atajo de "
+              "teclado del escritorio que ejecute «" +
+                  DesktopShortcut::toggleCommand() + "».");
+    EXPECT_EQ(view.desktopShortcutButton()->isVisible(), shortcut.canCreate());
+
+    service.refuseWith = 0;
+    registration.refresh();
+    emit service.refused(HotKeyService::refusedByDesktop);
+    EXPECT_TRUE(view.hotKeyStatus()->text().startsWith("El escritorio no concedió ⌃⌥V."));
 }
 
 TEST(AppVersion, TheApplicationsVersionOrADash) {

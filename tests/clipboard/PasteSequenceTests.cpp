@@ -26,6 +26,7 @@ protected:
     void closePalette() override { ++closes; }
     void report(const QString& message) override { reported.append(message); }
     void showPermissions() override { ++permissionWindows; }
+    void pasteByHand(const QString& hint) override { hints.append(hint); }
 
     void run(const Clip& clip) {
         task.emplace(PasteSequence::run(clip, services, *this));
@@ -60,6 +61,7 @@ protected:
     int captures = 0;
     int permissionWindows = 0;
     QStringList reported;
+    QStringList hints;
 };
 
 }  // namespace
@@ -125,6 +127,34 @@ TEST_F(PasteSequenceTest, WithoutTrustThePermissionWindowComesInsteadOfTheKeystr
     EXPECT_EQ(workspace.activated.size(), 1);
     EXPECT_TRUE(injector.taps.isEmpty());
     EXPECT_EQ(permissionWindows, 1);
+}
+
+TEST_F(PasteSequenceTest, WithNoWayToPostKeysTheClipIsOnlyCopiedAndTheUserIsToldSo) {
+    injector.available = false;
+    run(text("a mano"));
+    after(milliseconds(1000));
+    EXPECT_EQ(pasteboard.data("text/plain"), "a mano");
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(injector.taps.isEmpty());
+    EXPECT_EQ(permissionWindows, 0) << "no permission can help here";
+    EXPECT_EQ(hints, QStringList{PasteSequence::pasteByHandHint});
+    EXPECT_TRUE(PasteSequence::pasteByHandHint.contains("Ctrl+V"));
+
+    // A post the desktop refuses is no paste either.
+    hints.clear();
+    injector.available = true;
+    injector.posts = false;
+    run(text("rechazado"));
+    after(milliseconds(1000));
+    EXPECT_EQ(hints, QStringList{PasteSequence::pasteByHandHint});
+
+    // Without automatic pasting nobody expected a paste: no hint.
+    hints.clear();
+    injector.available = false;
+    pasting = false;
+    run(text("solo copiar"));
+    after(milliseconds(1000));
+    EXPECT_TRUE(hints.isEmpty());
 }
 
 TEST_F(PasteSequenceTest, WithNoPreviousApplicationItStillPastes) {

@@ -109,3 +109,27 @@ TEST_F(GlobalHotKeyTest, ARetryTriesOnlyARefusedCombinationAgain) {
     EXPECT_FALSE(hotKey->isRegistered()) << "a released hot key stays released";
     EXPECT_EQ(service.grabCalls, 3);
 }
+
+TEST_F(GlobalHotKeyTest, ADesktopThatRefusesLaterIsSaidAndAServiceThatAppearsIsAskedAgain) {
+    hotKey->registerCombo(HotKeyCombo{});
+    ASSERT_TRUE(hotKey->isRegistered());
+    emit service.refused(HotKeyService::refusedByDesktop);
+    EXPECT_FALSE(hotKey->isRegistered());
+    EXPECT_EQ(hotKey->status(), HotKeyService::refusedByDesktop);
+    EXPECT_EQ(logged.size(), 1);
+
+    // A refusal for a hot key no longer asked for changes nothing.
+    hotKey->unregister();
+    emit service.refused(HotKeyService::refusedByDesktop);
+    EXPECT_EQ(hotKey->status(), 0);
+
+    service.refuseWith = HotKeyService::unavailable;
+    hotKey->registerCombo(HotKeyCombo{});
+    EXPECT_EQ(hotKey->status(), HotKeyService::unavailable);
+    service.refuseWith = 0;
+    const int grabs = service.grabCalls;
+    emit service.availabilityChanged();
+    EXPECT_EQ(service.grabCalls, grabs + 1);
+    EXPECT_TRUE(hotKey->isRegistered());
+    EXPECT_EQ(hotKey->status(), 0);
+}

@@ -109,6 +109,7 @@ TEST_P(TerminalPasteTest, TheClipLandsOnTheCommandLine) {
         std::optional<RunningApplication> front;
         std::optional<RunningApplication> previousApplication() const override { return front; }
         void report(const QString& message) override { ADD_FAILURE() << message.toStdString(); }
+        void pasteByHand(const QString& hint) override { ADD_FAILURE() << hint.toStdString(); }
     } host;
     host.front = front;
     auto sequence = PasteSequence::run(

@@ -12,10 +12,17 @@ namespace orv {
 class FakeKeyInjector : public KeyInjector {
 public:
     bool tap(QKeyCombination key) override {
+        if (!posts) {
+            return false;
+        }
         taps.append(key);
         return true;
     }
+    bool isAvailable() const override { return available; }
     QList<QKeyCombination> taps;
+    bool available = true;
+    // False: the post fails (the desktop refused the keys).
+    bool posts = true;
 };
 
 // A key grab that a test can refuse and press.

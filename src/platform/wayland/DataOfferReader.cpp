@@ -89,11 +89,14 @@ QByteArray DataOfferReader::data(const QString& mimeType) const {
 std::optional<DataOfferReader::Transfer> DataOfferReader::transfer(const QString& offeredType,
                                                                    qsizetype cap) const {
     int ends[2];
-    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
         qCWarning(lcOfferReader) << "no pipe:" << strerror(errno);
         m_failed = true;
         return std::nullopt;
     }
+    // Only our end: owners write with plain blocking writes, and one that meets EAGAIN gives up
+    // part-way, which reads as a complete, shorter transfer.
+    ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
     Fd readEnd{ends[0]};
     Fd writeEnd{ends[1]};
     if (!m_offer->receive(offeredType, writeEnd.fd)) {
