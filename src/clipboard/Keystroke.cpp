@@ -12,7 +12,7 @@ const PasteChord kControlV{Qt::CTRL | Qt::Key_V};
 const PasteChord kControlShiftV{Qt::CTRL | Qt::SHIFT | Qt::Key_V};
 const PasteChord kShiftInsertPrimary{Qt::SHIFT | Qt::Key_Insert, true};
 
-// WM_CLASS instance and class names, lower-cased.
+// WM_CLASS instance and class names, and the app ids Wayland windows carry, lower-cased.
 const QHash<QString, PasteChord>& terminals() {
     static const QHash<QString, PasteChord> table{
         {"xterm", kShiftInsertPrimary},
@@ -37,6 +37,16 @@ const QHash<QString, PasteChord>& terminals() {
         {"mate-terminal", kControlShiftV},
         {"qterminal", kControlShiftV},
         {"terminology", kControlShiftV},
+        {"org.gnome.terminal", kControlShiftV},
+        {"org.gnome.console", kControlShiftV},
+        {"kgx", kControlShiftV},
+        {"org.kde.konsole", kControlShiftV},
+        {"xfce4-terminal.wrapper", kControlShiftV},
+        {"org.codeberg.dnkl.foot", kControlShiftV},
+        {"org.codeberg.dnkl.footclient", kControlShiftV},
+        {"wezterm", kControlShiftV},
+        {"ghostty", kControlShiftV},
+        {"com.mitchellh.ghostty", kControlShiftV},
     };
     return table;
 }

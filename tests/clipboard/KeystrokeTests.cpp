@@ -31,7 +31,9 @@ TEST(Keystroke, TerminalsAreKnownByTheirExactWindowClassOrInstance) {
     EXPECT_EQ(chord("", "URxvt"), primary);
     for (const char* name :
          {"st-256color", "xfce4-terminal", "gnome-terminal-server", "konsole", "Tilix",
-          "Terminator", "Alacritty", "kitty", "org.wezfurlong.wezterm", "foot"}) {
+          "Terminator", "Alacritty", "kitty", "org.wezfurlong.wezterm", "foot",
+          // Wayland app ids
+          "org.gnome.Terminal", "org.kde.konsole", "org.gnome.Console"}) {
         EXPECT_EQ(chord(name, ""), clipboard) << name;
     }
     // A name that merely contains a terminal's is no terminal.
