@@ -22,6 +22,7 @@
 #include "platform/x11/X11Display.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -255,4 +256,19 @@ TEST_F(KeyboardX11Test, ActivationBringsARememberedWindowBack) {
     EXPECT_TRUE(workspace.activate(*remembered));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return workspace.frontmostApplication()->window == remembered->window; }, 5000));
+}
+
+// XWayland leaves the property on a window it hid when a native window took the focus.
+TEST_F(KeyboardX11Test, AHiddenWindowLeftAsTheActiveOneIsNoApplicationInFront) {
+    QWidget palette;
+    palette.resize(200, 100);
+    show(palette);
+    palette.hide();
+    Display* display = X11Display::get();
+    const unsigned long stale = palette.winId();
+    XChangeProperty(display, DefaultRootWindow(display),
+                    XInternAtom(display, "_NET_ACTIVE_WINDOW", False), XA_WINDOW, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&stale), 1);
+    XSync(display, False);
+    EXPECT_FALSE(workspace.frontmostApplication()) << "not this program, and no one else";
 }

@@ -100,6 +100,13 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() const {
     if (active == 0) {
         return std::nullopt;
     }
+    // Under XWayland the property can still name a window that was hidden when a native Wayland
+    // window took the focus: no X11 window is in front then.
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, active, &attributes) != 0 &&
+        attributes.map_state != IsViewable) {
+        return std::nullopt;
+    }
 
     RunningApplication application;
     application.window = active;
