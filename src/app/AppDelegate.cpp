@@ -1,9 +1,11 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppVersion.h"
+#include "app/DesktopShortcut.h"
 #include "app/StatusIcon.h"
 #include "clipboard/PasteSequence.h"
 #include "platform/SystemLog.h"
+#include "platform/portal/RemoteDesktopInjector.h"
 #include "store/PrivateFolder.h"
 
 #include <QApplication>
@@ -63,7 +65,16 @@ bool AppDelegate::applicationDidFinishLaunching() {
                                                          &m_platform->pointerMonitor());
     m_settings = std::make_unique<SettingsWindowController>(*m_preferences);
     m_permissions = std::make_unique<PermissionsWindowController>(m_platform->trust());
-    m_permissions->setMechanisms(m_platform->mechanisms().lines());
+    m_settings->setDesktopShortcut(&m_desktopShortcut);
+    m_settings->setRemoteDesktopOffered(m_platform->offersRemoteDesktopKeys());
+    connect(m_preferences.get(), &PreferencesStore::remoteDesktopKeysChanged, this,
+            &AppDelegate::applyRemoteDesktopKeys);
+    applyRemoteDesktopKeys();
+    if (!m_platform->knowsEveryWindow()) {
+        m_settings->setExclusionsNote(
+            QStringLiteral("En este escritorio solo se reconocen las aplicaciones XWayland: las "
+                           "exclusiones no alcanzan a las aplicaciones Wayland nativas."));
+    }
     m_model->setPreviewController(m_preview.get());
 
     AppModel* model = m_model.get();
@@ -87,6 +98,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
     });
     connect(&m_hotKey, &GlobalHotKey::pressed, this, &AppDelegate::togglePalette);
     connect(&m_hotKey, &GlobalHotKey::failureLogged, this, &SystemLog::write);
+    connect(&m_hotKey, &GlobalHotKey::registrationChanged, this, &AppDelegate::showMechanisms);
     refreshHotKey();
     ClipRecorder* recorder = m_recorder.get();
     connect(&m_monitor, &ClipboardMonitor::captured, recorder,
@@ -178,6 +190,38 @@ void AppDelegate::openSettings() {
 
 void AppDelegate::showPermissions() {
     m_permissions->show();
+}
+
+// Keys through the desktop's remote-desktop portal, as the user chose; its token is kept with the
+// settings so that it asks only once.
+void AppDelegate::applyRemoteDesktopKeys() {
+    RemoteDesktopInjector* keys = m_platform->useRemoteDesktopKeys(
+        m_preferences->remoteDesktopKeys(), m_preferences->remoteDesktopToken());
+    if (keys != nullptr) {
+        connect(keys, &RemoteDesktopInjector::restoreTokenChanged, m_preferences.get(),
+                &PreferencesStore::setRemoteDesktopToken, Qt::UniqueConnection);
+        connect(keys, &RemoteDesktopInjector::readyChanged, this, &AppDelegate::showMechanisms,
+                Qt::UniqueConnection);
+    }
+    showMechanisms();
+}
+
+// A shortcut the desktop would not give is said where the mechanisms are listed, with the way
+// around it.
+void AppDelegate::showMechanisms() {
+    PlatformServices::Mechanisms mechanisms = m_platform->mechanisms();
+    if (m_hotKey.combo() && m_hotKey.status() != 0) {
+        mechanisms.hotKey = QStringLiteral(
+                                "no disponible (%1); usa un atajo del escritorio que "
+                                "ejecute «%2»")
+                                .arg(mechanisms.hotKey, DesktopShortcut::toggleCommand());
+    }
+    if (const RemoteDesktopInjector* keys = m_platform->useRemoteDesktopKeys(
+            m_preferences->remoteDesktopKeys(), m_preferences->remoteDesktopToken());
+        keys != nullptr && !keys->failure().isEmpty()) {
+        mechanisms.paste += QStringLiteral(" (") + keys->failure() + u')';
+    }
+    m_permissions->setMechanisms(mechanisms.lines());
 }
 
 // The palette is closed by now: the tray says it, where there is one to say it.

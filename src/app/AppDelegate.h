@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppUpdater.h"
+#include "app/DesktopShortcut.h"
 #include "app/HotKeyRegistration.h"
 #include "app/PermissionsWindowController.h"
 #include "app/SettingsWindowController.h"
@@ -67,6 +68,9 @@ private:
     void configureStatusItem();
     void rebuildMenu();
     void openSettings();
+    // Which mechanism each desktop service goes through, for the permissions window.
+    void showMechanisms();
+    void applyRemoteDesktopKeys();
     // With automatic pasting on and no permission to post keys, explain it at once.
     void presentPermissionsIfNeeded();
     static void showLaunchError(const QString& message);
@@ -77,6 +81,7 @@ private:
     TimerScheduler m_scheduler;
     GlobalHotKey m_hotKey;
     ClipboardMonitor m_monitor;
+    DesktopShortcut m_desktopShortcut;
 
     std::unique_ptr<AppUpdater> m_updater;
     std::unique_ptr<HistoryStore> m_history;

@@ -162,6 +162,14 @@ SettingsCard* SettingsView::buildGeneralCard() {
     m_launchAtLogin = new QCheckBox(QStringLiteral("Abrir al iniciar sesión"));
     card->addItem(toggleRow(m_autoPaste,
                             QStringLiteral("Oculta Orvantide y pega en la aplicación anterior.")));
+    m_remoteDesktopKeys = new QCheckBox(QStringLiteral("Pegar mediante el escritorio remoto"));
+    m_remoteDesktopRow = toggleRow(
+        m_remoteDesktopKeys,
+        QStringLiteral("Este escritorio solo deja enviar teclas a través de su portal de "
+                       "escritorio remoto: pedirá permiso una vez. Sin él, el clip se copia y lo "
+                       "pegas tú con Ctrl+V."));
+    m_remoteDesktopRow->hide();
+    card->addItem(m_remoteDesktopRow);
     card->addItem(divider());
     card->addItem(toggleRow(m_paused));
     card->addItem(divider());
@@ -173,6 +181,8 @@ SettingsCard* SettingsView::buildGeneralCard() {
     connect(m_autoPaste, &QCheckBox::clicked, this,
             [this](bool on) { m_preferences.setAutoPaste(on); });
     connect(m_paused, &QCheckBox::clicked, this, [this](bool on) { m_preferences.setPaused(on); });
+    connect(m_remoteDesktopKeys, &QCheckBox::clicked, this,
+            [this](bool on) { m_preferences.setRemoteDesktopKeys(on); });
     connect(m_launchAtLogin, &QCheckBox::clicked, this,
             [this](bool on) { m_preferences.setLaunchAtLogin(on); });
     return card;
@@ -293,6 +303,10 @@ QWidget* SettingsView::excludedBlock() {
     return block;
 }
 
+void SettingsView::setRemoteDesktopOffered(bool offered) {
+    m_remoteDesktopRow->setVisible(offered);
+}
+
 void SettingsView::setExclusionsNote(const QString& note) {
     m_exclusionsNote->setText(note);
     m_exclusionsNote->setVisible(!note.isEmpty());
@@ -348,6 +362,7 @@ void SettingsView::followPreferences() {
         m_autoPaste->setChecked(m_preferences.autoPaste());
         m_paused->setChecked(m_preferences.paused());
         m_launchAtLogin->setChecked(m_preferences.launchAtLogin());
+        m_remoteDesktopKeys->setChecked(m_preferences.remoteDesktopKeys());
     };
     const auto syncStatus = [this] {
         const QString& status = m_preferences.launchAtLoginStatus();
@@ -374,6 +389,7 @@ void SettingsView::followPreferences() {
     connect(preferences, &PreferencesStore::autoPasteChanged, this, syncSwitches);
     connect(preferences, &PreferencesStore::pausedChanged, this, syncSwitches);
     connect(preferences, &PreferencesStore::launchAtLoginChanged, this, syncSwitches);
+    connect(preferences, &PreferencesStore::remoteDesktopKeysChanged, this, syncSwitches);
     connect(preferences, &PreferencesStore::launchAtLoginStatusChanged, this, syncStatus);
     connect(preferences, &PreferencesStore::hotKeyStatusChanged, this, syncHotKeyStatus);
     connect(preferences, &PreferencesStore::maxItemsChanged, this, syncPickers);

@@ -41,6 +41,9 @@ public:
     QCheckBox* autoPasteSwitch() const { return m_autoPaste; }
     QCheckBox* pausedSwitch() const { return m_paused; }
     QCheckBox* launchAtLoginSwitch() const { return m_launchAtLogin; }
+    // Shown only where the desktop's remote-desktop portal is the one way to send keys.
+    void setRemoteDesktopOffered(bool offered);
+    QCheckBox* remoteDesktopSwitch() const { return m_remoteDesktopKeys; }
     QLabel* launchAtLoginStatus() const { return m_launchStatus; }
     HotKeyRecorder* recorder() const { return m_recorder; }
     QLabel* hotKeyStatus() const { return m_hotKeyStatus; }
@@ -83,6 +86,8 @@ private:
     QCheckBox* m_autoPaste = nullptr;
     QCheckBox* m_paused = nullptr;
     QCheckBox* m_launchAtLogin = nullptr;
+    QCheckBox* m_remoteDesktopKeys = nullptr;
+    QWidget* m_remoteDesktopRow = nullptr;
     QLabel* m_launchStatus = nullptr;
     HotKeyRecorder* m_recorder = nullptr;
     QLabel* m_hotKeyStatus = nullptr;

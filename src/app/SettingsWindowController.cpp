@@ -20,6 +20,7 @@ void SettingsWindowController::show() {
         m_window = std::make_unique<SettingsView>(m_preferences);
         m_window->setExclusionsNote(m_exclusionsNote);
         m_window->setDesktopShortcut(m_shortcut);
+        m_window->setRemoteDesktopOffered(m_remoteDesktopOffered);
         m_window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
         m_window->setWindowTitle(QStringLiteral("Preferencias"));

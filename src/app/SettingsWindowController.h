@@ -26,6 +26,7 @@ public:
     // What the window says about this desktop (see SettingsView).
     void setExclusionsNote(QString note) { m_exclusionsNote = std::move(note); }
     void setDesktopShortcut(DesktopShortcut* shortcut) { m_shortcut = shortcut; }
+    void setRemoteDesktopOffered(bool offered) { m_remoteDesktopOffered = offered; }
 
     // The window; null until the first show.
     SettingsView* window() const { return m_window.get(); }
@@ -35,6 +36,7 @@ private:
     std::unique_ptr<SettingsView> m_window;
     QString m_exclusionsNote;
     DesktopShortcut* m_shortcut = nullptr;
+    bool m_remoteDesktopOffered = false;
 };
 
 }  // namespace orv

@@ -15,6 +15,8 @@ const QString kRetentionDays = QStringLiteral("retentionDays");
 const QString kPaused = QStringLiteral("paused");
 const QString kHotKeyCode = QStringLiteral("hotKeyCode");
 const QString kHotKeyModifiers = QStringLiteral("hotKeyModifiers");
+const QString kRemoteDesktopKeys = QStringLiteral("remoteDesktopKeys");
+const QString kRemoteDesktopToken = QStringLiteral("remoteDesktopToken");
 
 // A stored integer that is one of the accepted values, else the fallback.
 int accepted(const std::optional<qint64>& stored, const QList<int>& values, int fallback) {
@@ -51,6 +53,8 @@ PreferencesStore::PreferencesStore(UserDefaults& defaults, LoginItemService& log
     m_retentionDays = accepted(defaults.integer(kRetentionDays), allowedRetentionDays, 0);
     m_paused = defaults.boolean(kPaused).value_or(false);
     m_hotKey = storedHotKey(defaults);
+    m_remoteDesktopKeys = defaults.boolean(kRemoteDesktopKeys).value_or(false);
+    m_remoteDesktopToken = defaults.object(kRemoteDesktopToken).toString();
     m_launchAtLogin = loginItem.status() == LoginItemService::Status::enabled;
     m_isLoading = false;
     m_launchAtLoginStatus = statusText(loginItem.status());
@@ -73,6 +77,18 @@ void PreferencesStore::setMaxItems(int value) {
 void PreferencesStore::setAutoPaste(bool value) {
     store(m_autoPaste, value, &PreferencesStore::autoPasteChanged);
     touch();
+}
+
+void PreferencesStore::setRemoteDesktopKeys(bool value) {
+    store(m_remoteDesktopKeys, value, &PreferencesStore::remoteDesktopKeysChanged);
+    m_defaults.set(kRemoteDesktopKeys, value);
+}
+
+void PreferencesStore::setRemoteDesktopToken(const QString& value) {
+    if (value != m_remoteDesktopToken) {
+        m_remoteDesktopToken = value;
+        m_defaults.set(kRemoteDesktopToken, value);
+    }
 }
 
 void PreferencesStore::setExcludedApps(const QStringList& value) {

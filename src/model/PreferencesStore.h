@@ -38,6 +38,10 @@ public:
     const HotKeyCombo& hotKey() const { return m_hotKey; }
     bool hotKeySuspended() const { return m_hotKeySuspended; }
     bool launchAtLogin() const { return m_launchAtLogin; }
+    // Pasting through the desktop's remote-desktop portal, where the user chose it (it asks the
+    // user once), and the portal's token that spares asking again.
+    bool remoteDesktopKeys() const { return m_remoteDesktopKeys; }
+    const QString& remoteDesktopToken() const { return m_remoteDesktopToken; }
     const QString& launchAtLoginStatus() const { return m_launchAtLoginStatus; }
     // Why the hot key does not work, for the settings window; empty while it does.
     const QString& hotKeyStatus() const { return m_hotKeyStatus; }
@@ -51,6 +55,8 @@ public:
     void setHotKey(const HotKeyCombo& value);
     void setHotKeySuspended(bool value);
     void setLaunchAtLogin(bool value);
+    void setRemoteDesktopKeys(bool value);
+    void setRemoteDesktopToken(const QString& value);
     // From whoever registers the hot key; not persisted.
     void setHotKeyStatus(const QString& value);
 
@@ -73,6 +79,7 @@ signals:
     void launchAtLoginChanged();
     void launchAtLoginStatusChanged();
     void hotKeyStatusChanged();
+    void remoteDesktopKeysChanged();
 
 private:
     template <typename T>
@@ -93,6 +100,8 @@ private:
     HotKeyCombo m_hotKey;
     bool m_hotKeySuspended = false;
     bool m_launchAtLogin = false;
+    bool m_remoteDesktopKeys = false;
+    QString m_remoteDesktopToken;
     QString m_launchAtLoginStatus;
     QString m_hotKeyStatus;
     bool m_isLoading = true;

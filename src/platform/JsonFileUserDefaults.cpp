@@ -64,7 +64,9 @@ void JsonFileUserDefaults::save() {
     }
     m_keepOldFile = false;
     QSaveFile file(m_path);
+    // The settings may hold the desktop's token for sending keys: the user's eyes only.
     if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
         file.write(QJsonDocument(m_values).toJson(QJsonDocument::Indented)) < 0 || !file.commit()) {
         qCWarning(lcSettings) << "could not save the settings to" << m_path << file.errorString();
         return;

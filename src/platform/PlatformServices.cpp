@@ -1,5 +1,9 @@
 #include "platform/PlatformServices.h"
 
+#include "platform/portal/PortalHotKeyService.h"
+#include "platform/portal/RemoteDesktopInjector.h"
+#include "platform/wayland/ForeignToplevelWorkspace.h"
+#include "platform/wayland/VirtualKeyboardInjector.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandDataControl.h"
 #include "platform/wayland/WaylandPasteboard.h"
@@ -21,7 +25,7 @@ Q_LOGGING_CATEGORY(lcPlatform, "orv.platform")
 
 QStringList PlatformServices::Mechanisms::lines() const {
     return {QStringLiteral("Portapapeles: ") + clipboard, QStringLiteral("Atajo: ") + hotKey,
-            QStringLiteral("Pegado: ") + paste};
+            QStringLiteral("Pegado: ") + paste, QStringLiteral("Aplicación activa: ") + windows};
 }
 
 PlatformServices::PlatformServices() = default;
@@ -29,44 +33,104 @@ PlatformServices::~PlatformServices() = default;
 
 std::unique_ptr<PlatformServices> PlatformServices::create() {
     std::unique_ptr<PlatformServices> services(new PlatformServices);
+    PlatformServices& s = *services;
     const bool x11 = QGuiApplication::platformName() == u"xcb";
     const bool waylandSession = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    // X11 services reach only XWayland windows in a Wayland session.
+    const QString xwaylandOnly = QStringLiteral("X11 (solo ventanas XWayland)");
 
-    services->m_wayland = WaylandConnection::connectToSession();
-    if (services->m_wayland) {
-        services->m_dataControl = WaylandDataControl::create(*services->m_wayland);
+    s.m_wayland = WaylandConnection::connectToSession();
+    if (s.m_wayland) {
+        s.m_dataControl = WaylandDataControl::create(*s.m_wayland);
+        s.m_injector = VirtualKeyboardInjector::create(*s.m_wayland);
+        s.m_workspace = ForeignToplevelWorkspace::create(*s.m_wayland);
+        if (!s.m_dataControl && !s.m_injector && !s.m_workspace) {
+            s.m_wayland.reset();
+        }
     }
-    if (WaylandDataControl* control = services->m_dataControl.get()) {
-        services->m_pasteboard =
+
+    if (WaylandDataControl* control = s.m_dataControl.get()) {
+        s.m_pasteboard =
             std::make_unique<WaylandPasteboard>(*control, WaylandDataControl::Selection::clipboard);
-        services->m_primary =
+        s.m_primary =
             std::make_unique<WaylandPasteboard>(*control, WaylandDataControl::Selection::primary);
-        services->m_mechanisms.clipboard =
-            QStringLiteral("Wayland (%1)").arg(control->protocolName());
+        s.m_mechanisms.clipboard = QStringLiteral("Wayland (%1)").arg(control->protocolName());
     } else {
-        services->m_wayland.reset();
-        services->m_pasteboard = std::make_unique<SystemPasteboard>(QGuiApplication::clipboard());
-        services->m_primary =
+        s.m_pasteboard = std::make_unique<SystemPasteboard>(QGuiApplication::clipboard());
+        s.m_primary =
             std::make_unique<SystemPasteboard>(QGuiApplication::clipboard(), QClipboard::Selection);
-        services->m_mechanisms.clipboard =
+        s.m_mechanisms.clipboard =
             !x11             ? QStringLiteral("Qt (%1)").arg(QGuiApplication::platformName())
             : waylandSession ? QStringLiteral("X11 (XWayland)")
                              : QStringLiteral("X11");
     }
-    services->m_workspace = std::make_unique<X11Workspace>();
-    services->m_hotKeys = std::make_unique<X11HotKeyService>();
-    services->m_injector = std::make_unique<X11KeyInjector>();
-    services->m_trust = std::make_unique<X11AccessibilityTrust>();
-    services->m_pointerMonitor = std::make_unique<X11PointerMonitor>();
-    const QString through =
-        waylandSession ? QStringLiteral("X11 (solo ventanas XWayland)") : QStringLiteral("X11");
-    services->m_mechanisms.hotKey = x11 ? through : QStringLiteral("ninguno");
-    services->m_mechanisms.paste = x11 ? through : QStringLiteral("ninguno (solo copia)");
+
+    if (waylandSession) {
+        s.m_hotKeys = std::make_unique<PortalHotKeyService>();
+        s.m_mechanisms.hotKey = QStringLiteral("portal de atajos globales del escritorio");
+    } else {
+        s.m_hotKeys = std::make_unique<X11HotKeyService>();
+        s.m_mechanisms.hotKey = QStringLiteral("X11");
+    }
+
+    if (s.m_injector) {
+        s.m_trust = std::make_unique<FixedTrust>(true);
+        s.m_mechanisms.paste = QStringLiteral("teclado virtual de Wayland");
+    } else if (x11 && !waylandSession) {
+        s.m_injector = std::make_unique<X11KeyInjector>();
+        s.m_trust = std::make_unique<X11AccessibilityTrust>();
+        s.m_mechanisms.paste = QStringLiteral("X11 (XTest)");
+    } else if (x11) {
+        s.m_offersRemoteDesktopKeys = true;
+        s.m_xwaylandWindows = std::make_unique<X11Workspace>();
+        s.m_injector = std::make_unique<X11KeyInjector>(s.m_xwaylandWindows.get());
+        s.m_trust = std::make_unique<X11AccessibilityTrust>();
+        s.m_mechanisms.paste =
+            QStringLiteral("X11 (solo ventanas XWayland; en las demás, pégalo con Ctrl+V)");
+    } else {
+        s.m_offersRemoteDesktopKeys = waylandSession;
+        // No permission to ask for: the clip is copied and the user pastes it.
+        s.m_injector = std::make_unique<CopyOnlyInjector>();
+        s.m_trust = std::make_unique<FixedTrust>(true);
+        s.m_mechanisms.paste = QStringLiteral("ninguno (el clip se copia; pégalo con Ctrl+V)");
+    }
+
+    if (s.m_workspace) {
+        s.m_mechanisms.windows = QStringLiteral("Wayland (foreign-toplevel)");
+    } else {
+        s.m_workspace = std::make_unique<X11Workspace>();
+        s.m_knowsEveryWindow = !waylandSession;
+        s.m_mechanisms.windows = !x11             ? QStringLiteral("desconocida")
+                                 : waylandSession ? xwaylandOnly
+                                                  : QStringLiteral("X11");
+    }
+    s.m_pointerMonitor = std::make_unique<X11PointerMonitor>();
+
+    s.m_pasteWithoutPortal = s.m_mechanisms.paste;
 
     qCInfo(lcPlatform).noquote() << "desktop services on Qt platform"
                                  << QGuiApplication::platformName() << "-"
-                                 << services->m_mechanisms.lines().join(QStringLiteral(", "));
+                                 << s.m_mechanisms.lines().join(QStringLiteral(", "));
     return services;
+}
+
+KeyInjector& PlatformServices::keyInjector() {
+    return m_remoteKeys ? static_cast<KeyInjector&>(*m_remoteKeys) : *m_injector;
+}
+
+RemoteDesktopInjector* PlatformServices::useRemoteDesktopKeys(bool on, const QString& token) {
+    if (!m_offersRemoteDesktopKeys || on == bool(m_remoteKeys)) {
+        return m_remoteKeys.get();
+    }
+    if (on) {
+        m_remoteKeys = std::make_unique<RemoteDesktopInjector>(token);
+        m_mechanisms.paste = QStringLiteral("portal de escritorio remoto");
+    } else {
+        m_remoteKeys.reset();
+        m_mechanisms.paste = m_pasteWithoutPortal;
+    }
+    qCInfo(lcPlatform).noquote() << "keys:" << m_mechanisms.paste;
+    return m_remoteKeys.get();
 }
 
 }  // namespace orv

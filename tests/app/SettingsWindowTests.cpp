@@ -286,6 +286,11 @@ TEST(SettingsWindow, WithoutGlobalShortcutsTheDesktopsOwnIsOfferedAndTheExclusio
     EXPECT_EQ(view.exclusionsNote()->text(), "Solo se reconocen las aplicaciones XWayland.");
     EXPECT_TRUE(view.exclusionsNote()->isVisible());
     EXPECT_TRUE(view.desktopShortcutButton()->isHidden()) << "the hot key works: nothing to offer";
+    EXPECT_FALSE(view.remoteDesktopSwitch()->isVisible()) << "not offered on this desktop";
+    view.setRemoteDesktopOffered(true);
+    EXPECT_TRUE(view.remoteDesktopSwitch()->isVisible());
+    view.remoteDesktopSwitch()->click();
+    EXPECT_TRUE(s.preferences->remoteDesktopKeys());
 
     service.refuseWith = HotKeyService::unavailable;
     registration.refresh();

@@ -150,6 +150,21 @@ TEST(PreferencesStore, HotKeyAssignmentsPersistAndAskForRegistration) {
     EXPECT_EQ(f.changedCalls, 0);
 }
 
+TEST(PreferencesStore, TheRemoteDesktopChoiceAndItsTokenAreKept) {
+    Fixture f;
+    PreferencesStore& p = f.make();
+    EXPECT_FALSE(p.remoteDesktopKeys());
+    QSignalSpy spy(&p, &PreferencesStore::remoteDesktopKeysChanged);
+    p.setRemoteDesktopKeys(true);
+    p.setRemoteDesktopToken("token-1");
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(f.defaults.values().value("remoteDesktopKeys"), true);
+    EXPECT_EQ(f.defaults.values().value("remoteDesktopToken"), "token-1");
+    PreferencesStore reopened(f.defaults, f.loginItem);
+    EXPECT_TRUE(reopened.remoteDesktopKeys());
+    EXPECT_EQ(reopened.remoteDesktopToken(), "token-1");
+}
+
 TEST(PreferencesStore, ExclusionIsAWholeNameIgnoringCase) {
     Fixture f({{"excludedApps", QJsonArray{"KeePassXC", "Bitwarden"}}});
     const PreferencesStore& p = f.make();

@@ -52,6 +52,12 @@ TEST_F(JsonFileUserDefaultsTest, ValuesKeepTheirTypesAcrossReopening) {
     EXPECT_FALSE(defaults.integer("paused"));
     EXPECT_FALSE(defaults.stringArray("maxItems"));
     EXPECT_FALSE(QFile::exists(path() + ".corrupt"));
+    // It may hold the desktop's token for sending keys.
+    const auto everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                          QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                          QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    EXPECT_EQ(QFile::permissions(path()) & everyone,
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 TEST_F(JsonFileUserDefaultsTest, AnUnreadableFileIsKeptAsideWhenFirstOverwritten) {

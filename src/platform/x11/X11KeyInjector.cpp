@@ -1,5 +1,7 @@
 #include "platform/x11/X11KeyInjector.h"
 
+#include "platform/Workspace.h"
+
 #include <QList>
 
 #include "platform/x11/X11Display.h"
@@ -58,6 +60,9 @@ QList<KeyCode> modifierKeys(Display* display, quint32 xModifiers) {
 }  // namespace
 
 bool X11KeyInjector::tap(QKeyCombination combination) {
+    if (m_xwaylandWindows != nullptr && !m_xwaylandWindows->frontmostApplication()) {
+        return false;
+    }
     Display* display = X11Display::get();
     int eventBase = 0;
     int errorBase = 0;

@@ -1,0 +1,411 @@
+#include "platform/portal/RemoteDesktopInjector.h"
+
+#include <QDBusArgument>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
+#include <QLoggingCategory>
+
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include <optional>
+#include <utility>
+
+#include "platform/x11/X11Keysyms.h"
+
+namespace orv {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcKeys, "orv.portal.keys")
+
+const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kRegistry = QStringLiteral("org.freedesktop.host.portal.Registry");
+const QString kRemote = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
+const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
+const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
+const QString kAppId = QStringLiteral("com.quarnelbrisk.orvantide");
+
+constexpr uint kKeyboard = 1;
+// Until the user withdraws it, so later starts need not ask again.
+constexpr uint kPersistUntilRevoked = 2;
+constexpr uint kReleased = 0;
+constexpr uint kPressed = 1;
+
+const QString kRefused = QStringLiteral("El escritorio no permitió enviar teclas.");
+
+bool isError(const QDBusMessage& reply) {
+    return reply.type() == QDBusMessage::ErrorMessage;
+}
+
+bool noPortal(const QString& error) {
+    return error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+           error.startsWith(QLatin1String("org.freedesktop.DBus.Error.Spawn"));
+}
+
+bool noMember(const QString& error) {
+    return error == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod") ||
+           error == QLatin1String("org.freedesktop.DBus.Error.UnknownInterface") ||
+           error == QLatin1String("org.freedesktop.DBus.Error.UnknownObject");
+}
+
+QString objectPath(const QVariant& value) {
+    if (value.metaType() == QMetaType::fromType<QDBusObjectPath>()) {
+        return value.value<QDBusObjectPath>().path();
+    }
+    return value.toString();
+}
+
+// Request and session paths are per connection, which other portal clients in this process
+// share: the tokens must differ across all of them.
+QString nextToken() {
+    static quint64 count = 0;
+    return QStringLiteral("orvantidekeys%1").arg(++count);
+}
+
+// Where the portal puts the request or session made with `token` by this connection.
+QString handlePath(const QDBusConnection& bus, const QString& kind, const QString& token) {
+    const QString sender = bus.baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
+    return kPath + QStringLiteral("/%1/%2/%3").arg(kind, sender, token);
+}
+
+}  // namespace
+
+RemoteDesktopInjector::RemoteDesktopInjector(QString restoreToken, QDBusConnection bus,
+                                             QObject* parent)
+    : QObject(parent), m_bus(std::move(bus)), m_restoreToken(std::move(restoreToken)) {
+    auto* watcher =
+        new QDBusServiceWatcher(kService, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString& oldOwner, const QString& newOwner) {
+                portalChanged(oldOwner, newOwner);
+            });
+    start();
+}
+
+RemoteDesktopInjector::~RemoteDesktopInjector() {
+    drop();
+}
+
+void RemoteDesktopInjector::start() {
+    drop();
+    m_awaitingPortal = false;
+    settle(false, {});
+    if (!m_bus.isConnected()) {
+        fail(QStringLiteral("No hay conexión con el bus de la sesión."));
+        return;
+    }
+    if (m_registered) {
+        createSession();
+    } else {
+        registerApp();
+    }
+}
+
+bool RemoteDesktopInjector::tap(QKeyCombination key) {
+    const std::optional<quint32> keysym = X11Keysyms::keysym(key);
+    if (!m_ready || !keysym) {
+        return false;
+    }
+    const Qt::KeyboardModifiers modifiers = key.keyboardModifiers();
+    QList<int> held;
+    if (modifiers.testFlag(Qt::ControlModifier)) {
+        held << XKB_KEY_Control_L;
+    }
+    if (modifiers.testFlag(Qt::AltModifier)) {
+        held << XKB_KEY_Alt_L;
+    }
+    if (modifiers.testFlag(Qt::ShiftModifier)) {
+        held << XKB_KEY_Shift_L;
+    }
+    if (modifiers.testFlag(Qt::MetaModifier)) {
+        held << XKB_KEY_Super_L;
+    }
+    for (const int modifier : held) {
+        notify(modifier, kPressed);
+    }
+    notify(int(*keysym), kPressed);
+    notify(int(*keysym), kReleased);
+    for (auto it = held.crbegin(); it != held.crend(); ++it) {
+        notify(*it, kReleased);
+    }
+    return true;
+}
+
+// A host app tells the portal its id first; older portals lack the registry and need none.
+void RemoteDesktopInjector::registerApp() {
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kService, kPath, kRegistry, QStringLiteral("Register"));
+    message << kAppId << QVariantMap();
+    call(message, {}, [this](const QDBusMessage& reply) {
+        const QString error = isError(reply) ? reply.errorName() : QString();
+        if (noPortal(error)) {
+            failCall(reply);
+            return;
+        }
+        if (!error.isEmpty() && !noMember(error)) {
+            // Likely the global shortcut registered this connection already.
+            qCInfo(lcKeys) << "cannot register the app id:" << error << reply.errorMessage();
+        }
+        m_portal = reply.service().startsWith(QLatin1Char(':')) ? reply.service() : QString();
+        m_registered = true;
+        createSession();
+    });
+}
+
+void RemoteDesktopInjector::createSession() {
+    const QString token = nextToken();
+    const quint64 attempt = m_attempt;
+    const QString request =
+        expectResponse(token, [this, attempt](uint response, const QVariantMap& results) {
+            if (attempt != m_attempt) {
+                return;
+            }
+            const QString session = objectPath(results.value(QStringLiteral("session_handle")));
+            if (response != 0 || session.isEmpty()) {
+                qCWarning(lcKeys) << "the desktop gave no remote desktop session, response"
+                                  << response;
+                fail(kRefused);
+                return;
+            }
+            if (session != m_session) {
+                watchSession(session);
+            }
+            selectDevices();
+        });
+    // Watched before the call, so that no Closed goes unseen.
+    watchSession(handlePath(m_bus, QStringLiteral("session"), token));
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kService, kPath, kRemote, QStringLiteral("CreateSession"));
+    message << QVariantMap{{QStringLiteral("handle_token"), token},
+                           {QStringLiteral("session_handle_token"), token}};
+    call(message, request);
+}
+
+void RemoteDesktopInjector::selectDevices() {
+    const QString token = nextToken();
+    const quint64 attempt = m_attempt;
+    const QString request =
+        expectResponse(token, [this, attempt](uint response, const QVariantMap&) {
+            if (attempt != m_attempt) {
+                return;
+            }
+            if (response != 0) {
+                qCWarning(lcKeys) << "the desktop declined the keyboard, response" << response;
+                fail(kRefused);
+                return;
+            }
+            startSession();
+        });
+    QVariantMap options{{QStringLiteral("handle_token"), token},
+                        {QStringLiteral("types"), kKeyboard},
+                        {QStringLiteral("persist_mode"), kPersistUntilRevoked}};
+    if (!m_restoreToken.isEmpty()) {
+        options.insert(QStringLiteral("restore_token"), m_restoreToken);
+    }
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kService, kPath, kRemote, QStringLiteral("SelectDevices"));
+    message << QVariant::fromValue(QDBusObjectPath(m_session)) << options;
+    call(message, request);
+}
+
+void RemoteDesktopInjector::startSession() {
+    const QString token = nextToken();
+    const quint64 attempt = m_attempt;
+    const QString request = expectResponse(token, [this, attempt](uint response,
+                                                                  const QVariantMap& results) {
+        if (attempt != m_attempt) {
+            return;
+        }
+        if (response != 0) {
+            qCInfo(lcKeys) << "the desktop did not start the session, response" << response;
+            fail(response == 1
+                     ? kRefused
+                     : QStringLiteral("El escritorio interrumpió la petición para enviar teclas."));
+            return;
+        }
+        started(results);
+    });
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kService, kPath, kRemote, QStringLiteral("Start"));
+    message << QVariant::fromValue(QDBusObjectPath(m_session)) << QString()
+            << QVariantMap{{QStringLiteral("handle_token"), token}};
+    call(message, request);
+}
+
+void RemoteDesktopInjector::started(const QVariantMap& results) {
+    // A token is good for one start only: the one we passed is spent even when no new one came.
+    const QString token = results.value(QStringLiteral("restore_token")).toString();
+    if (token != m_restoreToken) {
+        m_restoreToken = token;
+        emit restoreTokenChanged(m_restoreToken);
+    }
+    const QVariant devices = results.value(QStringLiteral("devices"));
+    if (devices.isValid() && !(devices.toUInt() & kKeyboard)) {
+        qCWarning(lcKeys) << "the session came without a keyboard, devices" << devices.toUInt();
+        fail(QStringLiteral("El escritorio no permitió usar el teclado."));
+        return;
+    }
+    qCInfo(lcKeys) << "remote desktop session ready";
+    settle(true, {});
+}
+
+void RemoteDesktopInjector::call(const QDBusMessage& message, const QString& request) {
+    call(message, request, [this](const QDBusMessage& reply) {
+        if (isError(reply)) {
+            failCall(reply);
+        }
+    });
+}
+
+void RemoteDesktopInjector::call(const QDBusMessage& message, const QString& request,
+                                 std::function<void(const QDBusMessage&)> onReply) {
+    const quint64 attempt = m_attempt;
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, attempt, request, onReply = std::move(onReply)](QDBusPendingCallWatcher* done) {
+                done->deleteLater();
+                const QDBusMessage reply = done->reply();
+                if (isError(reply)) {
+                    forgetRequest(request);
+                }
+                if (attempt == m_attempt) {
+                    onReply(reply);
+                }
+            });
+}
+
+// The request's path is known before the call, so no Response can come before the subscription.
+QString RemoteDesktopInjector::expectResponse(const QString& token, Handler handler) {
+    const QString path = handlePath(m_bus, QStringLiteral("request"), token);
+    m_requests.insert(path, std::move(handler));
+    m_bus.connect(QString(), path, kRequest, QStringLiteral("Response"), this,
+                  SLOT(onResponse(QDBusMessage)));
+    return path;
+}
+
+void RemoteDesktopInjector::forgetRequest(const QString& path) {
+    if (m_requests.remove(path) > 0) {
+        m_bus.disconnect(QString(), path, kRequest, QStringLiteral("Response"), this,
+                         SLOT(onResponse(QDBusMessage)));
+    }
+}
+
+void RemoteDesktopInjector::watchSession(const QString& path) {
+    unwatchSession();
+    m_session = path;
+    m_bus.connect(QString(), m_session, kSession, QStringLiteral("Closed"), this,
+                  SLOT(onClosed(QDBusMessage)));
+}
+
+QString RemoteDesktopInjector::unwatchSession() {
+    if (!m_session.isEmpty()) {
+        m_bus.disconnect(QString(), m_session, kSession, QStringLiteral("Closed"), this,
+                         SLOT(onClosed(QDBusMessage)));
+    }
+    return std::exchange(m_session, {});
+}
+
+void RemoteDesktopInjector::onResponse(const QDBusMessage& message) {
+    const Handler handler = m_requests.value(message.path());
+    if (!handler || !fromPortal(message)) {
+        return;
+    }
+    forgetRequest(message.path());
+    const QList<QVariant> arguments = message.arguments();
+    handler(arguments.value(0).toUInt(), qdbus_cast<QVariantMap>(arguments.value(1)));
+}
+
+void RemoteDesktopInjector::onClosed(const QDBusMessage& message) {
+    if (message.path() != m_session || !fromPortal(message)) {
+        return;
+    }
+    qCInfo(lcKeys) << "the desktop closed the remote desktop session";
+    // Nothing left to close.
+    unwatchSession();
+    fail(QStringLiteral("El escritorio cerró la sesión para enviar teclas."));
+}
+
+void RemoteDesktopInjector::notify(int keysym, uint state) {
+    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kRemote,
+                                                          QStringLiteral("NotifyKeyboardKeysym"));
+    message << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap() << keysym << state;
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* done) {
+        done->deleteLater();
+        if (done->isError()) {
+            qCWarning(lcKeys) << "the desktop did not take a key:" << done->error().name()
+                              << done->error().message();
+        }
+    });
+}
+
+void RemoteDesktopInjector::fail(const QString& failure) {
+    drop();
+    settle(false, failure);
+}
+
+void RemoteDesktopInjector::failCall(const QDBusMessage& error) {
+    if (noPortal(error.errorName())) {
+        qCInfo(lcKeys) << "no desktop portal on the bus:" << error.errorMessage();
+        m_awaitingPortal = true;
+        fail(QStringLiteral("No hay ningún portal del escritorio en esta sesión."));
+    } else if (noMember(error.errorName())) {
+        qCWarning(lcKeys) << "the desktop portal has no remote desktop:" << error.errorMessage();
+        fail(QStringLiteral("El portal del escritorio no permite enviar teclas."));
+    } else {
+        qCWarning(lcKeys) << "the desktop portal refused the remote desktop:" << error.errorName()
+                          << error.errorMessage();
+        fail(QStringLiteral("El portal del escritorio rechazó la petición para enviar teclas (%1).")
+                 .arg(error.errorName()));
+    }
+}
+
+void RemoteDesktopInjector::drop() {
+    ++m_attempt;
+    for (const QString& path : m_requests.keys()) {
+        forgetRequest(path);
+    }
+    const QString session = unwatchSession();
+    if (session.isEmpty()) {
+        return;
+    }
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kService, session, kSession, QStringLiteral("Close"));
+    // Closing is no reason to start a portal.
+    message.setAutoStartService(false);
+    m_bus.send(message);
+}
+
+void RemoteDesktopInjector::settle(bool ready, const QString& failure) {
+    if (ready == m_ready && failure == m_failure) {
+        return;
+    }
+    m_ready = ready;
+    m_failure = failure;
+    emit readyChanged();
+}
+
+void RemoteDesktopInjector::portalChanged(const QString& oldOwner, const QString& newOwner) {
+    if (!oldOwner.isEmpty()) {
+        // Its sessions and requests went with it.
+        m_portal.clear();
+        m_registered = false;
+        if (!m_session.isEmpty()) {
+            unwatchSession();
+            m_awaitingPortal = true;
+            fail(QStringLiteral("El portal del escritorio se cerró."));
+        }
+    }
+    if (!newOwner.isEmpty() && std::exchange(m_awaitingPortal, false)) {
+        qCInfo(lcKeys) << "a desktop portal appeared: asking for the keyboard again";
+        start();
+    }
+}
+
+bool RemoteDesktopInjector::fromPortal(const QDBusMessage& message) const {
+    return m_portal.isEmpty() || message.service() == m_portal;
+}
+
+}  // namespace orv
