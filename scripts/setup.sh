@@ -14,7 +14,7 @@ packages=(
     xvfb openbox trayer xclip xdotool x11-utils desktop-file-utils
     xterm rxvt-unicode stterm xfce4-terminal
     libwayland-dev libxkbcommon-dev sway xwayland wl-clipboard x11-xserver-utils
-    dbus-daemon libglib2.0-bin gnome-settings-daemon-common qt6-wayland
+    dbus-daemon libglib2.0-bin gnome-settings-daemon-common qt6-wayland dpkg-dev file appstream
 )
 read -r -a extra <<<"${EXTRA_PACKAGES:-}"
 packages+=("${extra[@]}")

@@ -3,6 +3,8 @@
 #include "app/AppVersion.h"
 #include "app/DesktopShortcut.h"
 #include "app/StatusIcon.h"
+#include "app/TrayMenu.h"
+#include "clipboard/ClipboardWriter.h"
 #include "clipboard/PasteSequence.h"
 #include "platform/SystemLog.h"
 #include "platform/portal/RemoteDesktopInjector.h"
@@ -90,20 +92,41 @@ bool AppDelegate::applicationDidFinishLaunching() {
     connect(m_palette.get(), &PalettePanelController::settingsRequested, this,
             &AppDelegate::openSettings);
     configureStatusItem();
-    // Captures that cannot be stored stay said, even with the palette closed.
-    connect(model, &AppModel::persistentErrorChanged, this, [this] {
-        const auto& error = m_model->persistentError();
-        m_statusItem->setToolTip(error ? QStringLiteral("Orvantide — ") + *error
-                                       : QStringLiteral("Orvantide"));
-    });
+    connect(model, &AppModel::persistentErrorChanged, this, &AppDelegate::showTrayState);
     connect(&m_hotKey, &GlobalHotKey::pressed, this, &AppDelegate::togglePalette);
     connect(&m_hotKey, &GlobalHotKey::failureLogged, this, &SystemLog::write);
     connect(&m_hotKey, &GlobalHotKey::registrationChanged, this, &AppDelegate::showMechanisms);
     refreshHotKey();
     ClipRecorder* recorder = m_recorder.get();
+    m_keeper = std::make_unique<ClipboardKeeper>(m_platform->pasteboard(), m_monitor);
+    ClipboardKeeper* keeper = m_keeper.get();
+    PreferencesStore* preferences = m_preferences.get();
     connect(&m_monitor, &ClipboardMonitor::captured, recorder,
-            [recorder](const CapturedClip& clip) { recorder->record(clip); });
+            [recorder, keeper, preferences](const CapturedClip& clip, qint64 change) {
+                // The recorder skips these too: what it keeps may go back if its owner quits.
+                if (!preferences->paused() && !preferences->excludes(clip.source)) {
+                    keeper->recorded(clip, change);
+                }
+                recorder->record(clip);
+            });
+    keeper->setPaused(preferences->paused());
+    connect(preferences, &PreferencesStore::pausedChanged, keeper,
+            [keeper, preferences] { keeper->setPaused(preferences->paused()); });
     model->follow(*recorder);
+    m_commands = std::make_unique<Commands>(Commands::Services{
+        *model, *recorder, m_platform->pasteboard(), m_monitor, m_platform->workspace()});
+    // Queued: a D-Bus call is answered before a window or an alert opens.
+    connect(
+        m_commands.get(), &Commands::toggleRequested, this,
+        [this] {
+            retryHotKey();
+            togglePalette();
+        },
+        Qt::QueuedConnection);
+    connect(m_commands.get(), &Commands::settingsRequested, this, &AppDelegate::openSettings,
+            Qt::QueuedConnection);
+    connect(m_commands.get(), &Commands::clearRequested, this, &AppDelegate::confirmClear,
+            Qt::QueuedConnection);
     m_monitor.start();
     presentPermissionsIfNeeded();
     return true;
@@ -146,11 +169,19 @@ void AppDelegate::report(const QString& message) {
 // The tray icon: a click toggles the palette, the menu is built anew each time it opens. Where the
 // desktop has no tray, the hot key and `orvantide --toggle` still reach the palette.
 void AppDelegate::configureStatusItem() {
-    m_statusItem = std::make_unique<QSystemTrayIcon>(StatusIcon::forDesktop());
+    m_statusItem = std::make_unique<QSystemTrayIcon>();
     m_statusItem->setToolTip(QStringLiteral("Orvantide"));
-    m_menu = std::make_unique<QMenu>();
-    connect(m_menu.get(), &QMenu::aboutToShow, this, &AppDelegate::rebuildMenu);
-    m_statusItem->setContextMenu(m_menu.get());
+    showTrayState();
+    connect(m_preferences.get(), &PreferencesStore::pausedChanged, this,
+            &AppDelegate::showTrayState);
+    m_trayMenu = std::make_unique<TrayMenu>(*m_history, *m_preferences, m_updater.get());
+    connect(m_trayMenu.get(), &TrayMenu::opening, m_palette.get(), &PalettePanelController::close);
+    connect(m_trayMenu.get(), &TrayMenu::clipChosen, this, &AppDelegate::copyToClipboard);
+    connect(m_trayMenu.get(), &TrayMenu::preferencesRequested, this, &AppDelegate::openSettings);
+    m_trayMenu->refresh();
+    connect(m_model.get(), &AppModel::clipsChanged, m_trayMenu.get(), &TrayMenu::refresh);
+    connect(m_recorder.get(), &ClipRecorder::recorded, m_trayMenu.get(), &TrayMenu::refresh);
+    m_statusItem->setContextMenu(m_trayMenu->menu());
     connect(m_statusItem.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason != QSystemTrayIcon::Trigger) {
@@ -158,7 +189,7 @@ void AppDelegate::configureStatusItem() {
                 }
                 // Control-click is the secondary click of one-button habits: the menu.
                 if (QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier)) {
-                    m_menu->popup(QCursor::pos());
+                    m_trayMenu->menu()->popup(QCursor::pos());
                 } else {
                     togglePalette();
                 }
@@ -166,20 +197,37 @@ void AppDelegate::configureStatusItem() {
     m_statusItem->show();
 }
 
-void AppDelegate::rebuildMenu() {
-    m_palette->close();
-    m_menu->clear();
-    QAction* version = m_menu->addAction(QStringLiteral("v") + AppVersion::current());
-    version->setEnabled(false);
-    m_menu->addSeparator();
-    if (m_updater) {
-        QAction* updates = m_menu->addAction(QStringLiteral("Buscar actualizaciones…"));
-        updates->setEnabled(m_updater->canCheckForUpdates());
-        connect(updates, &QAction::triggered, m_updater.get(), &AppUpdater::checkForUpdates);
+// Captures that cannot be stored stay said, even with the palette closed; so does a pause.
+void AppDelegate::showTrayState() {
+    const QIcon icon = StatusIcon::forDesktop();
+    const bool paused = m_preferences->paused();
+    m_statusItem->setIcon(
+        paused ? StatusIcon::paused(icon, QGuiApplication::palette().color(QPalette::WindowText))
+               : icon);
+    QString tip = QStringLiteral("Orvantide");
+    if (paused) {
+        tip += QStringLiteral(" — captura en pausa");
     }
-    QAction* quit = m_menu->addAction(QStringLiteral("Salir de Orvantide"));
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+    if (const auto& error = m_model->persistentError()) {
+        tip += QStringLiteral(" — ") + *error;
+    }
+    m_statusItem->setToolTip(tip);
+}
+
+// From the tray menu: onto the clipboard only, as our own change; there is no window to paste
+// into from a menu.
+void AppDelegate::copyToClipboard(const Clip& clip) {
+    try {
+        ClipboardWriter::write(clip, m_platform->pasteboard());
+    } catch (const std::exception& error) {
+        m_model->report(QString::fromUtf8(error.what()));
+        if (m_statusItem && QSystemTrayIcon::isSystemTrayAvailable()) {
+            m_statusItem->showMessage(QStringLiteral("Orvantide"), QString::fromUtf8(error.what()),
+                                      QSystemTrayIcon::Warning, 5000);
+        }
+        return;
+    }
+    m_monitor.suppressCurrentChange();
 }
 
 void AppDelegate::openSettings() {

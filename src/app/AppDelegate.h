@@ -1,10 +1,12 @@
 #pragma once
 
 #include "app/AppUpdater.h"
+#include "app/Commands.h"
 #include "app/DesktopShortcut.h"
 #include "app/HotKeyRegistration.h"
 #include "app/PermissionsWindowController.h"
 #include "app/SettingsWindowController.h"
+#include "clipboard/ClipboardKeeper.h"
 #include "clipboard/ClipboardMonitor.h"
 #include "clipboard/PasteSequence.h"
 #include "hotkey/GlobalHotKey.h"
@@ -28,6 +30,8 @@
 
 namespace orv {
 
+class TrayMenu;
+
 // The composition root: builds every long-lived object, wires their callbacks and owns them until
 // the process ends.
 class AppDelegate : public QObject, private PasteSequence::Host {
@@ -48,6 +52,8 @@ public:
     void retryHotKey();
 
     PalettePanelController* palette() const { return m_palette.get(); }
+    // The subcommands and desktop actions, for the socket and D-Bus; none before the launch.
+    Commands* commands() const { return m_commands.get(); }
 
     // Asks before clearing the unpinned history.
     void confirmClear();
@@ -66,7 +72,10 @@ private:
     void showPermissions() override;
     void pasteByHand(const QString& hint) override;
     void configureStatusItem();
-    void rebuildMenu();
+    // The tray icon faded with a pause sign while capture is paused; the tooltip says so and
+    // says a capture that cannot be stored.
+    void showTrayState();
+    void copyToClipboard(const Clip& clip);
     void openSettings();
     // Which mechanism each desktop service goes through, for the permissions window.
     void showMechanisms();
@@ -90,13 +99,15 @@ private:
     std::unique_ptr<PreferencesStore> m_preferences;
     std::unique_ptr<HotKeyRegistration> m_hotKeyRegistration;
     std::unique_ptr<ClipRecorder> m_recorder;
+    std::unique_ptr<ClipboardKeeper> m_keeper;
     std::unique_ptr<AppModel> m_model;
+    std::unique_ptr<Commands> m_commands;
     std::unique_ptr<PreviewPanelController> m_preview;
     std::unique_ptr<PalettePanelController> m_palette;
     std::unique_ptr<SettingsWindowController> m_settings;
     std::unique_ptr<PermissionsWindowController> m_permissions;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
-    std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<TrayMenu> m_trayMenu;
 };
 
 }  // namespace orv

@@ -1,6 +1,7 @@
 #include "app/PermissionsView.h"
 
 #include "app/PermissionStatus.h"
+#include "hotkey/HotKeyCombo.h"
 #include "ui/InterfaceStyle.h"
 #include "ui/SymbolIcon.h"
 
@@ -99,8 +100,9 @@ QWidget* PermissionsView::buildHeader() {
     auto* name = new QLabel(QStringLiteral("Orvantide"), header);
     name->setFont(InterfaceStyle::font(font(), 26, QFont::DemiBold));
     m_explanation = new QLabel(
-        QStringLiteral("El historial se abre con ⌃⌥V. El pegado automático escribe el clip en la "
-                       "app que estaba delante, y para eso hace falta Accesibilidad."),
+        QStringLiteral("El historial se abre con %1. El pegado automático escribe el clip en la "
+                       "app que estaba delante, y para eso hace falta Accesibilidad.")
+            .arg(HotKeyCombo{}.display()),
         header);
     m_explanation->setFont(InterfaceStyle::font(font(), 12));
     m_explanation->setWordWrap(true);

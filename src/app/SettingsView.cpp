@@ -3,6 +3,7 @@
 #include "app/DesktopShortcut.h"
 #include "app/HotKeyRecorder.h"
 #include "app/SettingsCard.h"
+#include "hotkey/HotKeyCombo.h"
 #include "model/PreferencesStore.h"
 #include "ui/InterfaceStyle.h"
 #include "ui/SymbolIcon.h"
@@ -211,7 +212,8 @@ SettingsCard* SettingsView::buildShortcutCard() {
     m_shortcutResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_shortcutResult->hide();
     card->addItem(m_shortcutResult);
-    card->addItem(caption(QStringLiteral("Abre y cierra el historial. El valor inicial es ⌃⌥V.")));
+    card->addItem(caption(QStringLiteral("Abre y cierra el historial. El valor inicial es %1.")
+                              .arg(HotKeyCombo{}.display())));
     return card;
 }
 

@@ -1,5 +1,10 @@
 #include "app/SingleInstance.h"
 
+#include "app/CommandLine.h"
+#include "app/CommandProtocol.h"
+#include "app/Commands.h"
+
+#include <QCoro/QCoroTask>
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
@@ -8,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <utility>
 
@@ -86,6 +92,29 @@ bool sendToggle(const QString& socketPath) {
            kToggle.size();
 }
 
+void respond(QLocalSocket& socket, const CommandResult& result) {
+    socket.write(CommandProtocol::encode(
+        CommandProtocol::ResponseHeader{result.status, result.message, result.output.size()}));
+    socket.write(result.output);
+    // Once everything is written: the end of the answer.
+    socket.disconnectFromServer();
+}
+
+QCoro::Task<> answer(Commands& commands, QPointer<QLocalSocket> socket, QStringList arguments,
+                     QByteArray input) {
+    const CommandResult result = co_await commands.run(std::move(arguments), std::move(input));
+    // A client that gave up meanwhile gets nothing.
+    if (socket) {
+        respond(*socket, result);
+    }
+}
+
+// What one connection has sent so far: toggle lines, or one command's header and then its input.
+struct Incoming {
+    std::optional<CommandProtocol::RequestHeader> command;
+    QByteArray input;
+};
+
 }  // namespace
 
 QString SingleInstance::standardName() {
@@ -101,7 +130,15 @@ QString SingleInstance::standardName() {
         .arg(display);
 }
 
-SingleInstance::Claim SingleInstance::claim(const QString& name, std::chrono::milliseconds wait) {
+bool SingleInstance::isRunning(const QString& name) {
+    const Descriptor file(::open(QFile::encodeName(name + QStringLiteral(".lock")).constData(),
+                                 O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    // Shared: it fails only against the instance's exclusive lock, and goes with the descriptor.
+    return file.get() >= 0 && ::flock(file.get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
+
+SingleInstance::Claim SingleInstance::claim(const QString& name, std::chrono::milliseconds wait,
+                                            HandOver handOver) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
         switch (takeLock(name + QStringLiteral(".lock"))) {
@@ -111,6 +148,9 @@ SingleInstance::Claim SingleInstance::claim(const QString& name, std::chrono::mi
                 // Without a lock, at least do not start beside an instance that answers.
                 return sendToggle(name) ? Claim::handedOver : Claim::first;
             case Lock::heldElsewhere:
+                if (handOver == HandOver::nothing) {
+                    return Claim::handedOver;
+                }
                 break;
         }
         if (sendToggle(name)) {
@@ -128,11 +168,32 @@ SingleInstance::SingleInstance(QString name, QObject* parent)
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server.nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            const auto readRequests = [this, socket] {
-                while (socket->canReadLine()) {
-                    if (socket->readLine() == kToggle) {
+            const auto readRequests = [this, socket, incoming = std::make_shared<Incoming>()] {
+                while (!incoming->command && socket->canReadLine()) {
+                    const QByteArray line = socket->readLine();
+                    if (line == kToggle) {
                         receiveToggle();
+                    } else {
+                        incoming->command = CommandProtocol::requestHeader(line);
                     }
+                }
+                if (!incoming->command) {
+                    if (socket->bytesAvailable() > CommandProtocol::maximumHeaderBytes) {
+                        socket->abort();
+                    }
+                    return;
+                }
+                const qsizetype expected = incoming->command->inputBytes;
+                if (const QString tooLarge = CommandLine::inputSizeError(expected);
+                    !tooLarge.isEmpty()) {
+                    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+                    respond(*socket, {1, {}, tooLarge});
+                    return;
+                }
+                incoming->input += socket->read(expected - incoming->input.size());
+                if (incoming->input.size() == expected) {
+                    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+                    receiveCommand({socket, incoming->command->arguments, incoming->input});
                 }
             };
             connect(socket, &QLocalSocket::readyRead, this, readRequests);
@@ -157,6 +218,25 @@ void SingleInstance::deliverToggles() {
     for (; m_pendingToggles > 0; --m_pendingToggles) {
         emit toggleRequested();
     }
+}
+
+void SingleInstance::serveCommands(Commands* commands) {
+    m_commands = commands;
+    for (PendingCommand& command : std::exchange(m_pendingCommands, {})) {
+        receiveCommand(std::move(command));
+    }
+}
+
+void SingleInstance::receiveCommand(PendingCommand command) {
+    if (!command.socket) {
+        return;
+    }
+    if (!m_commands) {
+        m_pendingCommands.push_back(std::move(command));
+        return;
+    }
+    qCDebug(lcInstance) << "command over the socket" << command.arguments.value(0);
+    answer(*m_commands, command.socket, std::move(command.arguments), std::move(command.input));
 }
 
 void SingleInstance::receiveToggle() {

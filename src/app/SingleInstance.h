@@ -1,17 +1,25 @@
 #pragma once
 
+#include <QByteArray>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QObject>
+#include <QPointer>
+#include <QStringList>
 
 #include <chrono>
+#include <vector>
 
 namespace orv {
+
+class Commands;
 
 // One Orvantide per user and display. Before anything else starts, a launch takes a lock file
 // beside the socket: the process holding it is the one instance until it ends (the kernel lets it
 // go even after a crash), and it alone listens on the socket. A later launch, or
 // `orvantide --toggle`, finds the lock held, asks that instance over the socket to toggle its
-// palette, and leaves.
+// palette, and leaves. The subcommands (`orvantide list`, …) come over the same socket, one request
+// a connection, each answered when it has run (CommandProtocol.h).
 class SingleInstance : public QObject {
     Q_OBJECT
 
@@ -25,6 +33,13 @@ public:
         unanswered,
     };
 
+    // What a launch that finds another instance asks of it.
+    enum class HandOver {
+        toggle,
+        // Nothing: `claim` gives `handedOver` as soon as the lock is seen held.
+        nothing,
+    };
+
     // A socket path in $XDG_RUNTIME_DIR when there is one (else the temporary folder), named after
     // the display; the lock file is the same path with ".lock" added.
     static QString standardName();
@@ -33,7 +48,10 @@ public:
     // starting when a second launch comes: the request waits up to `wait` for its socket, taking
     // the lock after all if that instance ends meanwhile.
     static Claim claim(const QString& name = standardName(),
-                       std::chrono::milliseconds wait = std::chrono::seconds(20));
+                       std::chrono::milliseconds wait = std::chrono::seconds(20),
+                       HandOver handOver = HandOver::toggle);
+    // Whether a process holds the lock (an instance runs, or is starting), without taking it.
+    static bool isRunning(const QString& name = standardName());
 
     // Needs the application object and the lock.
     explicit SingleInstance(QString name = standardName(), QObject* parent = nullptr);
@@ -41,18 +59,29 @@ public:
     bool listen();
     // From now on each request is `toggleRequested`; those kept come at once.
     void deliverToggles();
+    // From now on subcommands run through `commands`; those kept run at once.
+    void serveCommands(Commands* commands);
 
 signals:
     // Another launch or `orvantide --toggle` asks for the palette.
     void toggleRequested();
 
 private:
+    struct PendingCommand {
+        QPointer<QLocalSocket> socket;
+        QStringList arguments;
+        QByteArray input;
+    };
+
     void receiveToggle();
+    void receiveCommand(PendingCommand command);
 
     QString m_name;
     QLocalServer m_server;
     bool m_delivering = false;
     int m_pendingToggles = 0;
+    QPointer<Commands> m_commands;
+    std::vector<PendingCommand> m_pendingCommands;
 };
 
 }  // namespace orv

@@ -4,7 +4,9 @@
 #include "ui/SymbolIcon.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPalette>
+#include <QPixmap>
 
 namespace orv {
 
@@ -23,6 +25,30 @@ QIcon choose(const std::optional<QColor>& panelColor, const QIcon& themed, const
 QIcon forDesktop() {
     return choose(TrayIconColor::fromPanel(), QIcon::fromTheme(QString::fromLatin1(symbolicName)),
                   QGuiApplication::palette().color(QPalette::WindowText));
+}
+
+QIcon paused(const QIcon& icon, const QColor& sign) {
+    QIcon faded;
+    for (const int side : {16, 22, 24, 32, 48, 64}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setOpacity(0.45);
+        icon.paint(&painter, pixmap.rect());
+        painter.setOpacity(1.0);
+        // Two bars in the lower right quarter.
+        const qreal bar = side / 8.0;
+        const QRectF corner(side * 0.5, side * 0.5, side * 0.5, side * 0.5);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(sign);
+        painter.drawRect(
+            QRectF(corner.left() + bar * 0.5, corner.top(), bar * 1.2, corner.height()));
+        painter.drawRect(
+            QRectF(corner.right() - bar * 1.7, corner.top(), bar * 1.2, corner.height()));
+        painter.end();
+        faded.addPixmap(pixmap);
+    }
+    return faded;
 }
 
 }  // namespace StatusIcon

@@ -19,6 +19,9 @@ QIcon choose(const std::optional<QColor>& panelColor, const QIcon& themed, const
 // The same with what this desktop offers.
 QIcon forDesktop();
 
+// The icon faded, with a pause sign over its corner: capture is paused.
+QIcon paused(const QIcon& icon, const QColor& sign);
+
 }  // namespace StatusIcon
 
 }  // namespace orv

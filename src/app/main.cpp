@@ -1,13 +1,21 @@
 // Orvantide: the clipboard history in the tray.
 #include "app/AppDelegate.h"
 #include "app/AppIcon.h"
+#include "app/CommandClient.h"
+#include "app/CommandLine.h"
+#include "app/DBusService.h"
 #include "app/Localization.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 
 #include <QApplication>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <optional>
+
+#include <unistd.h>
 
 using namespace orv;
 
@@ -15,11 +23,48 @@ namespace {
 
 constexpr auto kHelp =
     "Uso: orvantide [opción]\n"
+    "     orvantide <orden> [argumentos]\n"
     "Historial del portapapeles: guarda lo que copias y lo devuelve con Ctrl+Alt+V.\n"
     "\n"
     "  --toggle    abre o cierra la paleta de la instancia en marcha (o la inicia)\n"
+    "  --service   inicia la instancia sin abrir nada, si no hay ya una en marcha\n"
     "  --version   muestra la versión\n"
-    "  --help      muestra esta ayuda\n";
+    "  --help      muestra esta ayuda\n"
+    "\n"
+    "Órdenes (hablan con la instancia en marcha y la inician si hace falta):\n"
+    "  list [--limit N] [--kind texto|imagen|color|archivos] [--search TEXTO] [--json]\n"
+    "              lista los clips: fijados primero, luego del más reciente al más antiguo\n"
+    "              (id, tipo, «fijado» o «-», título; separados por tabuladores)\n"
+    "  get ID      escribe el contenido del clip (una imagen, como PNG)\n"
+    "  copy ID     pone el clip en el portapapeles, sin pegarlo\n"
+    "  add         guarda la entrada estándar como un clip de texto y escribe su id\n"
+    "  delete ID   borra el clip\n"
+    "  pin ID      fija el clip\n"
+    "  unpin ID    deja de fijarlo\n"
+    "  clear       borra todos los clips no fijados\n"
+    "  pause       deja de guardar lo que se copia\n"
+    "  resume      vuelve a guardarlo\n"
+    "  toggle      igual que --toggle\n"
+    "\n"
+    "Estado de salida: 0 hecho, 1 fallo (con el motivo en la salida de errores), 2 uso "
+    "incorrecto.\n";
+
+// Standard input, up to one byte past the most `add` accepts.
+QByteArray readStandardInput() {
+    QByteArray input;
+    char chunk[65536];
+    while (input.size() <= CommandLine::maximumInputBytes) {
+        const ssize_t count = ::read(STDIN_FILENO, chunk, sizeof(chunk));
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            break;
+        }
+        input.append(chunk, count);
+    }
+    return input;
+}
 
 }  // namespace
 
@@ -28,24 +73,31 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsSet("XCTestConfigurationFilePath")) {
         return 0;
     }
-    bool toggle = false;
+    QStringList arguments;
     for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == "--help" || argument == "-h") {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    const CommandLine::Parsed parsed = CommandLine::parse(arguments);
+    using Action = CommandLine::Parsed::Action;
+    switch (parsed.action) {
+        case Action::help:
             std::fputs(kHelp, stdout);
             return 0;
-        }
-        if (argument == "--version" || argument == "-v") {
+        case Action::version:
             std::printf("Orvantide %s\n", ORV_VERSION);
             return 0;
-        }
-        if (argument == "--toggle") {
-            toggle = true;
-        } else {
-            std::fprintf(stderr, "orvantide: opción desconocida «%s» (prueba --help)\n", argv[i]);
+        case Action::usage:
+            std::fprintf(stderr, "orvantide: %s\n", parsed.error.toLocal8Bit().constData());
             return 2;
-        }
+        case Action::launch:
+        case Action::command:
+            break;
     }
+    // `orvantide toggle` is `--toggle`: the palette, even from an instance it starts.
+    const bool toggleVerb =
+        parsed.action == Action::command && parsed.request.verb == CommandLine::Verb::toggle;
+    const bool command = parsed.action == Action::command && !toggleVerb;
+    const bool toggle = parsed.toggle || toggleVerb;
     // The hot key, the synthetic paste and the active-window lookup speak X11 (XWayland too).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
@@ -56,9 +108,25 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    if (command) {
+        // A closed pipe on standard output is a failure to report, not a reason to die.
+        std::signal(SIGPIPE, SIG_IGN);
+        QByteArray input;
+        if (parsed.request.verb == CommandLine::Verb::add) {
+            input = readStandardInput();
+            if (const auto text = CommandLine::inputText(input); !text.error.isEmpty()) {
+                std::fprintf(stderr, "orvantide: %s\n", text.error.toLocal8Bit().constData());
+                return 1;
+            }
+        }
+        return CommandClient::run(arguments, input);
+    }
+
     // Before anything else starts: a launch while another instance runs, or is still starting,
     // hands it the request and leaves.
-    switch (SingleInstance::claim()) {
+    switch (SingleInstance::claim(
+        SingleInstance::standardName(), std::chrono::seconds(20),
+        parsed.service ? SingleInstance::HandOver::nothing : SingleInstance::HandOver::toggle)) {
         case SingleInstance::Claim::first:
             break;
         case SingleInstance::Claim::handedOver:
@@ -89,6 +157,12 @@ int main(int argc, char** argv) {
         delegate.togglePalette();
     });
     instance.deliverToggles();
+    instance.serveCommands(delegate.commands());
+    std::optional<DBusService> bus;
+    if (DBusService::sessionBusAdvertised()) {
+        bus.emplace(*delegate.commands());
+        bus->start();
+    }
     if (toggle) {
         delegate.togglePalette();
     }

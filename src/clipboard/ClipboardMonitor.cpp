@@ -38,6 +38,8 @@ ClipboardMonitor::~ClipboardMonitor() {
 }
 
 void ClipboardMonitor::start() {
+    connect(&m_pasteboard.notifier, &PasteboardNotifier::changed, this, &ClipboardMonitor::poll,
+            Qt::UniqueConnection);
     m_timer.stop();
     read();
     lastChangeCount = m_pasteboard.changeCount();
@@ -65,7 +67,8 @@ void ClipboardMonitor::suppressCurrentChange() {
 
 void ClipboardMonitor::read() {
     if (m_reading) {
-        m_reading->cancel();
+        // Its owner may still answer what it was asked: that copy is kept too.
+        m_reading->ownerReplaced();
         m_readAgain = true;
         return;
     }
@@ -77,21 +80,26 @@ void ClipboardMonitor::beginRead() {
     m_reading = m_pasteboard.reader();
     m_worker.start([this, reader = m_reading, front = m_workspace.frontmostApplication()] {
         std::optional<CapturedClip> clip = ClipboardReader::read(*reader, FixedWorkspace(front));
-        if (!reader->complete()) {
+        const bool complete = reader->complete();
+        if (!complete) {
             clip.reset();
         }
+        const bool ownerless = complete && reader->ownerless();
         QMetaObject::invokeMethod(
-            this, [this, clip = std::move(clip)] { readFinished(clip); }, Qt::QueuedConnection);
+            this, [this, clip = std::move(clip), ownerless] { readFinished(clip, ownerless); },
+            Qt::QueuedConnection);
     });
 }
 
-void ClipboardMonitor::readFinished(std::optional<CapturedClip> clip) {
+void ClipboardMonitor::readFinished(std::optional<CapturedClip> clip, bool ownerless) {
     m_reading.reset();
     // Our own write landed while reading: what was read may be our own content.
     const bool overlappedOwnWrite =
         suppressedChangeCount && *suppressedChangeCount > m_readingChangeCount;
     if (clip && !overlappedOwnWrite) {
-        emit captured(*clip);
+        emit captured(*clip, m_readingChangeCount);
+    } else if (ownerless && m_pasteboard.changeCount() == m_readingChangeCount) {
+        emit emptied(m_readingChangeCount);
     }
     if (std::exchange(m_readAgain, false)) {
         beginRead();

@@ -15,12 +15,15 @@
 
 namespace orv {
 
-// Watches the clipboard by polling its change count and hands each new capture on (`captured`).
-// Changes this program made itself are marked as suppressed and pass unrecorded.
+// Watches the clipboard and hands each new capture on (`captured`): it reads as soon as the
+// pasteboard announces a change, and polls the change count every 0.45 s for changes announced
+// late or not at all; several notices of one change make one read. Changes this program made
+// itself are marked as suppressed and pass unrecorded.
 //
 // The contents are read in a worker thread, so that a large transfer or an owner that never
-// answers does not hold the main thread; `captured` comes on the main thread. One read at a
-// time: a change seen while reading cancels that read (its contents are gone) and is read after it.
+// answers does not hold the main thread; the signals come on the main thread. One read at a time:
+// a change seen while reading lets that read finish what its owner still answers (copies made in
+// quick succession are each kept while their owners answer) and is read after it.
 class ClipboardMonitor : public QObject {
     Q_OBJECT
 
@@ -31,9 +34,10 @@ public:
     // Cancels a read in flight and waits for the worker to let it go.
     ~ClipboardMonitor() override;
 
-    // Captures what is on the clipboard now, then polls every 0.45 s. Starting again restarts.
+    // Captures what is on the clipboard now, then follows the pasteboard's notices and polls every
+    // 0.45 s. Starting again restarts.
     void start();
-    // One polling step: at most one capture, of the newest contents.
+    // One step, on a notice or a tick: at most one capture, of the newest contents.
     void poll();
 
     qint64 lastChangeCount = 0;
@@ -45,14 +49,17 @@ public:
     bool isReading() const { return m_reading != nullptr; }
 
 signals:
-    // A new clip on the clipboard, read and accepted by the reader.
-    void captured(const CapturedClip& clip);
+    // A new clip on the clipboard, read and accepted by the reader, as of that change count.
+    void captured(const CapturedClip& clip, qint64 changeCount);
+    // Nobody owns the clipboard since this change (its owner quit or emptied it), and nothing
+    // changed since.
+    void emptied(qint64 changeCount);
 
 private:
-    // Reads now, or after the read in flight, which is cancelled.
+    // Reads now, or after the read in flight (told that its owner was replaced).
     void read();
     void beginRead();
-    void readFinished(std::optional<CapturedClip> clip);
+    void readFinished(std::optional<CapturedClip> clip, bool ownerless);
     // What is being read, or about to be, is no longer on the clipboard.
     void abandonRead();
 

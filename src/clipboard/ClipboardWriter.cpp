@@ -101,6 +101,28 @@ void write(const Clip& clip, Pasteboard& pasteboard) {
     pasteboard.write(contents(clip));
 }
 
+PasteboardContents contents(const CapturedClip& clip) {
+    if (const auto* text = std::get_if<CapturedClip::Text>(&clip.payload)) {
+        Clip stored;
+        stored.value = text->text;
+        stored.html = text->html;
+        return contents(stored);
+    }
+    if (const auto* image = std::get_if<CapturedClip::Image>(&clip.payload)) {
+        return {{MimeTypes::png, image->png}};
+    }
+    if (const auto* color = std::get_if<CapturedClip::Color>(&clip.payload)) {
+        return colorContents(color->hex);
+    }
+    const QStringList& paths = std::get<CapturedClip::Files>(clip.payload).paths;
+    return {{MimeTypes::uriList, FileUrlList::uriList(paths)},
+            {MimeTypes::gnomeCopiedFiles, FileUrlList::gnomeCopiedFiles(paths)}};
+}
+
+void write(const CapturedClip& clip, Pasteboard& pasteboard) {
+    pasteboard.write(contents(clip));
+}
+
 }  // namespace ClipboardWriter
 
 }  // namespace orv

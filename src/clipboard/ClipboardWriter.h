@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Pasteboard.h"
+#include "store/CapturedClip.h"
 #include "store/Clip.h"
 
 namespace orv {
@@ -15,6 +16,11 @@ void write(const Clip& clip, Pasteboard& pasteboard);
 
 // What a clip becomes on the clipboard, without writing it.
 PasteboardContents contents(const Clip& clip);
+
+// A capture as it was just read, put back as a stored clip of it would be (its image from the
+// bytes read, its files whether or not they still exist). Raises WriteError for an invalid colour.
+void write(const CapturedClip& clip, Pasteboard& pasteboard);
+PasteboardContents contents(const CapturedClip& clip);
 
 }  // namespace ClipboardWriter
 

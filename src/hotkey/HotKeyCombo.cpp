@@ -1,51 +1,14 @@
 #include "hotkey/HotKeyCombo.h"
 
-#include <QStringList>
-
-#include <array>
+#include "platform/ShortcutText.h"
 
 namespace orv {
 
-namespace {
-
-// The names of the keys that have one, by virtual key code; empty where there is none.
-const std::array<QString, 50>& symbols() {
-    static const std::array<QString, 50> table = [] {
-        std::array<QString, 50> names;
-        const auto place = [&names](int first, const QStringList& list) {
-            for (int i = 0; i < list.size(); ++i) {
-                names[size_t(first + i)] = list[i];
-            }
-        };
-        place(0, {"A", "S", "D", "F", "H", "G", "Z", "X", "C", "V"});
-        place(11, {"B", "Q", "W", "E", "R", "Y", "T"});
-        place(18, {"1", "2", "3", "4", "6", "5", "=", "9", "7", "-", "8", "0"});
-        place(30, {"]", "O", "U", "[", "I", "P"});
-        place(37, {"L", "J", "'", "K", ";", "\\", ",", "/", "N", "M", "."});
-        place(49, {"Espacio"});
-        return names;
-    }();
-    return table;
-}
-
-}  // namespace
-
 QString HotKeyCombo::display() const {
-    QString text;
-    if (carbonModifiers & CarbonModifier::control) {
-        text += QStringLiteral("⌃");
+    if (const auto key = keyCombination()) {
+        return ShortcutText::of(*key);
     }
-    if (carbonModifiers & CarbonModifier::option) {
-        text += QStringLiteral("⌥");
-    }
-    if (carbonModifiers & CarbonModifier::shift) {
-        text += QStringLiteral("⇧");
-    }
-    if (carbonModifiers & CarbonModifier::command) {
-        text += QStringLiteral("⌘");
-    }
-    const QString name = keyCode < symbols().size() ? symbols()[keyCode] : QString();
-    return text + (name.isEmpty() ? QStringLiteral("?") : name);
+    return ShortcutText::modifiers(KeyCodes::qtModifiers(carbonModifiers)) + u'?';
 }
 
 std::optional<HotKeyCombo> HotKeyCombo::from(const KeyEvent& event) {

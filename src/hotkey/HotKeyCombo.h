@@ -12,14 +12,15 @@ namespace orv {
 // The key combination that opens and closes the palette: a virtual key code and a mask of
 // CarbonModifier bits, as the preferences persist them.
 struct HotKeyCombo {
-    // ⌃⌥V: Ctrl+Alt+V.
+    // Ctrl+Alt+V.
     static constexpr quint16 defaultKeyCode = 9;
     static constexpr quint32 defaultModifiers = CarbonModifier::control | CarbonModifier::option;
 
     quint16 keyCode = defaultKeyCode;
     quint32 carbonModifiers = defaultModifiers;
 
-    // The modifier symbols in the order ⌃⌥⇧⌘, then the key's name, or "?" for a key without one.
+    // As Linux desktops write it ("Ctrl+Alt+V", "Ctrl+Mayús+Espacio"), "?" for a key without a
+    // name.
     QString display() const;
 
     // A key press with Control, Option or Command held (Shift alone is not enough), other than

@@ -2,6 +2,7 @@
 
 #include "model/StoreOutcome.h"
 
+#include <QCoro/QCoroSignal>
 #include <QLoggingCategory>
 
 namespace orv {
@@ -71,9 +72,20 @@ QCoro::Task<> ClipRecorder::record(CapturedClip clip) {
         co_return;
     }
     const qsizetype bytes = bytesOf(clip);
-    keepWaiting({std::move(clip), clock(), bytes}, false);
+    keepWaiting({std::move(clip), clock(), bytes, ++m_lastSerial}, false);
     // Captures that wait are tried now too: the history may take them again.
     co_await storeWaiting();
+}
+
+QCoro::Task<bool> ClipRecorder::recordAndConfirm(CapturedClip clip) {
+    const quint64 serial = m_lastSerial + 1;
+    QPointer<ClipRecorder> self(this);
+    co_await record(std::move(clip));
+    // A pass already under way stores it after those before it.
+    while (self && m_storing && m_storedSerial < serial && m_lastSerial >= serial) {
+        co_await qCoro(this, &ClipRecorder::storingEnded);
+    }
+    co_return self&& m_storedSerial >= serial;
 }
 
 void ClipRecorder::keepWaiting(WaitingCapture capture, bool first) {
@@ -122,13 +134,16 @@ QCoro::Task<> ClipRecorder::storeWaiting() {
                 }
             });
             m_retryDelay = std::min(m_retryDelay * 2, longestRetryDelay);
+            emit storingEnded();
             co_return;
         }
         storedAny = true;
+        m_storedSerial = next.serial;
     }
     m_storing = false;
     m_retryDelay = firstRetryDelay;
     setPersistentError(std::nullopt);
+    emit storingEnded();
     if (!storedAny) {
         co_return;
     }

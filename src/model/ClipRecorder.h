@@ -39,6 +39,9 @@ public:
     std::function<QDateTime()> clock;
 
     QCoro::Task<> record(CapturedClip clip);
+    // As `record`, resuming once this capture is in the history (true) or waits for a retry, or was
+    // skipped (false): for a caller that must say which. Pruning may still follow.
+    QCoro::Task<bool> recordAndConfirm(CapturedClip clip);
 
     // Why captures are waiting to be stored, while any are.
     const std::optional<QString>& persistentError() const { return m_persistentError; }
@@ -49,6 +52,8 @@ signals:
     // A failure to show: pruning failed.
     void failed(const QString& message);
     void persistentErrorChanged();
+    // A pass over the waiting captures ended, stored or not.
+    void storingEnded();
 
 private:
     struct WaitingCapture {
@@ -56,6 +61,7 @@ private:
         // Stored with the time it was copied, however late.
         QDateTime copiedAt;
         qsizetype bytes;
+        quint64 serial = 0;
     };
     QFuture<void> storeCapture(const CapturedClip& clip, const QDateTime& now);
     // Queues the capture after those waiting (or first, for one tried again), then drops the
@@ -72,6 +78,9 @@ private:
     std::deque<WaitingCapture> m_waiting;
     qsizetype m_waitingBytes = 0;
     bool m_storing = false;
+    // Captures are numbered as they come and stored in that order.
+    quint64 m_lastSerial = 0;
+    quint64 m_storedSerial = 0;
     std::unique_ptr<Scheduler::Job> m_retryTask;
     std::chrono::milliseconds m_retryDelay = firstRetryDelay;
 };

@@ -1,5 +1,7 @@
 #include "palette/ClipListModel.h"
 
+#include "platform/ShortcutText.h"
+
 namespace orv {
 
 ClipListModel::ClipListModel(AppModel& model, QObject* parent)
@@ -14,7 +16,7 @@ std::optional<QString> ClipListModel::shortcut(int index) {
     if (index < 0 || index > 4) {
         return std::nullopt;
     }
-    return QStringLiteral("⌃%1").arg(index + 1);
+    return ShortcutText::of(Qt::CTRL | Qt::Key(Qt::Key_1 + index));
 }
 
 int ClipListModel::rowCount(const QModelIndex& parent) const {

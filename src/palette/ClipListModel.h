@@ -23,7 +23,7 @@ public:
     // The position of a clip; nothing when it is not listed.
     std::optional<int> positionOf(qint64 id) const;
 
-    // The primary-modifier symbol (⌃ here) and the position, for the first five rows.
+    // "Ctrl+1" … "Ctrl+5" for the first five rows, as the desktop writes shortcuts.
     static std::optional<QString> shortcut(int index);
 
 private:

@@ -2,6 +2,7 @@
 
 #include "preview/FileTypeIcon.h"
 #include "store/ClipIdentity.h"
+#include "store/TextFolding.h"
 #include "ui/InterfaceStyle.h"
 #include "ui/SymbolIcon.h"
 
@@ -9,6 +10,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
+
+#include <algorithm>
+#include <limits>
 
 namespace orv {
 
@@ -38,9 +42,63 @@ int shortcutWidth(const QFont& base, const ClipRowView::Row& row) {
     return row.shortcut ? QFontMetrics(shortcutFont(base)).horizontalAdvance(*row.shortcut) : 0;
 }
 
+// One drawn line of a title and, for each of its characters, the title character it shows (-1
+// for the ellipsis).
+struct TitleLine {
+    QString text;
+    QList<qsizetype> origins;
+};
+
+TitleLine titlePiece(const QString& title, qsizetype start, qsizetype length) {
+    TitleLine line{title.mid(start, length), {}};
+    line.origins.reserve(line.text.size());
+    for (qsizetype i = 0; i < line.text.size(); ++i) {
+        line.origins.append(start + i);
+    }
+    return line;
+}
+
+// The title from `start` on as QString::simplified() gives it, keeping track of the characters.
+TitleLine simplifiedFrom(const QString& title, qsizetype start) {
+    TitleLine line;
+    qsizetype blankAt = -1;
+    for (qsizetype i = start; i < title.size(); ++i) {
+        if (title[i].isSpace()) {
+            if (!line.text.isEmpty() && blankAt < 0) {
+                blankAt = i;
+            }
+            continue;
+        }
+        if (blankAt >= 0) {
+            line.text += u' ';
+            line.origins.append(blankAt);
+            blankAt = -1;
+        }
+        line.text += title[i];
+        line.origins.append(i);
+    }
+    return line;
+}
+
+// `line` cut to `width` with an ellipsis; the ellipsis shows no title character.
+TitleLine elided(const TitleLine& line, const QFontMetrics& metrics, int width) {
+    const QString text = metrics.elidedText(line.text, Qt::ElideRight, width);
+    if (text == line.text) {
+        return line;
+    }
+    const qsizetype limit = std::clamp<qsizetype>(text.size() - 1, 0, line.text.size());
+    qsizetype shown = 0;
+    while (shown < limit && text[shown] == line.text[shown]) {
+        ++shown;
+    }
+    TitleLine cut{text, line.origins.first(shown)};
+    cut.origins.resize(text.size(), -1);
+    return cut;
+}
+
 // The title laid out in `width`, at most two lines, the second elided when there is more.
-QStringList titleLines(const QString& title, const QFont& font, int width) {
-    QStringList lines;
+QList<TitleLine> titleLines(const QString& title, const QFont& font, int width) {
+    QList<TitleLine> lines;
     if (width <= 0) {
         return lines;
     }
@@ -56,20 +114,69 @@ QStringList titleLines(const QString& title, const QFont& font, int width) {
             break;
         }
         line.setLineWidth(width);
-        QString text = title.mid(line.textStart(), line.textLength());
+        TitleLine piece = titlePiece(title, line.textStart(), line.textLength());
         if (i == 1 && line.textStart() + line.textLength() < title.size()) {
-            text =
-                metrics.elidedText(title.mid(line.textStart()).simplified(), Qt::ElideRight, width);
+            piece = elided(simplifiedFrom(title, line.textStart()), metrics, width);
         }
         // Line breaks inside a title end the line where they stand.
-        text.replace(u'\n', u' ');
-        lines.append(text.trimmed().isEmpty() && i == 1 ? QString() : text);
+        piece.text.replace(u'\n', u' ');
+        lines.append(piece.text.trimmed().isEmpty() && i == 1 ? TitleLine{} : piece);
     }
     layout.endLayout();
-    while (lines.size() > 1 && lines.last().isEmpty()) {
+    while (lines.size() > 1 && lines.last().text.isEmpty()) {
         lines.removeLast();
     }
     return lines;
+}
+
+// The runs of `line` that show matched title characters; `spans` in order, as matchedSpans gives.
+QList<QTextLayout::FormatRange> matchedRuns(const TitleLine& line,
+                                            const QList<TextFolding::Span>& spans,
+                                            const QTextCharFormat& format) {
+    QList<QTextLayout::FormatRange> runs;
+    qsizetype next = 0;
+    for (qsizetype k = 0; k < line.origins.size(); ++k) {
+        const qsizetype at = line.origins[k];
+        if (at < 0) {
+            continue;
+        }
+        // Origins only grow along a line.
+        while (next < spans.size() && spans[next].start + spans[next].length <= at) {
+            ++next;
+        }
+        if (next == spans.size()) {
+            break;
+        }
+        if (at < spans[next].start) {
+            continue;
+        }
+        if (!runs.isEmpty() && runs.last().start + runs.last().length == k) {
+            ++runs.last().length;
+        } else {
+            runs.append({int(k), 1, format});
+        }
+    }
+    return runs;
+}
+
+// Titles made from the value; an image's title is not searched.
+bool showsMatches(const ClipRowView::Row& row) {
+    return !row.search.trimmed().isEmpty() && row.clip.effectiveKind() != ClipKind::image;
+}
+
+// One line with some runs in their own format, its baseline at `baseline`.
+void drawRuns(QPainter* painter, const QPointF& baseline, const QString& text, const QFont& font,
+              const QList<QTextLayout::FormatRange>& runs) {
+    QTextLayout layout(text, font, painter->device());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.setFormats(runs);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(std::numeric_limits<int>::max() / 2);
+    layout.endLayout();
+    layout.draw(painter, baseline - QPointF(0, line.ascent()));
 }
 
 int titleWidth(const QRect& rect, const QFont& base, const ClipRowView::Row& row) {
@@ -216,14 +323,27 @@ void ClipRowView::paintRow(QPainter* painter, const QRect& rect, const Row& row,
     const QFont base = QApplication::font();
     const QFont font = titleFont(base, row);
     const int left = rect.left() + kHorizontalPadding + leadingSide(row) + kSpacing;
-    const QStringList lines = titleLines(row.clip.listTitle(), font, titleWidth(rect, base, row));
+    const QString title = row.clip.listTitle();
+    const QList<TitleLine> lines = titleLines(title, font, titleWidth(rect, base, row));
+    // The title is cut short already: matching it costs little whatever the clip's size.
+    const QList<TextFolding::Span> spans = showsMatches(row)
+                                               ? TextFolding::matchedSpans(title, row.search)
+                                               : QList<TextFolding::Span>();
+    QTextCharFormat matched;
+    matched.setForeground(InterfaceStyle::accent(palette, 1.0));
     const QFontMetrics metrics(font);
     const int textHeight = int(lines.size()) * metrics.lineSpacing();
     int y = rect.center().y() - textHeight / 2 + metrics.ascent() + 1;
     painter->setFont(font);
     painter->setPen(palette.color(QPalette::WindowText));
-    for (const QString& line : lines) {
-        painter->drawText(QPoint(left, y), line);
+    for (const TitleLine& line : lines) {
+        const auto runs =
+            spans.isEmpty() ? QList<QTextLayout::FormatRange>() : matchedRuns(line, spans, matched);
+        if (runs.isEmpty()) {
+            painter->drawText(QPoint(left, y), line.text);
+        } else {
+            drawRuns(painter, QPointF(left, y), line.text, font, runs);
+        }
         y += metrics.lineSpacing();
     }
 
@@ -243,6 +363,7 @@ void ClipRowView::paint(QPainter* painter, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const {
     Row row = index.data(rowRole).value<Row>();
     row.isHovered = option.state.testFlag(QStyle::State_MouseOver);
+    row.search = m_search;
     paintRow(painter, option.rect, row, option.palette, m_thumbnails);
 }
 

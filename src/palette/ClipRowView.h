@@ -28,12 +28,17 @@ public:
         bool showsPinMark = true;
         std::optional<QString> shortcut;
         bool isHovered = false;
+        // What the list is searched for: its matches in the title are drawn in the accent colour.
+        QString search = {};
     };
 
     // The row of an index, filled by the list model.
     static constexpr int rowRole = Qt::UserRole + 1;
 
     explicit ClipRowView(ThumbnailCache& thumbnails, QObject* parent = nullptr);
+
+    // The search text every row is painted with.
+    void setSearch(const QString& search) { m_search = search; }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
@@ -61,6 +66,7 @@ private:
     };
 
     ThumbnailCache& m_thumbnails;
+    QString m_search;
     // Row heights by clip: the list asks for every row's height on each reload.
     mutable QHash<qint64, Height> m_heights;
 };

@@ -1,5 +1,6 @@
 #include "palette/PaletteView.h"
 
+#include "platform/ShortcutText.h"
 #include "preview/FilePreview.h"
 #include "ui/InterfaceStyle.h"
 #include "ui/SymbolIcon.h"
@@ -134,7 +135,9 @@ PaletteView::PaletteView(AppModel& model, QWidget* parent) : QWidget(parent), m_
 
     m_rows = new ClipListModel(m_model, this);
     m_list = new ClipListView(m_model, *m_rows, m_content);
-    m_list->setItemDelegate(new ClipRowView(m_thumbnails, m_list));
+    auto* rowView = new ClipRowView(m_thumbnails, m_list);
+    rowView->setSearch(m_model.query());
+    m_list->setItemDelegate(rowView);
     connect(&m_thumbnails, &ThumbnailCache::thumbnailLoaded, m_list->viewport(),
             qOverload<>(&QWidget::update));
     m_content->addWidget(m_list);
@@ -149,6 +152,11 @@ PaletteView::PaletteView(AppModel& model, QWidget* parent) : QWidget(parent), m_
     });
     connect(&m_model, &AppModel::filterChanged, this, &PaletteView::rebuildChips);
     connect(&m_model, &AppModel::queryChanged, this, &PaletteView::queryChanged);
+    // The rows shown until the new list lands mark what they match of the new text too.
+    connect(&m_model, &AppModel::queryChanged, rowView, [this, rowView] {
+        rowView->setSearch(m_model.query());
+        m_list->viewport()->update();
+    });
     connect(&m_model, &AppModel::selectedIDChanged, m_list, &ClipListView::scrollToSelection);
     connect(&m_model, &AppModel::searchFocusChanged, this, &PaletteView::applySearchFocus);
     connect(&m_model, &AppModel::focusTokenChanged, this, [this] {
@@ -161,6 +169,10 @@ PaletteView::PaletteView(AppModel& model, QWidget* parent) : QWidget(parent), m_
         m_errorLabel->setToolTip(message.value_or(QString()));
         m_errorLabel->setAccessibleName(message.value_or(QString()));
         m_errorLabel->setVisible(message.has_value());
+        // A message must be read whole: it takes the hints' room while it shows.
+        for (QWidget* hint : std::as_const(m_hints)) {
+            hint->setVisible(!message.has_value());
+        }
     });
     connect(&m_model.preferences(), &PreferencesStore::pausedChanged, this,
             [this] { m_pausedNotice->setVisible(m_model.preferences().paused()); });
@@ -257,9 +269,13 @@ QWidget* PaletteView::buildFooter() {
     auto* row = new QHBoxLayout(footer);
     row->setContentsMargins(12, 7, 12, 7);
     row->setSpacing(10);
-    row->addWidget(shortcutHint(QStringLiteral("↑↓"), QStringLiteral("elegir"), footer));
-    row->addWidget(shortcutHint(QStringLiteral("↩"), QStringLiteral("pegar"), footer));
-    row->addWidget(shortcutHint(QStringLiteral("⌃⌫"), QStringLiteral("borrar"), footer));
+    m_hints = {shortcutHint(QStringLiteral("↑↓"), QStringLiteral("elegir"), footer),
+               shortcutHint(QStringLiteral("↩"), QStringLiteral("pegar"), footer),
+               shortcutHint(ShortcutText::of(Qt::CTRL | Qt::Key_Backspace),
+                            QStringLiteral("borrar"), footer)};
+    for (QWidget* hint : std::as_const(m_hints)) {
+        row->addWidget(hint);
+    }
     row->addSpacing(8);
     row->addStretch(1);
 

@@ -94,6 +94,8 @@ private:
     QString m_emptySymbol;
     ClipListView* m_list = nullptr;
     ElidedLabel* m_errorLabel = nullptr;
+    // The keyboard hints at the start of the footer.
+    QList<QWidget*> m_hints;
     QToolButton* m_trashButton = nullptr;
     QToolButton* m_settingsButton = nullptr;
 };

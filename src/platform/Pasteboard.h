@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,13 @@ public:
     virtual bool complete() const { return true; }
     // Asks a read going on in another thread to give up at its next wait. Any thread.
     virtual void cancel() {}
+    // The clipboard changed while this read goes on. A reader that knows which owner it reads lets
+    // that owner finish what it was asked (it may still answer) and asks nothing of the next one;
+    // the others give up as on cancel(). Any thread.
+    virtual void ownerReplaced() { cancel(); }
+    // Nobody owned the selection when it was read (its owner quit or emptied it); false when the
+    // reader cannot tell.
+    virtual bool ownerless() const { return false; }
 
     // The offered types, with the password-manager hint reported as the concealed type.
     QStringList types() const {
@@ -46,12 +54,28 @@ public:
     }
 };
 
+// Says, on the main thread, that another application may have changed the clipboard; several
+// notices may come for one change, and the change count tells which are new.
+class PasteboardNotifier : public QObject {
+    Q_OBJECT
+
+public:
+    void announce() { emit changed(); }
+
+signals:
+    void changed();
+};
+
 // The system clipboard as the clipboard code sees it.
 //
 // `changeCount` grows by one with every change of owner. A write of ours advances it by exactly one
 // before the write returns; the notice that echoes our own write does not advance it again.
+// Changes of other owners are announced through `notifier` where the backend sees them happen;
+// our own writes are not.
 class Pasteboard : public ReadablePasteboard {
 public:
+    PasteboardNotifier notifier;
+
     virtual qint64 changeCount() const = 0;
     // Replaces everything on the clipboard; empty contents leave it cleared.
     virtual void write(const PasteboardContents& contents) = 0;

@@ -12,6 +12,8 @@ struct SelectionReadLimits {
     std::chrono::milliseconds answerTimeout{2000};
     // No read lasts longer, however slowly its owner sends.
     std::chrono::milliseconds readTimeout{10000};
+    // An owner that lost the clipboard during the read, yet still runs, is waited for no longer.
+    std::chrono::milliseconds replacedOwnerTimeout{1000};
     // The history refuses images over 20 MiB; one byte more keeps that outcome without reading
     // the rest.
     qsizetype imageBytes = 20 * 1024 * 1024 + 1;

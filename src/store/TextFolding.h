@@ -1,21 +1,40 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringView>
 
 struct sqlite3;
 
 namespace orv {
 
-// Search folding: one Unicode-aware lower-casing for the search text and for stored values, so
-// "árbol" finds "ÁRBOL".
+// Search folding: one Unicode-aware folding of case and accents for the search text and for stored
+// values, so "cancion" finds "CANCIÓN" and "arbol" finds "Árbol". Each character folds on its
+// own: to lower case (full mapping: "ß" gives "ss"), decomposed (compatibility too: "ﬁ" gives
+// "fi", "²" gives "2"), without the combining accents of Latin, Greek and Cyrillic letters ("ñ"
+// gives "n", "ü" gives "u"); a lone combining accent folds to nothing.
 namespace TextFolding {
 
 // The search text as the list statement compares it.
 QString searchFolded(const QString& text);
 
 // Replaces the connection's lower() and instr() with Unicode-aware and faster ones of the same
-// meaning, so the list statement keeps its text. False when SQLite refuses them.
+// meaning for the search (lower() folds as above), so the list statement keeps its text. False
+// when SQLite refuses them.
 bool registerSqlFunctions(sqlite3* database);
+
+// A piece of a text, in UTF-16 units.
+struct Span {
+    qsizetype start = 0;
+    qsizetype length = 0;
+    friend bool operator==(const Span&, const Span&) = default;
+};
+
+// Where the (trimmed) search text occurs in `text` under the same folding, as the store matches
+// it: every occurrence, in order, without overlaps, each widened to whole user-perceived
+// characters of the original text. Nothing for a blank search. Work grows with `text`: give it
+// only what is shown.
+QList<Span> matchedSpans(QStringView text, QStringView search);
 
 }  // namespace TextFolding
 

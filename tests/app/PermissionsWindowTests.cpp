@@ -63,9 +63,10 @@ TEST(PermissionsWindow, AlreadyTrustedShowsConcedidoInOneWindow) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     EXPECT_EQ(view.windowTitle(), "Permisos");
     EXPECT_EQ(view.size(), QSize(480, 420));
-    EXPECT_EQ(view.explanation()->text(),
-              "El historial se abre con ⌃⌥V. El pegado automático escribe el clip en la app que "
-              "estaba delante, y para eso hace falta Accesibilidad.");
+    EXPECT_EQ(
+        view.explanation()->text(),
+        "El historial se abre con Ctrl+Alt+V. El pegado automático escribe el clip en la app que "
+        "estaba delante, y para eso hace falta Accesibilidad.");
     EXPECT_TRUE(p.granted());
     EXPECT_FALSE(p.hint()) << "trusted before the window opened: no restart needed";
     EXPECT_FALSE(p.button());

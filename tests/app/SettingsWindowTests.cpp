@@ -133,7 +133,7 @@ TEST(SettingsWindow, ControlsWriteIntoThePreferencesAndFollowThem) {
     EXPECT_EQ(view.retentionPicker()->currentText(), "90 días");
     EXPECT_EQ(view.maxItemsPicker()->currentText(), "100");
     EXPECT_FALSE(view.pausedSwitch()->isChecked());
-    EXPECT_EQ(view.recorder()->comboLabel()->text(), "⌃⌘B");
+    EXPECT_EQ(view.recorder()->comboLabel()->text(), "Ctrl+Super+B");
     EXPECT_EQ(s.changes, 7);
 }
 
@@ -208,7 +208,7 @@ TEST(SettingsWindow, RecordingSuspendsTheHotKeyUntilItEnds) {
     Settings s;
     SettingsView& view = s.open();
     HotKeyRecorder* recorder = view.recorder();
-    EXPECT_EQ(recorder->comboLabel()->text(), "⌃⌥V");
+    EXPECT_EQ(recorder->comboLabel()->text(), "Ctrl+Alt+V");
 
     QTest::mouseClick(recorder->button(), Qt::LeftButton);
     EXPECT_TRUE(s.preferences->hotKeySuspended());
@@ -226,7 +226,7 @@ TEST(SettingsWindow, RecordingSuspendsTheHotKeyUntilItEnds) {
               (HotKeyCombo{11, CarbonModifier::control | CarbonModifier::option}));
     EXPECT_EQ(s.defaults.values().value("hotKeyCode").toInt(), 11);
     EXPECT_FALSE(s.preferences->hotKeySuspended());
-    EXPECT_EQ(recorder->comboLabel()->text(), "⌃⌥B");
+    EXPECT_EQ(recorder->comboLabel()->text(), "Ctrl+Alt+B");
     EXPECT_EQ(view.excludedEditor()->toPlainText(), "");
 }
 
@@ -242,11 +242,11 @@ TEST(SettingsWindow, AHotKeyThatCannotBeRegisteredSaysSoUntilARetryWorks) {
     SettingsView& view = s.open();
     QLabel* status = view.hotKeyStatus();
     EXPECT_TRUE(status->isVisible());
-    EXPECT_EQ(status->text(), "No se pudo activar ⌃⌥V: otra aplicación ya usa ese atajo.");
+    EXPECT_EQ(status->text(), "No se pudo activar Ctrl+Alt+V: otra aplicación ya usa ese atajo.");
 
     // A key the keyboard does not have fails another way.
     s.preferences->setHotKey({52, CarbonModifier::control});
-    EXPECT_EQ(status->text(), "No se pudo activar ⌃?. Prueba con otra combinación.");
+    EXPECT_EQ(status->text(), "No se pudo activar Ctrl+?. Prueba con otra combinación.");
     s.preferences->setHotKey({});
 
     // No retry while a new combination is being recorded.
@@ -303,7 +303,7 @@ TEST(SettingsWindow, WithoutGlobalShortcutsTheDesktopsOwnIsOfferedAndTheExclusio
     service.refuseWith = 0;
     registration.refresh();
     emit service.refused(HotKeyService::refusedByDesktop);
-    EXPECT_TRUE(view.hotKeyStatus()->text().startsWith("El escritorio no concedió ⌃⌥V."));
+    EXPECT_TRUE(view.hotKeyStatus()->text().startsWith("El escritorio no concedió Ctrl+Alt+V."));
 }
 
 TEST(AppVersion, TheApplicationsVersionOrADash) {

@@ -54,6 +54,7 @@ TEST_F(MonitorTest, StartingCapturesWhatIsAlreadyThereOnce) {
 }
 
 TEST_F(MonitorTest, EachTickCapturesTheNewestChangeOnly) {
+    pasteboard.announceChanges = false;
     monitor.start();
     settle(monitor);
     monitor.poll();
@@ -140,4 +141,97 @@ TEST_F(MonitorTest, AReadThatOverlapsOurOwnWriteRecordsNothing) {
     monitor.poll();
     settle(monitor);
     EXPECT_TRUE(captured.isEmpty());
+}
+
+TEST_F(MonitorTest, AnnouncedChangesAreReadAtOnceAndTicksStillCatchTheOthers) {
+    monitor.start();
+    settle(monitor);
+    for (const char* text : {"uno", "dos", "tres"}) {
+        pasteboard.copy({{"text/plain", text}});
+        EXPECT_TRUE(monitor.isReading()) << "read on the notice, not on a tick";
+        settle(monitor);
+    }
+    EXPECT_EQ(captured, (QStringList{"uno", "dos", "tres"}));
+
+    // A change nobody announced waits for a tick.
+    pasteboard.announceChanges = false;
+    pasteboard.copy({{"text/plain", "callado"}});
+    EXPECT_FALSE(monitor.isReading());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return captured.size() == 4; }, 10000));
+    EXPECT_EQ(captured.last(), "callado");
+}
+
+TEST_F(MonitorTest, SeveralNoticesOfOneChangeMakeOneRead) {
+    monitor.start();
+    settle(monitor);
+    pasteboard.copy({{"text/plain", "una vez"}});
+    const int readers = pasteboard.readers;
+    pasteboard.notifier.announce();
+    pasteboard.notifier.announce();
+    settle(monitor);
+    pasteboard.notifier.announce();
+    settle(monitor);
+    EXPECT_EQ(pasteboard.readers, readers);
+    EXPECT_EQ(captured, QStringList{"una vez"});
+}
+
+// Copies in quick succession: the read under way when the next copy comes is kept while its owner
+// still answers, and only the newest change is read after it.
+TEST_F(MonitorTest, AReadWhoseOwnerStillAnswersIsKeptWhenTheNextCopyComes) {
+    monitor.start();
+    settle(monitor);
+    pasteboard.holdData(true);
+    pasteboard.copy({{"text/plain", "uno"}}, InMemoryPasteboard::Owner::keepsRunning);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pasteboard.readersAtData() == 1; }, 10000));
+    pasteboard.copy({{"text/plain", "dos"}});
+    pasteboard.copy({{"text/plain", "tres"}});
+    pasteboard.holdData(false);
+    settle(monitor);
+    EXPECT_EQ(captured, (QStringList{"uno", "tres"}));
+
+    // An owner that quit when replaced answers nothing more: its read is dropped, not half kept.
+    captured.clear();
+    pasteboard.holdData(true);
+    pasteboard.copy({{"text/plain", "cuatro"}}, InMemoryPasteboard::Owner::quitsWhenReplaced);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pasteboard.readersAtData() == 1; }, 10000));
+    pasteboard.copy({{"text/plain", "cinco"}});
+    pasteboard.holdData(false);
+    settle(monitor);
+    EXPECT_EQ(captured, QStringList{"cinco"});
+}
+
+TEST_F(MonitorTest, AClipboardLeftWithoutOwnerIsReportedWithItsChange) {
+    QList<qint64> emptied;
+    QObject::connect(&monitor, &ClipboardMonitor::emptied,
+                     [&](qint64 change) { emptied.append(change); });
+    QList<qint64> changes;
+    QObject::connect(&monitor, &ClipboardMonitor::captured,
+                     [&](const CapturedClip&, qint64 change) { changes.append(change); });
+    pasteboard.copy({{"text/plain", "dueño"}});
+    monitor.start();
+    settle(monitor);
+    EXPECT_EQ(changes, QList<qint64>{1});
+    pasteboard.ownerQuits();
+    settle(monitor);
+    EXPECT_EQ(emptied, QList<qint64>{2});
+
+    // Replaced: nobody quit.
+    pasteboard.copy({{"text/plain", "otro"}});
+    settle(monitor);
+    EXPECT_EQ(emptied, QList<qint64>{2});
+    EXPECT_EQ(changes, (QList<qint64>{1, 3}));
+
+    // Taken again before the main thread heard of the read: stale, not reported.
+    pasteboard.holdReads(true);
+    pasteboard.ownerQuits();
+    const int begun = pasteboard.readsBegun();
+    pasteboard.holdReads(false);
+    for (int i = 0; i < 2000 && pasteboard.readsBegun() == begun; ++i) {
+        QThread::msleep(5);
+    }
+    ASSERT_GT(pasteboard.readsBegun(), begun);
+    pasteboard.copy({{"text/plain", "nuevo"}});
+    settle(monitor);
+    EXPECT_EQ(emptied, QList<qint64>{2});
+    EXPECT_EQ(captured.last(), "nuevo");
 }

@@ -129,3 +129,28 @@ TEST_F(WriterTest, FilesGoOutForBothFileManagersOrNamesWhatIsMissing) {
     ClipboardWriter::write(clipOf(ClipKind::files, ""), pasteboard);
     EXPECT_TRUE(pasteboard.formats().isEmpty()) << "no paths leaves the clipboard cleared";
 }
+
+// What the keeper puts back: a capture goes out as its stored clip would, read back the same.
+TEST_F(WriterTest, CapturesGoOutAsTheirClipsWouldAndReadBackTheSame) {
+    FakeWorkspace workspace;
+    const QString gone = temp.filePath("ya no está.txt");
+    const QList<CapturedClip::Payload> payloads{
+        CapturedClip::Text{"hola", QStringLiteral("<i>hola</i>")},
+        CapturedClip::Text{"sin formato", std::nullopt},
+        CapturedClip::Image{TestImages::png(5, 3, Qt::blue)},
+        CapturedClip::Color{"#FF000080"},
+        CapturedClip::Files{{touch("a.txt"), gone}},
+    };
+    for (const CapturedClip::Payload& payload : payloads) {
+        ClipboardWriter::write(CapturedClip{payload, QStringLiteral("Editor")}, pasteboard);
+        const auto back = ClipboardReader::read(pasteboard, workspace);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->payload, payload);
+    }
+    EXPECT_EQ(pasteboard.writes, payloads.size());
+
+    Clip stored = clipOf(ClipKind::text, "hola");
+    stored.html = QStringLiteral("<i>hola</i>");
+    EXPECT_EQ(ClipboardWriter::contents(CapturedClip{payloads.first(), std::nullopt}),
+              ClipboardWriter::contents(stored));
+}

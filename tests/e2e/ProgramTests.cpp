@@ -219,3 +219,41 @@ TEST_F(ProgramTest, CommandLineAndEnvironmentWithoutStartingAnything) {
     ASSERT_TRUE(finishes(unknown));
     EXPECT_EQ(unknown->exitCode(), 2);
 }
+
+// Copies 0.1 s apart are each recorded, not only those a tick happens to see; and the last one is
+// still on the clipboard after the application it was copied from quits.
+TEST_F(ProgramTest, QuickCopiesAreAllRecordedAndTheLastOutlivesItsOwner) {
+    launch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 10000));
+    QTest::qWait(600);
+
+    xclipCopy("copia rápida uno", "UTF8_STRING");
+    QTest::qWait(100);
+    xclipCopy("copia rápida dos", "UTF8_STRING");
+    QTest::qWait(100);
+    // The last in the foreground, so that it can be made to quit.
+    QProcess owner;
+    owner.start("xclip", {"-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"});
+    ASSERT_TRUE(owner.waitForStarted(5000));
+    owner.write("copia rápida tres");
+    owner.closeWriteChannel();
+    for (const QString text : {"copia rápida uno", "copia rápida dos", "copia rápida tres"}) {
+        EXPECT_EQ(kindOfRowSoon(text), "text") << text.toStdString();
+    }
+
+    const QString rows = RawDatabase::scalar(database(), "SELECT count(*) FROM clips");
+
+    owner.kill();
+    owner.waitForFinished();
+    QByteArray clipboard;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            clipboard = runTool("xclip", {"-selection", "clipboard", "-o"}, {}, true);
+            return clipboard == "copia rápida tres";
+        },
+        10000))
+        << clipboard.toStdString();
+    QTest::qWait(1000);
+    EXPECT_EQ(RawDatabase::scalar(database(), "SELECT count(*) FROM clips"), rows)
+        << "putting it back records nothing";
+}

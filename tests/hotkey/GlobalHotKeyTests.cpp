@@ -66,13 +66,13 @@ TEST_F(GlobalHotKeyTest, RegisteringReplacesTheEarlierCombination) {
 TEST_F(GlobalHotKeyTest, AFailedRegistrationLogsOneLineAndALaterOneRecovers) {
     service.refuseWith = HotKeyService::badAccess;
     hotKey->registerCombo(HotKeyCombo{});
-    EXPECT_EQ(logged, QStringList{"No se pudo registrar el atajo ⌃⌥V: 10"});
+    EXPECT_EQ(logged, QStringList{"No se pudo registrar el atajo Ctrl+Alt+V: 10"});
     EXPECT_FALSE(hotKey->isRegistered());
 
     // A key that cannot be grabbed at all.
     service.refuseWith = 0;
     hotKey->registerCombo(HotKeyCombo{52, CarbonModifier::control});
-    EXPECT_EQ(logged.last(), "No se pudo registrar el atajo ⌃?: 2");
+    EXPECT_EQ(logged.last(), "No se pudo registrar el atajo Ctrl+?: 2");
 
     hotKey->registerCombo(HotKeyCombo{49, CarbonModifier::control | CarbonModifier::shift});
     EXPECT_TRUE(hotKey->isRegistered());

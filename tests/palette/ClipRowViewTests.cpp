@@ -162,3 +162,87 @@ TEST_F(PaletteThumbnailTest, TheListRepaintsWhenAThumbnailArrives) {
     };
     EXPECT_TRUE(QTest::qWaitFor([&] { return shown() == QColor(Qt::blue); }, 10000));
 }
+
+namespace {
+
+// Where a row drawn with a red accent shows red, by column: the search's marks.
+QList<int> redColumns(const ClipRowView::Row& row, ThumbnailCache& cache, int top = 0,
+                      int bottom = 44) {
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Highlight, Qt::red);
+    QImage image(400, 44, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    ClipRowView::paintRow(&painter, image.rect(), row, palette, cache);
+    painter.end();
+    QList<int> columns;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = top; y < bottom; ++y) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.red() - std::max(pixel.green(), pixel.blue()) > 80) {
+                columns.append(x);
+                break;
+            }
+        }
+    }
+    return columns;
+}
+
+}  // namespace
+
+TEST(ClipRowView, TheSearchIsMarkedInTheTitleInTheAccentColour) {
+    ThumbnailCache cache;
+    ClipRowView::Row row{
+        clipOf(ClipKind::text, "Mi canción favorita"), false, false, true, {}, false};
+    const QFontMetrics metrics(ClipRowView::titleFont(QApplication::font(), row));
+    const int left = ClipRowView::leadingRect(QRect(0, 0, 400, 44), row).right() + 1 + 8;
+    EXPECT_TRUE(redColumns(row, cache).isEmpty());
+
+    // Folded the same way as the store's search, drawn over the original characters only.
+    row.search = QStringLiteral(" CANCION ");
+    const QList<int> marked = redColumns(row, cache);
+    ASSERT_FALSE(marked.isEmpty());
+    EXPECT_GE(marked.first(), left + metrics.horizontalAdvance("Mi ") - 1);
+    EXPECT_LE(marked.last(), left + metrics.horizontalAdvance("Mi canción") + 1);
+    EXPECT_GT(marked.last() - marked.first(), metrics.horizontalAdvance("canci"));
+
+    row.search = QStringLiteral("canciones");
+    EXPECT_TRUE(redColumns(row, cache).isEmpty());
+
+    // On the elided second line too, whose blanks are collapsed: "una canción palabra…".
+    row.clip.value = QStringLiteral("Un título\u2028una \n\n \t canción ") +
+                     QStringLiteral("palabra ").repeated(12);
+    row.search = QStringLiteral("cancion");
+    EXPECT_TRUE(redColumns(row, cache, 0, 22).isEmpty());
+    const QList<int> second = redColumns(row, cache, 22, 44);
+    ASSERT_FALSE(second.isEmpty());
+    EXPECT_NEAR(second.first(), left + metrics.horizontalAdvance("una "), 2);
+    EXPECT_NEAR(second.last(), left + metrics.horizontalAdvance("una canción"), 2);
+
+    // A match past the cut title, or in an image's own title, is not marked.
+    row.clip.value = QStringLiteral("x ").repeated(400) + QStringLiteral("canción");
+    EXPECT_TRUE(redColumns(row, cache).isEmpty());
+    row.clip = clipOf(ClipKind::image, "image:imagen:10x10:1");
+    row.search = QStringLiteral("imagen");
+    EXPECT_TRUE(redColumns(row, cache).isEmpty());
+}
+
+using PaletteSearchTest = ModelTest;
+
+TEST_F(PaletteSearchTest, TheRowsMarkWhatIsTypedInTheSearchField) {
+    PaletteView view(model);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    open({"Mi canción favorita"});
+    const QRect rowRect = view.list()->visualRect(view.rows()->index(0));
+    const auto shown = [&view, rowRect] {
+        view.list()->viewport()->repaint();
+        return view.list()->viewport()->grab(rowRect).toImage();
+    };
+    const QImage plain = shown();
+    await(model.setQuery(QStringLiteral("CANCION")));
+    ASSERT_EQ(visible(), QStringList{"Mi canción favorita"});
+    EXPECT_NE(shown(), plain);
+    await(model.setQuery(QString()));
+    EXPECT_EQ(shown(), plain);
+}

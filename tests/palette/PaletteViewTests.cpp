@@ -92,7 +92,7 @@ TEST_F(PaletteViewTest, EmptyStatesSayWhetherNothingWasCopiedOrNothingMatches) {
 TEST_F(PaletteViewTest, RowsGetTheirShortcutsPinBarsAndColourProminence) {
     open({"g", "f", "e", "#AA0000", "c", "b", "a"});
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(row(i).shortcut, QStringLiteral("⌃%1").arg(i + 1));
+        EXPECT_EQ(row(i).shortcut, QStringLiteral("Ctrl+%1").arg(i + 1));
     }
     EXPECT_EQ(row(5).shortcut, std::nullopt);
     EXPECT_EQ(row(6).shortcut, std::nullopt);
@@ -103,7 +103,7 @@ TEST_F(PaletteViewTest, RowsGetTheirShortcutsPinBarsAndColourProminence) {
 
     model.setFilter(ClipListFilter::ofKind(ClipKind::color));
     EXPECT_TRUE(row(0).prominentColor);
-    EXPECT_EQ(row(0).shortcut, QStringLiteral("⌃1")) << "labels follow the visible list";
+    EXPECT_EQ(row(0).shortcut, QStringLiteral("Ctrl+1")) << "labels follow the visible list";
 
     await(model.togglePin(model.clips().last()));
     model.setFilter(ClipListFilter::pinned());

@@ -1,5 +1,6 @@
 // The clipboard layer against a real Wayland compositor, over data-control: wl-copy, wl-paste and a
 // small helper program play the other applications. Run through scripts/sway-run.sh.
+#include "clipboard/ClipboardKeeper.h"
 #include "clipboard/ClipboardMonitor.h"
 #include "clipboard/ClipboardWriter.h"
 #include "platform/fakes/FakeWorkspace.h"
@@ -277,4 +278,24 @@ TEST_F(ClipboardWaylandTest, AHugeOfferHoldsNeitherTheMainThreadNorMoreMemoryTha
     const QByteArray read = textReader.data("text/plain");
     EXPECT_EQ(read.size(), defaults.textBytes);
     EXPECT_TRUE(bytes.startsWith(read));
+}
+
+// wl-copy's server gone, the compositor leaves the clipboard empty: the last clip goes back on it.
+TEST_F(ClipboardWaylandTest, TheLastClipStaysOnTheClipboardWhenItsOwnerQuits) {
+    ClipboardKeeper keeper(*pasteboard, *monitor);
+    QObject::connect(monitor.get(), &ClipboardMonitor::captured, &keeper,
+                     &ClipboardKeeper::recorded);
+    const qint64 before = pasteboard->changeCount();
+    auto* owner = new QProcess;
+    owners.append(owner);
+    owner->start("wl-copy", {"--foreground", "--type", "text/plain", "sigue aquí"});
+    waitForChange(before);
+    EXPECT_EQ(nextCapture().payload, CapturedClip::Payload(CapturedClip::Text{"sigue aquí", {}}));
+
+    owner->kill();
+    owner->waitForFinished();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return control->ownContents(Selection::clipboard) != nullptr; }, 15000));
+    EXPECT_EQ(wlPaste("text/plain"), "sigue aquí");
+    expectNoCapture();
 }

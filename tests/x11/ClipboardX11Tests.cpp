@@ -1,5 +1,6 @@
 // The clipboard layer against a real X server: xclip and a small helper program play the other
 // applications. Run through scripts/xvfb-run.sh.
+#include "clipboard/ClipboardKeeper.h"
 #include "clipboard/ClipboardMonitor.h"
 #include "clipboard/ClipboardWriter.h"
 #include "platform/x11/SystemPasteboard.h"
@@ -44,17 +45,19 @@ protected:
 
     // xclip takes the clipboard with one type and serves it from the background.
     void xclipCopy(const QByteArray& data, const QString& type) {
+        const qint64 before = pasteboard.changeCount();
         runTool("xclip", {"-selection", "clipboard", "-t", type, "-i"}, data);
-        waitForChange();
+        waitForChange(before);
     }
     // The helper program offers several types at once.
     void ownerCopy(const QStringList& typesAndValues) {
+        const qint64 before = pasteboard.changeCount();
         auto* owner = new QProcess;
         owners.append(owner);
         owner->start(ORV_CLIPBOARD_OWNER, typesAndValues);
         ASSERT_TRUE(owner->waitForReadyRead(10000));
         ASSERT_EQ(owner->readLine().trimmed(), "ready");
-        waitForChange();
+        waitForChange(before);
     }
     // Reads the clipboard as another application would, while this process serves it.
     QByteArray xclipRead(const QString& type) {
@@ -63,10 +66,36 @@ protected:
     QStringList targets() {
         return QString::fromUtf8(xclipRead("TARGETS")).split(u'\n', Qt::SkipEmptyParts);
     }
-    void waitForChange() {
-        const qint64 before = monitor.lastChangeCount;
+    // The change may have been noticed (and read) already, while the copy was being made.
+    void waitForChange(qint64 before) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return pasteboard.changeCount() != before; }, 5000))
             << "the clipboard change was not noticed";
+    }
+    // An owner that keeps running when replaced, and answers `target` when told (answer()).
+    QProcess* heldCopy(const QString& target, const QString& text) {
+        const qint64 before = pasteboard.changeCount();
+        auto* owner = new QProcess;
+        owners.append(owner);
+        owner->start(ORV_HELD_OWNER, {target, text});
+        EXPECT_TRUE(owner->waitForReadyRead(10000));
+        EXPECT_EQ(owner->readLine().trimmed(), "ready");
+        waitForChange(before);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return owner->canReadLine() || owner->waitForReadyRead(10); }, 15000));
+        EXPECT_EQ(owner->readLine().trimmed(), "asked") << "the read asked for the held target";
+        return owner;
+    }
+    static void answer(QProcess* owner) {
+        owner->write("\n");
+        owner->waitForBytesWritten();
+    }
+    QStringList capturedTexts() const {
+        QStringList texts;
+        for (const CapturedClip& clip : captured) {
+            const auto* text = std::get_if<CapturedClip::Text>(&clip.payload);
+            texts.append(text ? text->text : QStringLiteral("(otro)"));
+        }
+        return texts;
     }
     CapturedClip nextCapture() {
         const qsizetype before = captured.size();
@@ -273,11 +302,12 @@ TEST_F(ClipboardX11Test, AnOwnerThatNeverAnswersHoldsNeitherTheMainThreadNorLate
     // Long enough that the read is still waiting while we look.
     pasteboard.readLimits.answerTimeout = 5min;
     pasteboard.readLimits.readTimeout = 5min;
+    const qint64 before = pasteboard.changeCount();
     auto* hung = new QProcess;
     owners.append(hung);
     hung->start(ORV_HUNG_OWNER);
     ASSERT_TRUE(hung->waitForReadyRead(5000));
-    waitForChange();
+    waitForChange(before);
     ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.isReading(); }, 10000));
     int ticks = 0;
     QTimer timer;
@@ -304,4 +334,73 @@ TEST_F(ClipboardX11Test, AReadOfAnOwnerThatNeverAnswersEndsWithNothing) {
     EXPECT_TRUE(reader.formats().isEmpty());
     EXPECT_TRUE(reader.data("text/plain").isEmpty());
     EXPECT_FALSE(reader.complete());
+}
+
+// Each copy is read as its notice arrives, not on a tick, so that xclip's copies 0.1 s apart (each
+// server quitting when the next takes over) are all kept.
+TEST_F(ClipboardX11Test, CopiesInQuickSuccessionAreEachCaptured) {
+    for (const char* text : {"rápido uno", "rápido dos", "rápido tres"}) {
+        runTool("xclip", {"-selection", "clipboard", "-t", "UTF8_STRING", "-i"}, text);
+        QTest::qWait(100);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return captured.size() >= 3; }, 15000));
+    EXPECT_EQ(capturedTexts(), (QStringList{"rápido uno", "rápido dos", "rápido tres"}));
+}
+
+// A copy being read when the next one comes is kept while its owner still answers; an answer
+// that would mix two owners' contents is never taken.
+TEST_F(ClipboardX11Test, AReplacedOwnerThatStillAnswersIsCapturedButNeverMixedWithTheNext) {
+    // Generous: the owner is told to answer only after the next copy.
+    pasteboard.readLimits.replacedOwnerTimeout = 30s;
+    QProcess* first = heldCopy("UTF8_STRING", "el primero");
+    xclipCopy("el segundo", "UTF8_STRING");
+    answer(first);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return captured.size() >= 2; }, 15000));
+    EXPECT_EQ(capturedTexts(), (QStringList{"el primero", "el segundo"}));
+
+    // The list of types came from one owner; the text would come from a password manager.
+    captured.clear();
+    QProcess* listing = heldCopy("TARGETS", "la lista");
+    ownerCopy({"text/plain=hunter2", "x-kde-passwordManagerHint=secret"});
+    answer(listing);
+    expectNoCapture();
+}
+
+TEST_F(ClipboardX11Test, TheLastClipStaysOnTheClipboardWhenItsOwnerQuits) {
+    ClipboardKeeper keeper(pasteboard, monitor);
+    QObject::connect(&monitor, &ClipboardMonitor::captured, &keeper, &ClipboardKeeper::recorded);
+    int restores = 0;
+    QObject::connect(&keeper, &ClipboardKeeper::restored, [&] { ++restores; });
+    // In the foreground, so that it can be killed.
+    const auto serve = [&](const QByteArray& text) {
+        const qint64 before = pasteboard.changeCount();
+        auto* owner = new QProcess;
+        owners.append(owner);
+        owner->start("xclip", {"-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"});
+        owner->write(text);
+        owner->closeWriteChannel();
+        waitForChange(before);
+        return owner;
+    };
+    const auto clipboardText = [&] {
+        return runTool("xclip", {"-selection", "clipboard", "-o", "-t", "UTF8_STRING"}, {}, true);
+    };
+
+    QProcess* owner = serve("sigue aquí");
+    nextCapture();
+    owner->kill();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return restores == 1; }, 15000));
+    EXPECT_EQ(clipboardText(), "sigue aquí");
+    expectNoCapture();
+
+    // A password manager's copy is not kept: nothing comes back, not even the clip before it.
+    ownerCopy({"text/plain=hunter2", "x-kde-passwordManagerHint=secret"});
+    expectNoCapture();
+    const qint64 before = pasteboard.changeCount();
+    owners.last()->kill();
+    owners.last()->waitForFinished();
+    waitForChange(before);
+    expectNoCapture();
+    EXPECT_EQ(restores, 1);
+    EXPECT_EQ(clipboardText(), "");
 }

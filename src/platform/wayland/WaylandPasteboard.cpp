@@ -5,6 +5,30 @@
 
 namespace orv {
 
+namespace {
+
+// The selection as it is when no client holds it.
+class Unowned : public ReadablePasteboard {
+public:
+    QStringList formats() const override { return {}; }
+    QByteArray data(const QString&) const override { return {}; }
+    bool ownerless() const override { return true; }
+};
+
+}  // namespace
+
+WaylandPasteboard::WaylandPasteboard(WaylandDataControl& control,
+                                     WaylandDataControl::Selection selection)
+    : m_control(control), m_selection(selection) {
+    // Every change the compositor reports is another client's: our own echoes are not reported.
+    QObject::connect(&control, &WaylandDataControl::changed, &notifier,
+                     [this](WaylandDataControl::Selection changed) {
+                         if (changed == m_selection) {
+                             notifier.announce();
+                         }
+                     });
+}
+
 QStringList WaylandPasteboard::formats() const {
     if (const PasteboardContents* own = m_control.ownContents(m_selection)) {
         return own->keys();
@@ -25,7 +49,11 @@ std::shared_ptr<ReadablePasteboard> WaylandPasteboard::reader() const {
     if (const PasteboardContents* own = m_control.ownContents(m_selection)) {
         return std::make_shared<PasteboardSnapshot>(*own);
     }
-    return std::make_shared<DataOfferReader>(m_control.offer(m_selection), readLimits);
+    auto offer = m_control.offer(m_selection);
+    if (!offer) {
+        return std::make_shared<Unowned>();
+    }
+    return std::make_shared<DataOfferReader>(std::move(offer), readLimits);
 }
 
 }  // namespace orv

@@ -10,8 +10,7 @@ namespace orv {
 // sees it, over data-control. What we wrote ourselves is read from our own copy.
 class WaylandPasteboard : public Pasteboard {
 public:
-    WaylandPasteboard(WaylandDataControl& control, WaylandDataControl::Selection selection)
-        : m_control(control), m_selection(selection) {}
+    WaylandPasteboard(WaylandDataControl& control, WaylandDataControl::Selection selection);
 
     qint64 changeCount() const override { return m_control.changeCount(m_selection); }
     QStringList formats() const override;

@@ -27,6 +27,7 @@ void SystemPasteboard::ownerChanged() {
         return;
     }
     ++m_changeCount;
+    notifier.announce();
 }
 
 QStringList SystemPasteboard::formats() const {

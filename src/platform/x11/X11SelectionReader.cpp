@@ -59,7 +59,8 @@ public:
 
     static std::unique_ptr<Session> open(const QByteArray& displayName, const QByteArray& selection,
                                          const SelectionReadLimits& limits,
-                                         const std::atomic_bool& cancelled) {
+                                         const std::atomic_bool& cancelled,
+                                         const std::atomic_bool& replaced) {
         int screenNumber = 0;
         Connection connection(
             xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber));
@@ -75,15 +76,17 @@ public:
             return nullptr;
         }
         return std::make_unique<Session>(std::move(connection), screen.data->root, selection,
-                                         limits, cancelled);
+                                         limits, cancelled, replaced);
     }
 
     Session(Connection connection, xcb_window_t root, const QByteArray& selection,
-            const SelectionReadLimits& limits, const std::atomic_bool& cancelled)
+            const SelectionReadLimits& limits, const std::atomic_bool& cancelled,
+            const std::atomic_bool& replaced)
         : m_connection(std::move(connection)),
           m_window(m_connection.get()),
           m_limits(limits),
           m_cancelled(cancelled),
+          m_replaced(replaced),
           m_deadline(limits.readTimeout) {
         xcb_connection_t* c = m_connection.get();
         const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
@@ -105,6 +108,8 @@ public:
     }
 
     bool failed() const { return m_failed; }
+    // Nobody owned the selection when the read began.
+    bool ownerless() const { return m_owner == XCB_NONE && !m_failed; }
 
     bool isPlainText(xcb_atom_t atom) const {
         return atom == m_utf8String || atom == XCB_ATOM_STRING || atom == m_text;
@@ -140,9 +145,30 @@ public:
         if (m_failed) {
             return std::nullopt;
         }
+        if (!m_owner && m_replaced) {
+            return fail("the clipboard changed before the read began", true);
+        }
         xcb_connection_t* c = m_connection.get();
+        // The owner just before and just after the request is the one asked. It must be the owner
+        // the read began with, or the answers would mix two copies (a list of types without the
+        // password manager's mark, then the password of the next owner).
+        const auto before = xcb_get_selection_owner(c, m_selection);
         xcb_convert_selection(c, m_window.id, m_selection, target, m_property, XCB_CURRENT_TIME);
+        const auto after = xcb_get_selection_owner(c, m_selection);
         xcb_flush(c);
+        XcbPointer<xcb_get_selection_owner_reply_t> ownerBefore(
+            xcb_get_selection_owner_reply(c, before, nullptr));
+        XcbPointer<xcb_get_selection_owner_reply_t> ownerAfter(
+            xcb_get_selection_owner_reply(c, after, nullptr));
+        if (!ownerBefore || !ownerAfter) {
+            return fail("the X connection broke");
+        }
+        if (!m_owner) {
+            m_owner = ownerBefore->owner;
+        }
+        if (ownerBefore->owner != *m_owner || ownerAfter->owner != *m_owner) {
+            return fail("the clipboard changed during the read", true);
+        }
         const auto answer = waitFor([&](const xcb_generic_event_t* event) {
             if (kind(event) != XCB_SELECTION_NOTIFY) {
                 return false;
@@ -152,7 +178,7 @@ public:
                    notify->target == target;
         });
         if (!answer) {
-            return fail("the clipboard owner did not answer");
+            return fail("the clipboard owner did not answer", m_replaced);
         }
         if (reinterpret_cast<const xcb_selection_notify_event_t*>(answer.get())->property ==
             XCB_NONE) {
@@ -181,9 +207,12 @@ private:
         xcb_window_t id;
     };
 
-    std::nullopt_t fail(const char* why) {
+    // `expected`: the clipboard moved on, nothing to report.
+    std::nullopt_t fail(const char* why, bool expected = false) {
         if (m_cancelled) {
             qCDebug(lcSelection) << "read cancelled";
+        } else if (expected) {
+            qCDebug(lcSelection) << why;
         } else if (!m_failed) {
             qCInfo(lcSelection) << why;
         }
@@ -197,6 +226,7 @@ private:
         const std::function<bool(const xcb_generic_event_t*)>& wanted) {
         xcb_connection_t* c = m_connection.get();
         const QDeadlineTimer answer(m_limits.answerTimeout);
+        std::optional<QDeadlineTimer> grace;
         for (;;) {
             while (XcbPointer<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
                 if (wanted(event.get())) {
@@ -206,7 +236,20 @@ private:
             if (xcb_connection_has_error(c) != 0 || m_cancelled) {
                 return nullptr;
             }
-            const qint64 left = std::min(answer.remainingTime(), m_deadline.remainingTime());
+            // A replaced owner may still answer what it was asked, unless it quit (as xclip does).
+            if (m_replaced) {
+                if (!grace) {
+                    grace.emplace(m_limits.replacedOwnerTimeout);
+                }
+                if (!ownerWindowExists()) {
+                    qCDebug(lcSelection) << "the replaced owner quit";
+                    return nullptr;
+                }
+            }
+            qint64 left = std::min(answer.remainingTime(), m_deadline.remainingTime());
+            if (grace) {
+                left = std::min(left, grace->remainingTime());
+            }
             if (left <= 0) {
                 return nullptr;
             }
@@ -266,7 +309,7 @@ private:
             });
             if (!piece) {
                 return whole.truncated ? std::optional(whole)
-                                       : fail("the clipboard owner stopped sending");
+                                       : fail("the clipboard owner stopped sending", m_replaced);
             }
             if (whole.truncated) {
                 const auto cookie = xcb_get_property(c, 0, m_window.id, m_property,
@@ -293,6 +336,18 @@ private:
         }
     }
 
+    bool ownerWindowExists() {
+        if (!m_owner || *m_owner == XCB_NONE) {
+            return false;
+        }
+        xcb_connection_t* c = m_connection.get();
+        xcb_generic_error_t* error = nullptr;
+        XcbPointer<xcb_get_geometry_reply_t> geometry(
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, *m_owner), &error));
+        std::free(error);
+        return geometry != nullptr;
+    }
+
     QList<Target> named(const QList<xcb_atom_t>& atoms) {
         xcb_connection_t* c = m_connection.get();
         QList<xcb_get_atom_name_cookie_t> cookies;
@@ -315,6 +370,7 @@ private:
     Window m_window;
     const SelectionReadLimits m_limits;
     const std::atomic_bool& m_cancelled;
+    const std::atomic_bool& m_replaced;
     const QDeadlineTimer m_deadline;
     xcb_atom_t m_selection = XCB_NONE;
     xcb_atom_t m_targetsAtom = XCB_NONE;
@@ -323,6 +379,8 @@ private:
     xcb_atom_t m_utf8String = XCB_NONE;
     xcb_atom_t m_property = XCB_NONE;
     std::optional<QList<Target>> m_targetList;
+    // The window that held the selection when the read began (XCB_NONE: nobody).
+    std::optional<xcb_window_t> m_owner;
     bool m_failed = false;
 };
 
@@ -334,7 +392,7 @@ X11SelectionReader::~X11SelectionReader() = default;
 
 X11SelectionReader::Session* X11SelectionReader::session() const {
     if (!m_session && !m_connectFailed) {
-        m_session = Session::open(m_displayName, m_selection, m_limits, m_cancelled);
+        m_session = Session::open(m_displayName, m_selection, m_limits, m_cancelled, m_replaced);
         m_connectFailed = !m_session;
     }
     return m_session.get();
@@ -405,6 +463,14 @@ bool X11SelectionReader::complete() const {
 
 void X11SelectionReader::cancel() {
     m_cancelled = true;
+}
+
+void X11SelectionReader::ownerReplaced() {
+    m_replaced = true;
+}
+
+bool X11SelectionReader::ownerless() const {
+    return complete() && m_session && m_session->ownerless();
 }
 
 }  // namespace orv

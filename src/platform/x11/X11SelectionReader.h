@@ -17,7 +17,11 @@ namespace orv {
 // for each type when it is first wanted. Type names are Qt's: UTF8_STRING, STRING and TEXT are
 // "text/plain", other targets go by their atom names.
 //
-// Used by one thread at a time; only cancel() may come from another.
+// Every answer comes from the owner the read began with: a request that could reach another owner
+// ends the read, so that two copies never mix. Once the clipboard changed, the owner is waited for
+// only while its window lives, and briefly.
+//
+// Used by one thread at a time; only cancel() and ownerReplaced() may come from another.
 class X11SelectionReader : public ReadablePasteboard {
 public:
     explicit X11SelectionReader(QByteArray displayName, SelectionReadLimits limits = {},
@@ -28,6 +32,8 @@ public:
     QByteArray data(const QString& mimeType) const override;
     bool complete() const override;
     void cancel() override;
+    void ownerReplaced() override;
+    bool ownerless() const override;
 
 private:
     class Session;
@@ -38,6 +44,7 @@ private:
     QByteArray m_selection;
     SelectionReadLimits m_limits;
     std::atomic_bool m_cancelled = false;
+    std::atomic_bool m_replaced = false;
     mutable std::unique_ptr<Session> m_session;
     mutable bool m_connectFailed = false;
     mutable bool m_imageTooBig = false;

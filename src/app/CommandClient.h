@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/SingleInstance.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+
+namespace orv {
+
+// The side of `orvantide <orden>` that talks to the running instance over its socket. Plain POSIX:
+// there is no application object in this process.
+namespace CommandClient {
+
+struct Waits {
+    // For the instance to answer the connection, started or not.
+    std::chrono::milliseconds start = std::chrono::seconds(30);
+    // For the next bytes of the answer: a command may wait for a busy history.
+    std::chrono::milliseconds silence = std::chrono::seconds(90);
+};
+
+// Sends the arguments (and `input`, for `add`) to the instance, starting one in the background
+// when none runs; writes its output to standard output and its message to standard error. Gives
+// the exit status.
+int run(const QStringList& arguments, const QByteArray& input,
+        const QString& name = SingleInstance::standardName(), Waits waits = {});
+
+}  // namespace CommandClient
+
+}  // namespace orv

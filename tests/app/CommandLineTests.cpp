@@ -1,0 +1,111 @@
+#include "app/CommandLine.h"
+#include "app/CommandProtocol.h"
+
+#include <gtest/gtest.h>
+
+using namespace orv;
+using Action = CommandLine::Parsed::Action;
+using CommandLine::Verb;
+
+namespace {
+
+CommandLine::Parsed parse(const QString& line) {
+    return CommandLine::parse(line.isEmpty() ? QStringList() : line.split(u' '));
+}
+
+}  // namespace
+
+TEST(CommandLine, ReadsOptionsAndSubcommands) {
+    EXPECT_EQ(parse("").action, Action::launch);
+    EXPECT_FALSE(parse("").toggle);
+    EXPECT_TRUE(parse("--toggle").toggle);
+    EXPECT_TRUE(parse("--service").service);
+    EXPECT_EQ(parse("--toggle --help").action, Action::help);
+    EXPECT_EQ(parse("-v").action, Action::version);
+    EXPECT_EQ(parse("list --kind imagen --help").action, Action::help);
+
+    const auto list = parse("list --limit 5 --kind=archivos --search a=b --json");
+    ASSERT_EQ(list.action, Action::command) << list.error.toStdString();
+    EXPECT_EQ(list.request.verb, Verb::list);
+    EXPECT_EQ(list.request.limit, 5);
+    EXPECT_EQ(list.request.kind, ClipKind::files);
+    EXPECT_EQ(list.request.search, "a=b");
+    EXPECT_TRUE(list.request.json);
+    EXPECT_EQ(CommandLine::parse({"list", "--search", "dos palabras"}).request.search,
+              "dos palabras");
+
+    for (const auto& [word, verb] : {std::pair{"get", Verb::get},
+                                     {"copy", Verb::copy},
+                                     {"delete", Verb::remove},
+                                     {"pin", Verb::pin},
+                                     {"unpin", Verb::unpin}}) {
+        const auto parsed = CommandLine::parse({word, "42"});
+        EXPECT_EQ(parsed.action, Action::command) << word;
+        EXPECT_EQ(parsed.request.verb, verb) << word;
+        EXPECT_EQ(parsed.request.id, 42) << word;
+        EXPECT_EQ(CommandLine::verbName(verb), word);
+    }
+    for (const char* word : {"add", "clear", "pause", "resume", "toggle"}) {
+        EXPECT_EQ(CommandLine::parse({word}).action, Action::command) << word;
+    }
+}
+
+TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"--nada", "opción desconocida «--nada»"},
+        {"--toggle list", "«list» debe ir primero"},
+        {"borrar 3", "orden desconocida «borrar»"},
+        {"get", "falta el id del clip: orvantide get ID"},
+        {"delete abc", "«abc» no es un id"},
+        {"pin -3", "«-3» no es un id"},
+        {"pin 0", "«0» no es un id"},
+        {"get 1 2", "sobra «2»"},
+        {"get 99999999999999999999", "no es un id"},
+        {"add texto", "sobra «texto»"},
+        {"copy 1 --json", "opción desconocida «--json» para «copy»"},
+        {"list --limit", "--limit necesita un valor"},
+        {"list --limit -2", "número entero positivo, no «-2»"},
+        {"list --limit 2x", "no «2x»"},
+        {"list --kind video", "--kind admite texto, imagen, color o archivos, no «video»"},
+        {"list algo", "sobra «algo»"},
+    };
+    for (const auto& [line, message] : cases) {
+        const auto parsed = parse(QString::fromUtf8(line));
+        EXPECT_EQ(parsed.action, Action::usage) << line;
+        EXPECT_TRUE(parsed.error.contains(QString::fromUtf8(message)))
+            << line << ": " << parsed.error.toStdString();
+    }
+}
+
+TEST(CommandLine, InputForAddMustBeText) {
+    EXPECT_EQ(CommandLine::inputText("  hola\nmundo \n").text, "  hola\nmundo \n");
+    EXPECT_TRUE(CommandLine::inputText("ñandú").error.isEmpty());
+    EXPECT_TRUE(CommandLine::inputText(QByteArray("a\0b", 3)).error.contains("no es texto"));
+    EXPECT_TRUE(CommandLine::inputText("\xff\xfe").error.contains("no es texto"));
+    EXPECT_TRUE(CommandLine::inputText("\xc3").error.contains("no es texto"))
+        << "cut mid-character";
+    EXPECT_TRUE(CommandLine::inputText(" \n\t").error.contains("vacía"));
+    EXPECT_TRUE(CommandLine::inputText({}).error.contains("vacía"));
+    EXPECT_TRUE(CommandLine::inputText(QByteArray(CommandLine::maximumInputBytes + 1, 'a'))
+                    .error.contains("16 MiB"));
+}
+
+TEST(CommandProtocol, HeadersGoAndComeBackAndNonsenseIsRefused) {
+    const CommandProtocol::RequestHeader request{{"list", "--search", "línea\ncon salto"}, 12};
+    const QByteArray requestLine = CommandProtocol::encode(request);
+    EXPECT_EQ(requestLine.count('\n'), 1);
+    EXPECT_TRUE(requestLine.endsWith('\n'));
+    EXPECT_EQ(CommandProtocol::requestHeader(requestLine), request);
+
+    const CommandProtocol::ResponseHeader response{1, "no hay ningún clip con el id 7", 0};
+    EXPECT_EQ(CommandProtocol::responseHeader(CommandProtocol::encode(response)), response);
+
+    for (const QByteArray& bad : {QByteArray("toggle\n"), QByteArray("{}"),
+                                  QByteArray("{\"arguments\":\"list\",\"input\":0}"),
+                                  QByteArray("{\"arguments\":[1],\"input\":0}"),
+                                  QByteArray("{\"arguments\":[],\"input\":-1}"),
+                                  QByteArray("{\"arguments\":[],\"input\":1.5}")}) {
+        EXPECT_FALSE(CommandProtocol::requestHeader(bad)) << bad.constData();
+    }
+    EXPECT_FALSE(CommandProtocol::responseHeader("{\"status\":0}"));
+}

@@ -1,0 +1,157 @@
+#include "app/Commands.h"
+
+#include "platform/fakes/FakeWorkspace.h"
+#include "platform/fakes/InMemoryPasteboard.h"
+#include "support/ModelFixture.h"
+#include "support/TestImages.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace orv;
+
+namespace {
+
+class CommandsTest : public ModelTest {
+protected:
+    CommandResult run(const QString& line, const QByteArray& input = {}) {
+        return QCoro::waitFor(commands.run(line.split(u' '), input));
+    }
+    qint64 idOf(const QString& value) {
+        for (const Clip& clip : history.real().clips({}).result()) {
+            if (clip.value == value) {
+                return clip.id;
+            }
+        }
+        return 0;
+    }
+
+    InMemoryPasteboard pasteboard;
+    FakeWorkspace workspace;
+    ClipboardMonitor monitor{pasteboard, workspace};
+    Commands commands{{model, recorder, pasteboard, monitor, workspace}};
+};
+
+}  // namespace
+
+TEST_F(CommandsTest, ListsPinnedFirstByKindWithinTheLimit) {
+    copyText("uno");
+    copyText("#FF0000");
+    copyText("tres");
+    const qint64 uno = idOf("uno");
+    ASSERT_EQ(run(QStringLiteral("pin %1").arg(uno)).status, 0);
+
+    const CommandResult all = run("list");
+    EXPECT_EQ(all.status, 0);
+    const QStringList lines = QString::fromUtf8(all.output).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], QStringLiteral("%1\ttexto\tfijado\tuno").arg(uno));
+    EXPECT_TRUE(lines[1].endsWith("\ttexto\t-\ttres"));
+    EXPECT_EQ(run("list --kind color").output.count('\n'), 1);
+    EXPECT_EQ(run("list --search tr").output.count('\n'), 1);
+
+    const QJsonArray json = QJsonDocument::fromJson(run("list --limit 2 --json").output).array();
+    ASSERT_EQ(json.size(), 2);
+    EXPECT_EQ(json[0]["id"].toInteger(), uno);
+    EXPECT_TRUE(json[0]["pinned"].toBool());
+    EXPECT_EQ(json[1]["value"].toString(), "tres");
+    EXPECT_TRUE(json[1]["source"].isNull());
+
+    history.failing["clips"] = "disk I/O error";
+    const CommandResult failed = run("list");
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.message, "no se pudo leer el historial (disk I/O error)");
+}
+
+TEST_F(CommandsTest, GetCopyAndChangesActOnlyOnClipsThatExist) {
+    copyText("hola");
+    const QByteArray png = TestImages::png(6, 4, Qt::red);
+    await(recorder.record({CapturedClip::Image{png}, std::nullopt}));
+    const qint64 hola = idOf("hola");
+    const qint64 image = history.real().clips({}).result().first().id;
+
+    EXPECT_EQ(run(QStringLiteral("get %1").arg(hola)).output, "hola");
+    EXPECT_EQ(run(QStringLiteral("get %1").arg(image)).output, png);
+
+    ASSERT_EQ(run(QStringLiteral("copy %1").arg(hola)).status, 0);
+    EXPECT_EQ(pasteboard.contents().value(MimeTypes::plainUtf8Text), "hola");
+    EXPECT_EQ(monitor.suppressedChangeCount, pasteboard.changeCount()) << "not recorded again";
+
+    for (const char* verb : {"get", "copy", "delete", "pin", "unpin"}) {
+        const CommandResult result = run(QStringLiteral("%1 999").arg(QLatin1String(verb)));
+        EXPECT_EQ(result.status, 1) << verb;
+        EXPECT_EQ(result.message, "no hay ningún clip con el id 999") << verb;
+    }
+    EXPECT_EQ(stored().size(), 2);
+    EXPECT_EQ(history.calls.value("deleteClip") + history.calls.value("togglePinned"), 0);
+
+    EXPECT_EQ(run(QStringLiteral("delete %1").arg(hola)).status, 0);
+    EXPECT_EQ(stored().size(), 1);
+    EXPECT_EQ(run("get x").status, 2);
+}
+
+TEST_F(CommandsTest, PinAndUnpinAreIdempotentAndClearKeepsPinned) {
+    copyText("fijo");
+    copyText("suelto");
+    const QString id = QString::number(idOf("fijo"));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(run("pin " + id).status, 0);
+    }
+    EXPECT_TRUE(history.real().clip(id.toLongLong()).result()->pinned);
+    EXPECT_EQ(history.calls.value("togglePinned"), 1);
+    EXPECT_EQ(run("clear").status, 0);
+    EXPECT_EQ(stored(), QStringList{"fijo"});
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(run("unpin " + id).status, 0);
+    }
+    EXPECT_FALSE(history.real().clip(id.toLongLong()).result()->pinned);
+    EXPECT_EQ(history.calls.value("togglePinned"), 2);
+}
+
+TEST_F(CommandsTest, AddRecordsLikeACaptureHonouringPauseAndExclusions) {
+    workspace.frontmost = FakeWorkspace::application("XTerm");
+    const CommandResult added = run("add", "  desde la terminal\n");
+    ASSERT_EQ(added.status, 0) << added.message.toStdString();
+    const qint64 id = idOf("desde la terminal");
+    EXPECT_EQ(added.output, QByteArray::number(id) + '\n');
+    EXPECT_EQ(history.real().clip(id).result()->source, QStringLiteral("XTerm"));
+
+    // A pass under way stores the new text after it; the answer waits for it.
+    recorder.record({CapturedClip::Text{"antes", std::nullopt}, std::nullopt});
+    EXPECT_EQ(run("add", "después").status, 0);
+    EXPECT_NE(idOf("después"), 0);
+
+    const int before = int(stored().size());
+    EXPECT_EQ(run("add", QByteArray("a\0b", 3)).status, 1);
+    EXPECT_EQ(run("add", " \n").status, 1);
+    preferences.setExcludedApps({"xterm"});
+    const CommandResult excluded = run("add", "secreto");
+    EXPECT_EQ(excluded.status, 1);
+    EXPECT_EQ(excluded.message, "«XTerm» está en las exclusiones; no se ha añadido nada");
+    preferences.setExcludedApps({});
+    EXPECT_EQ(run("pause").status, 0);
+    EXPECT_TRUE(preferences.paused());
+    EXPECT_TRUE(run("add", "en pausa").message.startsWith("la captura está en pausa"));
+    EXPECT_EQ(run("resume").status, 0);
+    EXPECT_EQ(int(stored().size()), before);
+
+    history.failing["upsert"] = "database is locked";
+    const CommandResult locked = run("add", "bloqueado");
+    EXPECT_EQ(locked.status, 1);
+    EXPECT_TRUE(locked.message.contains("se reintentará (database is locked)"))
+        << locked.message.toStdString();
+}
+
+TEST_F(CommandsTest, DesktopActionsAreNamedAndOthersRefused) {
+    int toggles = 0;
+    QObject::connect(&commands, &Commands::toggleRequested, [&] { ++toggles; });
+    EXPECT_TRUE(commands.activate("toggle"));
+    EXPECT_EQ(run("toggle").status, 0);
+    EXPECT_EQ(toggles, 2);
+    EXPECT_TRUE(commands.activate("preferences"));
+    EXPECT_TRUE(commands.activate("clear"));
+    EXPECT_FALSE(commands.activate("quit"));
+    EXPECT_EQ(run("--toggle").status, 2);
+}

@@ -1,0 +1,213 @@
+// `orvantide <orden>` and D-Bus against the whole program under Xvfb, on a private session bus
+// (dbus-run-session). Each test has its own history, settings and instance, started by the
+// subcommands themselves or by the bus.
+#include "support/ExternalTool.h"
+#include "support/RawDatabase.h"
+#include "support/TestImages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <sys/file.h>
+
+using namespace orv;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QByteArray output;
+    QString error;
+};
+
+// Whoever holds the instance's lock file: the instance, however it was started.
+qint64 lockHolder(const QString& lockPath) {
+    for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
+        const QString fds = "/proc/" + pid + "/fd";
+        for (const QString& fd : QDir(fds).entryList(QDir::Files | QDir::System)) {
+            if (QFile::symLinkTarget(fds + "/" + fd) == lockPath) {
+                return pid.toLongLong();
+            }
+        }
+    }
+    return 0;
+}
+
+bool lockIsHeld(const QString& lockPath) {
+    QFile lock(lockPath);
+    return lock.open(QIODevice::ReadOnly) && ::flock(lock.handle(), LOCK_SH | LOCK_NB) != 0;
+}
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    CommandLineTest() {
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        environment.insert("XDG_RUNTIME_DIR", home.path());
+        // Whatever an earlier test left on the clipboard would be captured at start: a blank
+        // text is not.
+        runTool("xclip", {"-selection", "clipboard", "-i"}, " ");
+    }
+    ~CommandLineTest() override { stopInstance(home.path()); }
+
+    // The instance is no child of the test: it is ended through its lock.
+    static void stopInstance(const QString& runtimeDirectory) {
+        for (const QString& name : QDir(runtimeDirectory).entryList({"orvantide-*.lock"})) {
+            const QString lock = QDir(runtimeDirectory).filePath(name);
+            if (const qint64 pid = lockHolder(lock); pid > 0) {
+                ::kill(pid_t(pid), SIGTERM);
+                EXPECT_TRUE(QTest::qWaitFor([&] { return !lockIsHeld(lock); }, 30000));
+            }
+        }
+    }
+
+    // With `readerGone`, standard output is a pipe whose reader has left.
+    Outcome orvantide(const QStringList& arguments, const QByteArray& input = {},
+                      bool readerGone = false) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        if (readerGone) {
+            process.start("bash", QStringList{"-c", R"("$0" "$@" | true; exit "${PIPESTATUS[0]}")",
+                                              ORV_PROGRAM} +
+                                      arguments);
+        } else {
+            process.start(ORV_PROGRAM, arguments);
+        }
+        EXPECT_TRUE(process.waitForStarted(10000));
+        process.write(input);
+        process.closeWriteChannel();
+        // Generous: the first subcommand starts the instance on a loaded machine.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 90000))
+            << arguments.join(' ').toStdString();
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << arguments.join(' ').toStdString();
+        return {process.exitCode(), process.readAllStandardOutput(),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+    QString database() const { return home.filePath("data/com.quarnelbrisk.orvantide/history.db"); }
+    QString rows() const { return RawDatabase::scalar(database(), "SELECT count(*) FROM clips"); }
+
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+};
+
+}  // namespace
+
+TEST_F(CommandLineTest, AddListCopyAndGetThroughTheInstanceTheyStart) {
+    const Outcome added = orvantide({"add"}, "texto desde la terminal\n");
+    ASSERT_EQ(added.status, 0) << added.error.toStdString();
+    const qint64 id = added.output.trimmed().toLongLong();
+    EXPECT_GT(id, 0);
+    EXPECT_EQ(RawDatabase::scalar(database(),
+                                  "SELECT value FROM clips WHERE id = " + QString::number(id)),
+              "texto desde la terminal");
+
+    const Outcome listed = orvantide({"list", "--json"});
+    ASSERT_EQ(listed.status, 0) << listed.error.toStdString();
+    const QJsonArray clips = QJsonDocument::fromJson(listed.output).array();
+    ASSERT_EQ(clips.size(), 1) << listed.output.toStdString();
+    EXPECT_EQ(clips[0]["id"].toInteger(), id);
+    EXPECT_EQ(clips[0]["kind"].toString(), "texto");
+    EXPECT_EQ(clips[0]["value"].toString(), "texto desde la terminal");
+
+    ASSERT_EQ(orvantide({"copy", QString::number(id)}).status, 0);
+    QByteArray clipboard;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            clipboard = runTool("xclip", {"-o", "-selection", "clipboard"}, {}, true);
+            return clipboard == "texto desde la terminal";
+        },
+        10000))
+        << clipboard.toStdString();
+    EXPECT_EQ(orvantide({"get", QString::number(id)}).output, "texto desde la terminal");
+
+    // An image copied elsewhere comes back as its PNG bytes.
+    const QByteArray png = TestImages::png(30, 20, Qt::yellow);
+    runTool("xclip", {"-selection", "clipboard", "-t", "image/png", "-i"}, png);
+    QString image;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            image = RawDatabase::scalar(database(), "SELECT id FROM clips WHERE kind = 'image'");
+            return !image.isEmpty();
+        },
+        20000));
+    const Outcome got = orvantide({"get", image});
+    EXPECT_EQ(got.status, 0) << got.error.toStdString();
+    EXPECT_EQ(got.output, png);
+}
+
+TEST_F(CommandLineTest, BadRequestsSayWhyAndChangeNothing) {
+    ASSERT_EQ(orvantide({"add"}, "primero").status, 0);
+    const QString before = rows();
+
+    const Outcome unknown = orvantide({"delete", "4242"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.error, "orvantide: no hay ningún clip con el id 4242\n");
+    for (const QByteArray& input : {QByteArray("a\0b", 3), QByteArray("\xff\xfe"), QByteArray()}) {
+        const Outcome refused = orvantide({"add"}, input);
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_TRUE(refused.error.startsWith("orvantide: la entrada "))
+            << refused.error.toStdString();
+    }
+    for (const QStringList& usage :
+         {QStringList{"get", "abc"}, QStringList{"delete"}, QStringList{"frob"},
+          QStringList{"list", "--limit", "0"}, QStringList{"list", "--kind", "video"}}) {
+        const Outcome wrong = orvantide(usage);
+        EXPECT_EQ(wrong.status, 2) << usage.join(' ').toStdString();
+        EXPECT_EQ(wrong.error.count(u'\n'), 1) << wrong.error.toStdString();
+    }
+    EXPECT_EQ(rows(), before);
+
+    // A reader that went away: no crash (SIGPIPE would give 141), a failure. More than a pipe
+    // holds.
+    const QByteArray large(90'000, 'x');
+    const Outcome big = orvantide({"add"}, large);
+    ASSERT_EQ(big.status, 0) << big.error.toStdString();
+    EXPECT_EQ(orvantide({"get", QString::fromLatin1(big.output.trimmed())}, {}, true).status, 1);
+}
+
+TEST_F(CommandLineTest, GapplicationStartsTheProgramOnTheBusAndToggles) {
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+        GTEST_SKIP() << "needs a private session bus: run under dbus-run-session";
+    }
+    // The bus starts the program with its own environment, that of this wrapper's session.
+    const QString services = qEnvironmentVariable("XDG_DATA_HOME") + "/dbus-1/services";
+    QDir().mkpath(services);
+    QFile service(services + "/com.quarnelbrisk.orvantide.service");
+    ASSERT_TRUE(service.open(QIODevice::WriteOnly));
+    service.write("[D-BUS Service]\nName=com.quarnelbrisk.orvantide\nExec=" ORV_PROGRAM
+                  " --service\n");
+    service.close();
+
+    QProcess gapplication;
+    gapplication.start("gapplication", {"action", "com.quarnelbrisk.orvantide", "toggle"});
+    ASSERT_TRUE(gapplication.waitForStarted(10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return gapplication.state() == QProcess::NotRunning; }, 60000));
+    EXPECT_EQ(gapplication.exitCode(), 0) << gapplication.readAllStandardError().toStdString();
+    // Polled: a search while the program is still making its windows can miss them.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+            return !findWindows({"--onlyvisible", "--name", "^Orvantide$"}).isEmpty();
+        },
+        20000))
+        << "the palette opened";
+
+    // The same handler as the subcommands, for other programs.
+    const QByteArray answer =
+        runTool("gdbus", {"call", "--session", "--dest", "com.quarnelbrisk.orvantide",
+                          "--object-path", "/com/quarnelbrisk/orvantide", "--method",
+                          "com.quarnelbrisk.orvantide.Commands.Run", "['delete', '4242']", "b''"});
+    EXPECT_EQ(QString::fromUtf8(answer).trimmed(),
+              "(1, @ay [], 'no hay ningún clip con el id 4242')");
+    stopInstance(qEnvironmentVariable("XDG_RUNTIME_DIR"));
+}
