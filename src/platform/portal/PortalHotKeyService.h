@@ -2,6 +2,8 @@
 
 #include "platform/HotKeyService.h"
 
+#include "platform/portal/Portal.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QHash>
@@ -37,36 +39,24 @@ public:
     QString triggerDescription() const { return m_triggerDescription; }
 
 private slots:
-    void onResponse(const QDBusMessage& message);
     void onActivated(const QDBusMessage& message);
 
 private:
-    using Handler = std::function<void(uint response, const QVariantMap& results)>;
-
     void start();
     void registerApp();
     void createSession();
     void bindShortcuts();
     // Sends `message`; a reply after the work was dropped is not handed on, and an error reply
     // cancels the Response awaited on `request`.
-    void call(const QDBusMessage& message, const QString& request,
-              std::function<void(const QDBusMessage&)> onReply);
     // Subscribes to the Response of the request that a call with `token` will make.
-    QString expectResponse(const QString& token, Handler handler);
-    void forgetRequest(const QString& path);
     void fail(const QDBusMessage& error, const QString& request);
     void refuse(int status);
     void close(const QString& session);
     void portalChanged(const QString& oldOwner, const QString& newOwner);
-    bool fromPortal(const QDBusMessage& message) const;
 
     QDBusConnection m_bus;
+    PortalRequests m_requests{m_bus};
     std::optional<QKeyCombination> m_combination;
-    // Bumped whenever the work under way is dropped; late answers to older work are ignored.
-    quint64 m_attempt = 0;
-    quint64 m_tokens = 0;
-    // The portal's unique name once it answered; its signals alone count.
-    QString m_portal;
     bool m_registered = false;
     QString m_session;
     QString m_triggerDescription;
@@ -74,7 +64,6 @@ private:
     bool m_absent = false;
     // A grab was refused for want of the portal: its arrival is worth a new try.
     bool m_awaitingPortal = false;
-    QHash<QString, Handler> m_requests;
 };
 
 }  // namespace orv

@@ -1,5 +1,7 @@
 #include "platform/portal/RemoteDesktopInjector.h"
 
+#include "platform/portal/Portal.h"
+
 #include <QDBusArgument>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
@@ -19,13 +21,7 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcKeys, "orv.portal.keys")
 
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kRegistry = QStringLiteral("org.freedesktop.host.portal.Registry");
 const QString kRemote = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
-const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
-const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
-const QString kAppId = QStringLiteral("com.quarnelbrisk.orvantide");
 
 constexpr uint kKeyboard = 1;
 // Until the user withdraws it, so later starts need not ask again.
@@ -35,48 +31,13 @@ constexpr uint kPressed = 1;
 
 const QString kRefused = QStringLiteral("El escritorio no permitió enviar teclas.");
 
-bool isError(const QDBusMessage& reply) {
-    return reply.type() == QDBusMessage::ErrorMessage;
-}
-
-bool noPortal(const QString& error) {
-    return error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
-           error.startsWith(QLatin1String("org.freedesktop.DBus.Error.Spawn"));
-}
-
-bool noMember(const QString& error) {
-    return error == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod") ||
-           error == QLatin1String("org.freedesktop.DBus.Error.UnknownInterface") ||
-           error == QLatin1String("org.freedesktop.DBus.Error.UnknownObject");
-}
-
-QString objectPath(const QVariant& value) {
-    if (value.metaType() == QMetaType::fromType<QDBusObjectPath>()) {
-        return value.value<QDBusObjectPath>().path();
-    }
-    return value.toString();
-}
-
-// Request and session paths are per connection, which other portal clients in this process
-// share: the tokens must differ across all of them.
-QString nextToken() {
-    static quint64 count = 0;
-    return QStringLiteral("orvantidekeys%1").arg(++count);
-}
-
-// Where the portal puts the request or session made with `token` by this connection.
-QString handlePath(const QDBusConnection& bus, const QString& kind, const QString& token) {
-    const QString sender = bus.baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
-    return kPath + QStringLiteral("/%1/%2/%3").arg(kind, sender, token);
-}
-
 }  // namespace
 
 RemoteDesktopInjector::RemoteDesktopInjector(QString restoreToken, QDBusConnection bus,
                                              QObject* parent)
     : QObject(parent), m_bus(std::move(bus)), m_restoreToken(std::move(restoreToken)) {
-    auto* watcher =
-        new QDBusServiceWatcher(kService, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    auto* watcher = new QDBusServiceWatcher(Portal::service, m_bus,
+                                            QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString& oldOwner, const QString& newOwner) {
                 portalChanged(oldOwner, newOwner);
@@ -135,60 +96,59 @@ bool RemoteDesktopInjector::tap(QKeyCombination key) {
 
 // A host app tells the portal its id first; older portals lack the registry and need none.
 void RemoteDesktopInjector::registerApp() {
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(kService, kPath, kRegistry, QStringLiteral("Register"));
-    message << kAppId << QVariantMap();
-    call(message, {}, [this](const QDBusMessage& reply) {
-        const QString error = isError(reply) ? reply.errorName() : QString();
-        if (noPortal(error)) {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        Portal::service, Portal::path, Portal::registry, QStringLiteral("Register"));
+    message << Portal::appId << QVariantMap();
+    m_requests.call(message, {}, [this](const QDBusMessage& reply) {
+        const QString error = Portal::isError(reply) ? reply.errorName() : QString();
+        if (Portal::noPortal(error)) {
             failCall(reply);
             return;
         }
-        if (!error.isEmpty() && !noMember(error)) {
+        if (!error.isEmpty() && !Portal::noMember(error)) {
             // Likely the global shortcut registered this connection already.
             qCInfo(lcKeys) << "cannot register the app id:" << error << reply.errorMessage();
         }
-        m_portal = reply.service().startsWith(QLatin1Char(':')) ? reply.service() : QString();
+        m_requests.setPortal(reply);
         m_registered = true;
         createSession();
     });
 }
 
 void RemoteDesktopInjector::createSession() {
-    const QString token = nextToken();
-    const quint64 attempt = m_attempt;
-    const QString request =
-        expectResponse(token, [this, attempt](uint response, const QVariantMap& results) {
-            if (attempt != m_attempt) {
-                return;
-            }
-            const QString session = objectPath(results.value(QStringLiteral("session_handle")));
-            if (response != 0 || session.isEmpty()) {
-                qCWarning(lcKeys) << "the desktop gave no remote desktop session, response"
-                                  << response;
-                fail(kRefused);
-                return;
-            }
-            if (session != m_session) {
-                watchSession(session);
-            }
-            selectDevices();
-        });
+    const QString token = Portal::nextToken();
+    const quint64 attempt = m_requests.attempt();
+    const QString request = m_requests.expect(token, [this, attempt](uint response,
+                                                                     const QVariantMap& results) {
+        if (attempt != m_requests.attempt()) {
+            return;
+        }
+        const QString session = Portal::objectPath(results.value(QStringLiteral("session_handle")));
+        if (response != 0 || session.isEmpty()) {
+            qCWarning(lcKeys) << "the desktop gave no remote desktop session, response" << response;
+            fail(kRefused);
+            return;
+        }
+        if (session != m_session) {
+            watchSession(session);
+        }
+        selectDevices();
+    });
     // Watched before the call, so that no Closed goes unseen.
-    watchSession(handlePath(m_bus, QStringLiteral("session"), token));
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(kService, kPath, kRemote, QStringLiteral("CreateSession"));
+    watchSession(Portal::handlePath(m_bus, QStringLiteral("session"), token));
+    QDBusMessage message = QDBusMessage::createMethodCall(Portal::service, Portal::path, kRemote,
+                                                          QStringLiteral("CreateSession"));
     message << QVariantMap{{QStringLiteral("handle_token"), token},
                            {QStringLiteral("session_handle_token"), token}};
     call(message, request);
 }
 
 void RemoteDesktopInjector::selectDevices() {
-    const QString token = nextToken();
-    const quint64 attempt = m_attempt;
+    const QString token = Portal::nextToken();
+    const quint64 attempt = m_requests.attempt();
     const QString request =
-        expectResponse(token, [this, attempt](uint response, const QVariantMap&) {
-            if (attempt != m_attempt) {
+        m_requests.expect(token, [this, attempt](uint response, const QVariantMap&) {
+            if (attempt != m_requests.attempt()) {
                 return;
             }
             if (response != 0) {
@@ -204,18 +164,18 @@ void RemoteDesktopInjector::selectDevices() {
     if (!m_restoreToken.isEmpty()) {
         options.insert(QStringLiteral("restore_token"), m_restoreToken);
     }
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(kService, kPath, kRemote, QStringLiteral("SelectDevices"));
+    QDBusMessage message = QDBusMessage::createMethodCall(Portal::service, Portal::path, kRemote,
+                                                          QStringLiteral("SelectDevices"));
     message << QVariant::fromValue(QDBusObjectPath(m_session)) << options;
     call(message, request);
 }
 
 void RemoteDesktopInjector::startSession() {
-    const QString token = nextToken();
-    const quint64 attempt = m_attempt;
-    const QString request = expectResponse(token, [this, attempt](uint response,
-                                                                  const QVariantMap& results) {
-        if (attempt != m_attempt) {
+    const QString token = Portal::nextToken();
+    const quint64 attempt = m_requests.attempt();
+    const QString request = m_requests.expect(token, [this, attempt](uint response,
+                                                                     const QVariantMap& results) {
+        if (attempt != m_requests.attempt()) {
             return;
         }
         if (response != 0) {
@@ -227,8 +187,8 @@ void RemoteDesktopInjector::startSession() {
         }
         started(results);
     });
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(kService, kPath, kRemote, QStringLiteral("Start"));
+    QDBusMessage message = QDBusMessage::createMethodCall(Portal::service, Portal::path, kRemote,
+                                                          QStringLiteral("Start"));
     message << QVariant::fromValue(QDBusObjectPath(m_session)) << QString()
             << QVariantMap{{QStringLiteral("handle_token"), token}};
     call(message, request);
@@ -252,73 +212,30 @@ void RemoteDesktopInjector::started(const QVariantMap& results) {
 }
 
 void RemoteDesktopInjector::call(const QDBusMessage& message, const QString& request) {
-    call(message, request, [this](const QDBusMessage& reply) {
-        if (isError(reply)) {
+    m_requests.call(message, request, [this](const QDBusMessage& reply) {
+        if (Portal::isError(reply)) {
             failCall(reply);
         }
     });
 }
 
-void RemoteDesktopInjector::call(const QDBusMessage& message, const QString& request,
-                                 std::function<void(const QDBusMessage&)> onReply) {
-    const quint64 attempt = m_attempt;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, attempt, request, onReply = std::move(onReply)](QDBusPendingCallWatcher* done) {
-                done->deleteLater();
-                const QDBusMessage reply = done->reply();
-                if (isError(reply)) {
-                    forgetRequest(request);
-                }
-                if (attempt == m_attempt) {
-                    onReply(reply);
-                }
-            });
-}
-
-// The request's path is known before the call, so no Response can come before the subscription.
-QString RemoteDesktopInjector::expectResponse(const QString& token, Handler handler) {
-    const QString path = handlePath(m_bus, QStringLiteral("request"), token);
-    m_requests.insert(path, std::move(handler));
-    m_bus.connect(QString(), path, kRequest, QStringLiteral("Response"), this,
-                  SLOT(onResponse(QDBusMessage)));
-    return path;
-}
-
-void RemoteDesktopInjector::forgetRequest(const QString& path) {
-    if (m_requests.remove(path) > 0) {
-        m_bus.disconnect(QString(), path, kRequest, QStringLiteral("Response"), this,
-                         SLOT(onResponse(QDBusMessage)));
-    }
-}
-
 void RemoteDesktopInjector::watchSession(const QString& path) {
     unwatchSession();
     m_session = path;
-    m_bus.connect(QString(), m_session, kSession, QStringLiteral("Closed"), this,
+    m_bus.connect(QString(), m_session, Portal::session, QStringLiteral("Closed"), this,
                   SLOT(onClosed(QDBusMessage)));
 }
 
 QString RemoteDesktopInjector::unwatchSession() {
     if (!m_session.isEmpty()) {
-        m_bus.disconnect(QString(), m_session, kSession, QStringLiteral("Closed"), this,
+        m_bus.disconnect(QString(), m_session, Portal::session, QStringLiteral("Closed"), this,
                          SLOT(onClosed(QDBusMessage)));
     }
     return std::exchange(m_session, {});
 }
 
-void RemoteDesktopInjector::onResponse(const QDBusMessage& message) {
-    const Handler handler = m_requests.value(message.path());
-    if (!handler || !fromPortal(message)) {
-        return;
-    }
-    forgetRequest(message.path());
-    const QList<QVariant> arguments = message.arguments();
-    handler(arguments.value(0).toUInt(), qdbus_cast<QVariantMap>(arguments.value(1)));
-}
-
 void RemoteDesktopInjector::onClosed(const QDBusMessage& message) {
-    if (message.path() != m_session || !fromPortal(message)) {
+    if (message.path() != m_session || !m_requests.fromPortal(message)) {
         return;
     }
     qCInfo(lcKeys) << "the desktop closed the remote desktop session";
@@ -328,7 +245,7 @@ void RemoteDesktopInjector::onClosed(const QDBusMessage& message) {
 }
 
 void RemoteDesktopInjector::notify(int keysym, uint state) {
-    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kRemote,
+    QDBusMessage message = QDBusMessage::createMethodCall(Portal::service, Portal::path, kRemote,
                                                           QStringLiteral("NotifyKeyboardKeysym"));
     message << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap() << keysym << state;
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message), this);
@@ -347,11 +264,11 @@ void RemoteDesktopInjector::fail(const QString& failure) {
 }
 
 void RemoteDesktopInjector::failCall(const QDBusMessage& error) {
-    if (noPortal(error.errorName())) {
+    if (Portal::noPortal(error.errorName())) {
         qCInfo(lcKeys) << "no desktop portal on the bus:" << error.errorMessage();
         m_awaitingPortal = true;
         fail(QStringLiteral("No hay ningún portal del escritorio en esta sesión."));
-    } else if (noMember(error.errorName())) {
+    } else if (Portal::noMember(error.errorName())) {
         qCWarning(lcKeys) << "the desktop portal has no remote desktop:" << error.errorMessage();
         fail(QStringLiteral("El portal del escritorio no permite enviar teclas."));
     } else {
@@ -363,19 +280,13 @@ void RemoteDesktopInjector::failCall(const QDBusMessage& error) {
 }
 
 void RemoteDesktopInjector::drop() {
-    ++m_attempt;
-    for (const QString& path : m_requests.keys()) {
-        forgetRequest(path);
-    }
+    m_requests.nextAttempt();
+    m_requests.forgetAll();
     const QString session = unwatchSession();
     if (session.isEmpty()) {
         return;
     }
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(kService, session, kSession, QStringLiteral("Close"));
-    // Closing is no reason to start a portal.
-    message.setAutoStartService(false);
-    m_bus.send(message);
+    m_requests.closeSession(session);
 }
 
 void RemoteDesktopInjector::settle(bool ready, const QString& failure) {
@@ -390,7 +301,7 @@ void RemoteDesktopInjector::settle(bool ready, const QString& failure) {
 void RemoteDesktopInjector::portalChanged(const QString& oldOwner, const QString& newOwner) {
     if (!oldOwner.isEmpty()) {
         // Its sessions and requests went with it.
-        m_portal.clear();
+        m_requests.clearPortal();
         m_registered = false;
         if (!m_session.isEmpty()) {
             unwatchSession();
@@ -402,10 +313,6 @@ void RemoteDesktopInjector::portalChanged(const QString& oldOwner, const QString
         qCInfo(lcKeys) << "a desktop portal appeared: asking for the keyboard again";
         start();
     }
-}
-
-bool RemoteDesktopInjector::fromPortal(const QDBusMessage& message) const {
-    return m_portal.isEmpty() || message.service() == m_portal;
 }
 
 }  // namespace orv

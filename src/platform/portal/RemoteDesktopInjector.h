@@ -2,6 +2,8 @@
 
 #include "platform/KeyInjector.h"
 
+#include "platform/portal/Portal.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QHash>
@@ -48,12 +50,9 @@ signals:
     void restoreTokenChanged(const QString& token);
 
 private slots:
-    void onResponse(const QDBusMessage& message);
     void onClosed(const QDBusMessage& message);
 
 private:
-    using Handler = std::function<void(uint response, const QVariantMap& results)>;
-
     void registerApp();
     void createSession();
     void selectDevices();
@@ -61,10 +60,6 @@ private:
     void started(const QVariantMap& results);
     // Sends `message`; an error reply gives up, and cancels the Response awaited on `request`.
     void call(const QDBusMessage& message, const QString& request);
-    void call(const QDBusMessage& message, const QString& request,
-              std::function<void(const QDBusMessage&)> onReply);
-    QString expectResponse(const QString& token, Handler handler);
-    void forgetRequest(const QString& path);
     // Follows the Closed of the session at `path`, which replaces the one followed so far.
     void watchSession(const QString& path);
     QString unwatchSession();
@@ -75,14 +70,10 @@ private:
     void drop();
     void settle(bool ready, const QString& failure);
     void portalChanged(const QString& oldOwner, const QString& newOwner);
-    bool fromPortal(const QDBusMessage& message) const;
 
     QDBusConnection m_bus;
+    PortalRequests m_requests{m_bus};
     QString m_restoreToken;
-    // Bumped whenever the work under way is dropped; late answers to older work are ignored.
-    quint64 m_attempt = 0;
-    // The portal's unique name once it answered; its signals alone count.
-    QString m_portal;
     bool m_registered = false;
     // Asked for or granted; closed when dropped.
     QString m_session;
@@ -90,7 +81,6 @@ private:
     QString m_failure;
     // The last try found no portal: its arrival is worth a new one.
     bool m_awaitingPortal = false;
-    QHash<QString, Handler> m_requests;
 };
 
 }  // namespace orv
