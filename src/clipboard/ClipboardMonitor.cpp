@@ -43,6 +43,7 @@ void ClipboardMonitor::start() {
     m_timer.stop();
     read();
     lastChangeCount = m_pasteboard.changeCount();
+    m_timer.setInterval(m_pasteboard.announcesChanges() ? fallbackInterval : interval);
     m_timer.start();
 }
 

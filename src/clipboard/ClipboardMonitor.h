@@ -29,6 +29,9 @@ class ClipboardMonitor : public QObject {
 
 public:
     static constexpr std::chrono::milliseconds interval{450};
+    // Where every change is announced, polling is only a safety net and must not keep an idle
+    // program awake.
+    static constexpr std::chrono::milliseconds fallbackInterval{10'000};
 
     ClipboardMonitor(Pasteboard& pasteboard, const Workspace& workspace, QObject* parent = nullptr);
     // Cancels a read in flight and waits for the worker to let it go.

@@ -77,6 +77,8 @@ public:
     PasteboardNotifier notifier;
 
     virtual qint64 changeCount() const = 0;
+    // Every change of another owner is announced: polling only backs the notices up.
+    virtual bool announcesChanges() const { return false; }
     // Replaces everything on the clipboard; empty contents leave it cleared.
     virtual void write(const PasteboardContents& contents) = 0;
 

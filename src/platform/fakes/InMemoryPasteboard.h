@@ -80,6 +80,7 @@ public:
     int writes = 0;
     mutable int readers = 0;
     bool announceChanges = true;
+    bool announcesChanges() const override { return announceChanges; }
 
 private:
     struct OwnerState {

@@ -12,6 +12,8 @@ class WaylandPasteboard : public Pasteboard {
 public:
     WaylandPasteboard(WaylandDataControl& control, WaylandDataControl::Selection selection);
 
+    // The count moves only on the compositor's selection events.
+    bool announcesChanges() const override { return true; }
     qint64 changeCount() const override { return m_control.changeCount(m_selection); }
     QStringList formats() const override;
     // Waits for the owner on the calling thread (within the limits); the history reads through

@@ -19,6 +19,8 @@ public:
                               QObject* parent = nullptr);
 
     qint64 changeCount() const override { return m_changeCount; }
+    // The count itself moves only on Qt's change notice (XFixes).
+    bool announcesChanges() const override { return true; }
     QStringList formats() const override;
     QByteArray data(const QString& mimeType) const override;
     void write(const PasteboardContents& contents) override;
