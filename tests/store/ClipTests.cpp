@@ -4,6 +4,8 @@
 #include "store/ClipListFilter.h"
 #include "store/Graphemes.h"
 
+#include <QTextBoundaryFinder>
+
 #include <gtest/gtest.h>
 
 using namespace orv;
@@ -73,6 +75,25 @@ TEST(Clip, TextTitlesAreCutByUserPerceivedCharacters) {
     EXPECT_EQ(Graphemes::prefix(repeated(family, 3) + "x", 2), repeated(family, 2));
     EXPECT_EQ(Graphemes::prefix("abc", 5), "abc");
     EXPECT_EQ(Graphemes::prefix("abc", 0), "");
+
+    // Only the start of a text is looked at, however long the text and its characters: the cut
+    // agrees with one made over the whole text.
+    const auto whole = [](const QString& text, qsizetype count) {
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+        qsizetype end = 0;
+        for (qsizetype n = 0; n < count && end >= 0; ++n) {
+            end = finder.toNextBoundary();
+        }
+        return end < 0 ? text : text.left(end);
+    };
+    const QString stacked = "e" + repeated(QStringLiteral("́"), 90);
+    const QString flags = QStringLiteral("🇪🇸");  // two regional indicators
+    for (const QString& text : {repeated(stacked, 40), "x" + repeated(flags, 300),
+                                repeated(family + "ab", 200), repeated("a", 1'000'000)}) {
+        for (const qsizetype count : {1, 3, 17, 500}) {
+            EXPECT_EQ(Graphemes::prefix(text, count), whole(text, count)) << count;
+        }
+    }
 
     // Line breaks stay; nothing is trimmed.
     EXPECT_EQ(clipOf(ClipKind::text, "  one\ntwo  ").listTitle(), "  one\ntwo  ");
