@@ -4,10 +4,15 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
+#include <QLoggingCategory>
 
 #include <atomic>
 
 namespace orv {
+
+namespace {
+Q_LOGGING_CATEGORY(lcPortalRequests, "orv.portal")
+}
 
 namespace Portal {
 
@@ -80,6 +85,30 @@ void PortalRequests::call(const QDBusMessage& message, const QString& request,
                     onReply(reply);
                 }
             });
+}
+
+void PortalRequests::registerApp(std::function<void()> registered,
+                                 std::function<void(const QDBusMessage&)> missing) {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        Portal::service, Portal::path, Portal::registry, QStringLiteral("Register"));
+    message << Portal::appId << QVariantMap();
+    call(message, {},
+         [this, registered = std::move(registered),
+          missing = std::move(missing)](const QDBusMessage& reply) {
+             const QString error = Portal::isError(reply) ? reply.errorName() : QString();
+             if (Portal::noPortal(error)) {
+                 missing(reply);
+                 return;
+             }
+             if (!error.isEmpty() && !Portal::noMember(error)) {
+                 // Likely another client of this connection registered it already.
+                 qCInfo(lcPortalRequests)
+                     << "cannot register the app id:" << error << reply.errorMessage();
+             }
+             // An error from the portal names it too; one from the bus or libdbus does not.
+             setPortal(reply);
+             registered();
+         });
 }
 
 void PortalRequests::setPortal(const QDBusMessage& reply) {

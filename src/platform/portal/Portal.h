@@ -65,6 +65,10 @@ public:
     // only if the work was not dropped meanwhile.
     void call(const QDBusMessage& message, const QString& request,
               std::function<void(const QDBusMessage&)> onReply);
+    // Tells the portal our app id (older portals lack the registry and need none), then
+    // `registered`; no portal at all goes to `missing` with the error reply.
+    void registerApp(std::function<void()> registered,
+                     std::function<void(const QDBusMessage&)> missing);
     // The portal's unique name, from its reply to us; its signals alone count from then on.
     void setPortal(const QDBusMessage& reply);
     void clearPortal() { m_portal.clear(); }

@@ -106,25 +106,13 @@ void PortalHotKeyService::start() {
     }
 }
 
-// A host app tells the portal its id first; older portals lack the registry and need none.
 void PortalHotKeyService::registerApp() {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        Portal::service, Portal::path, Portal::registry, QStringLiteral("Register"));
-    message << Portal::appId << QVariantMap();
-    m_requests.call(message, {}, [this](const QDBusMessage& reply) {
-        const QString error = Portal::isError(reply) ? reply.errorName() : QString();
-        if (Portal::noPortal(error)) {
-            fail(reply, {});
-            return;
-        }
-        if (!error.isEmpty() && !Portal::noMember(error)) {
-            qCWarning(lcPortal) << "cannot register the app id:" << error << reply.errorMessage();
-        }
-        // An error from the portal names it too; one from the bus or from libdbus does not.
-        m_requests.setPortal(reply);
-        m_registered = true;
-        createSession();
-    });
+    m_requests.registerApp(
+        [this] {
+            m_registered = true;
+            createSession();
+        },
+        [this](const QDBusMessage& reply) { fail(reply, {}); });
 }
 
 void PortalHotKeyService::createSession() {

@@ -94,25 +94,13 @@ bool RemoteDesktopInjector::tap(QKeyCombination key) {
     return true;
 }
 
-// A host app tells the portal its id first; older portals lack the registry and need none.
 void RemoteDesktopInjector::registerApp() {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        Portal::service, Portal::path, Portal::registry, QStringLiteral("Register"));
-    message << Portal::appId << QVariantMap();
-    m_requests.call(message, {}, [this](const QDBusMessage& reply) {
-        const QString error = Portal::isError(reply) ? reply.errorName() : QString();
-        if (Portal::noPortal(error)) {
-            failCall(reply);
-            return;
-        }
-        if (!error.isEmpty() && !Portal::noMember(error)) {
-            // Likely the global shortcut registered this connection already.
-            qCInfo(lcKeys) << "cannot register the app id:" << error << reply.errorMessage();
-        }
-        m_requests.setPortal(reply);
-        m_registered = true;
-        createSession();
-    });
+    m_requests.registerApp(
+        [this] {
+            m_registered = true;
+            createSession();
+        },
+        [this](const QDBusMessage& reply) { failCall(reply); });
 }
 
 void RemoteDesktopInjector::createSession() {
