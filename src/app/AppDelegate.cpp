@@ -129,6 +129,9 @@ bool AppDelegate::applicationDidFinishLaunching() {
             Qt::QueuedConnection);
     m_monitor.start();
     presentPermissionsIfNeeded();
+    // Loaded now, the list shows at once on the first opening while that opening's own load runs.
+    model->reload(true);
+    qCDebug(lcApp) << "ready";
     return true;
 }
 
@@ -176,7 +179,8 @@ void AppDelegate::configureStatusItem() {
             &AppDelegate::showTrayState);
     m_trayMenu = std::make_unique<TrayMenu>(*m_history, *m_preferences, m_updater.get());
     connect(m_trayMenu.get(), &TrayMenu::opening, m_palette.get(), &PalettePanelController::close);
-    connect(m_trayMenu.get(), &TrayMenu::clipChosen, this, &AppDelegate::copyToClipboard);
+    connect(m_trayMenu.get(), &TrayMenu::clipChosen, this,
+            [this](const Clip& clip) { copyChosen(clip); });
     connect(m_trayMenu.get(), &TrayMenu::preferencesRequested, this, &AppDelegate::openSettings);
     m_trayMenu->refresh();
     connect(m_model.get(), &AppModel::clipsChanged, m_trayMenu.get(), &TrayMenu::refresh);
@@ -228,6 +232,14 @@ void AppDelegate::copyToClipboard(const Clip& clip) {
         return;
     }
     m_monitor.suppressCurrentChange();
+}
+
+QCoro::Task<> AppDelegate::copyChosen(Clip clip) {
+    QPointer<AppDelegate> self(this);
+    const std::optional<Clip> whole = co_await m_model->wholeClip(clip);
+    if (self && whole) {
+        copyToClipboard(*whole);
+    }
 }
 
 void AppDelegate::openSettings() {

@@ -76,6 +76,8 @@ private:
     // says a capture that cannot be stored.
     void showTrayState();
     void copyToClipboard(const Clip& clip);
+    // A clip of the tray menu, read whole first.
+    QCoro::Task<> copyChosen(Clip clip);
     void openSettings();
     // Which mechanism each desktop service goes through, for the permissions window.
     void showMechanisms();

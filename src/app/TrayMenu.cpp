@@ -63,7 +63,7 @@ TrayMenu::~TrayMenu() = default;
 QCoro::Task<> TrayMenu::refresh() {
     QList<Clip> clips;
     try {
-        clips = co_await m_history.clips(QString());
+        clips = co_await m_history.listing(QString(), recentCount, std::stop_token());
     } catch (const std::exception& error) {
         qCWarning(lcTray) << "no recent clips for the menu:" << error.what();
         co_return;

@@ -5,6 +5,7 @@
 #include <QCoro/QCoroFuture>
 #include <QCoro/QCoroSignal>
 #include <QCursor>
+#include <QLoggingCategory>
 #include <QMetaMethod>
 
 #include <exception>
@@ -16,6 +17,9 @@ using StoreOutcome::outcome;
 
 namespace {
 
+// Off unless asked for (QT_LOGGING_RULES="orv.model.debug=true").
+Q_LOGGING_CATEGORY(lcModel, "orv.model", QtInfoMsg)
+
 std::optional<qsizetype> positionOf(const QList<Clip>& clips, std::optional<qint64> id) {
     if (!id) {
         return std::nullopt;
@@ -26,6 +30,11 @@ std::optional<qsizetype> positionOf(const QList<Clip>& clips, std::optional<qint
         }
     }
     return std::nullopt;
+}
+
+// Built outside the coroutines: g++ 12 mishandles QStringLiteral inside them.
+QString goneMessage() {
+    return QStringLiteral("Ese clip ya no está en el historial.");
 }
 
 }  // namespace
@@ -78,8 +87,13 @@ void AppModel::setPaletteWindow(WindowHandle* window) {
     store(m_paletteWindow, QPointer<WindowHandle>(window), &AppModel::paletteWindowChanged);
 }
 
-void AppModel::setClips(const QList<Clip>& clips) {
-    store(m_clips, clips, &AppModel::clipsChanged);
+void AppModel::setClips(const QList<Clip>& clips, const QString& query) {
+    if (m_clips == clips && m_listedQuery == query) {
+        return;
+    }
+    m_clips = clips;
+    m_listedQuery = query;
+    emit clipsChanged();
 }
 
 void AppModel::setFilterValue(const ClipListFilter& filter) {
@@ -116,9 +130,15 @@ QCoro::Task<> AppModel::reload(bool resetSelection) {
     if (resetSelection) {
         hidePreview();
     }
+    m_selectionResetDue = m_selectionResetDue || resetSelection;
+    // A list still loading answers a text the user has typed over: the store drops it.
+    m_loadStop.request_stop();
+    m_loadStop = std::stop_source();
+    const quint64 generation = ++m_loadGeneration;
+    const QString query = m_query;
     QPointer<AppModel> self(this);
     ++m_loadsInFlight;
-    const auto loaded = co_await outcome(m_history.clips(m_query));
+    const auto loaded = co_await outcome(m_history.listing(query, -1, m_loadStop.get_token()));
     if (!self) {
         co_return;
     }
@@ -126,11 +146,17 @@ QCoro::Task<> AppModel::reload(bool resetSelection) {
         // After this load has been applied: the signal is queued for a coroutine waiting on it.
         QMetaObject::invokeMethod(this, &AppModel::loadsSettled, Qt::QueuedConnection);
     }
+    if (generation != m_loadGeneration) {
+        co_return;
+    }
+    resetSelection = std::exchange(m_selectionResetDue, false);
     if (!loaded.value) {
         report(loaded.error);
         co_return;
     }
-    setClips(*loaded.value);
+    setClips(*loaded.value, query);
+    qCDebug(lcModel) << "list shown:" << m_clips.size() << "rows for a search of" << query.size()
+                     << "characters";
     if (m_filter != ClipListFilter::all() &&
         !ClipListFilter::available(m_clips).contains(m_filter)) {
         setFilterValue(ClipListFilter::all());
@@ -193,17 +219,33 @@ void AppModel::moveSelection(int offset) {
 
 // ---- Actions
 
+QCoro::Task<std::optional<Clip>> AppModel::wholeClip(Clip clip) {
+    QPointer<AppModel> self(this);
+    // Listed clips carry no html and may hold only the beginning of their text.
+    const auto full = co_await outcome(m_history.clip(clip.id));
+    if (!self) {
+        co_return std::nullopt;
+    }
+    if (full.value && *full.value) {
+        co_return **full.value;
+    }
+    if (!clip.partial) {
+        co_return clip;
+    }
+    // Using the beginning of a text as if it were all of it would lose the rest unseen.
+    report(full.value ? goneMessage() : full.error);
+    co_return std::nullopt;
+}
+
 QCoro::Task<> AppModel::copy(Clip clip) {
     if (!isSignalConnected(QMetaMethod::fromSignal(&AppModel::copyRequested))) {
         co_return;
     }
     QPointer<AppModel> self(this);
-    // Listed clips carry no html: read the whole clip before it is used.
-    const auto full = co_await outcome(m_history.clip(clip.id));
-    if (!self) {
-        co_return;
+    const std::optional<Clip> whole = co_await wholeClip(clip);
+    if (self && whole) {
+        emit copyRequested(*whole);
     }
-    emit copyRequested(full.value && *full.value ? **full.value : clip);
 }
 
 QCoro::Task<bool> AppModel::settledList() {
@@ -349,13 +391,26 @@ void AppModel::schedulePreview(const Clip& clip) {
     m_hoveredID = clip.id;
     QPointer<AppModel> self(this);
     m_previewTask = m_scheduler.after(previewDelay, [self, clip] {
-        if (!self || self->m_hoveredID != clip.id || !self->m_paletteWindow) {
-            return;
-        }
-        if (self->m_previewController) {
-            self->m_previewController->show(clip, self->m_paletteWindow);
+        if (self) {
+            self->showPreview(clip);
         }
     });
+}
+
+QCoro::Task<> AppModel::showPreview(Clip clip) {
+    if (clip.partial) {
+        // The preview shows the whole text.
+        QPointer<AppModel> self(this);
+        std::optional<Clip> whole = co_await wholeClip(clip);
+        if (!self || !whole) {
+            co_return;
+        }
+        clip = std::move(*whole);
+    }
+    if (m_hoveredID != clip.id || !m_paletteWindow || !m_previewController) {
+        co_return;
+    }
+    m_previewController->show(clip, m_paletteWindow);
 }
 
 void AppModel::endHover(const Clip& clip) {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 
 namespace orv {
 
@@ -37,8 +38,11 @@ public:
              QObject* parent = nullptr);
     ~AppModel() override;
 
-    // The list last loaded for the current query: pinned first, then newest first.
+    // The list last loaded: pinned first, then newest first, each text cut to what a row draws.
     const QList<Clip>& clips() const { return m_clips; }
+    // The search the list held answers; nothing before the first list has loaded. While it
+    // differs from query(), the list for the current text is still on its way.
+    const std::optional<QString>& listedQuery() const { return m_listedQuery; }
     const QString& query() const { return m_query; }
     // A new search text loads its list (the task ends when it has landed).
     QCoro::Task<> setQuery(QString query);
@@ -66,7 +70,8 @@ public:
     // The pointer in screen coordinates.
     std::function<QPoint()> pointerLocation;
 
-    // The list.
+    // The list. Only the newest load lands: one still under way when another starts is dropped,
+    // and its reset of the selection is left to the newest.
     QCoro::Task<> reload(bool resetSelection);
     QCoro::Task<> prepareForDisplay();
     // `clips` narrowed by `filter`; computed on every call.
@@ -75,6 +80,9 @@ public:
     void moveSelection(int offset);
 
     // Actions on clips.
+    // The clip read whole (html included); a listed clip whose value is whole stands in when the
+    // read fails. Nothing, with the failure reported, when only the beginning of its text is known.
+    QCoro::Task<std::optional<Clip>> wholeClip(Clip clip);
     QCoro::Task<> copy(Clip clip);
     QCoro::Task<> copySelected();
     QCoro::Task<> copyAt(int position);
@@ -122,7 +130,8 @@ signals:
 private:
     template <typename T>
     void store(T& field, const T& value, void (AppModel::*changed)());
-    void setClips(const QList<Clip>& clips);
+    void setClips(const QList<Clip>& clips, const QString& query);
+    QCoro::Task<> showPreview(Clip clip);
     void assignQuery(const QString& query);
     void setFilterValue(const ClipListFilter& filter);
     void setSelectedID(std::optional<qint64> id);
@@ -136,6 +145,7 @@ private:
     Scheduler& m_scheduler;
 
     QList<Clip> m_clips;
+    std::optional<QString> m_listedQuery;
     QString m_query;
     ClipListFilter m_filter;
     std::optional<qint64> m_selectedID;
@@ -152,6 +162,9 @@ private:
     std::unique_ptr<Scheduler::Job> m_errorTask;
     std::optional<QString> m_persistentError;
     int m_loadsInFlight = 0;
+    quint64 m_loadGeneration = 0;
+    bool m_selectionResetDue = false;
+    std::stop_source m_loadStop;
 };
 
 }  // namespace orv

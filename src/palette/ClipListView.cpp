@@ -27,8 +27,8 @@ ClipListView::ClipListView(AppModel& model, ClipListModel& rows, QWidget* parent
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setResizeMode(QListView::Adjust);
-    setLayoutMode(QListView::Batched);
-    setBatchSize(200);
+    // Rows share one height, so laying out tens of thousands of them measures none.
+    setUniformItemSizes(true);
     setViewportMargins(6, 6, 6, 6);
     viewport()->setAutoFillBackground(false);
     setStyleSheet(QStringLiteral("QListView { background: transparent; }"));

@@ -367,23 +367,14 @@ void ClipRowView::paint(QPainter* painter, const QStyleOptionViewItem& option,
     paintRow(painter, option.rect, row, option.palette, m_thumbnails);
 }
 
+// Rows are all as tall as a two-line title (or their picture): laying out the list never measures
+// a title, however many rows it holds.
 QSize ClipRowView::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
     const Row row = index.data(rowRole).value<Row>();
-    const QFont base = QApplication::font();
-    const QFont font = titleFont(base, row);
+    const QFont font = titleFont(QApplication::font(), row);
     const int width = option.rect.width() > 0 ? option.rect.width() : 400;
-    const QString title = row.clip.listTitle();
-    const auto cached = m_heights.constFind(row.clip.id);
-    if (cached != m_heights.constEnd() && cached->width == width && cached->font == font &&
-        cached->title == title) {
-        return QSize(width, cached->height);
-    }
-    const int lines = std::max<int>(
-        1, int(titleLines(title, font, titleWidth(QRect(0, 0, width, 1), base, row)).size()));
-    const int height =
-        std::max(leadingSide(row), lines * QFontMetrics(font).lineSpacing()) + 2 * kVerticalPadding;
-    m_heights.insert(row.clip.id, Height{title, width, font, height});
-    return QSize(width, height);
+    return QSize(width, std::max(leadingSide(row), 2 * QFontMetrics(font).lineSpacing()) +
+                            2 * kVerticalPadding);
 }
 
 }  // namespace orv

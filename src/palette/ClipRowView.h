@@ -4,7 +4,6 @@
 #include "store/Clip.h"
 
 #include <QFont>
-#include <QHash>
 #include <QStyledItemDelegate>
 
 #include <functional>
@@ -58,17 +57,8 @@ public:
                          const QPalette& palette, ThumbnailCache& thumbnails);
 
 private:
-    struct Height {
-        QString title;
-        int width;
-        QFont font;
-        int height;
-    };
-
     ThumbnailCache& m_thumbnails;
     QString m_search;
-    // Row heights by clip: the list asks for every row's height on each reload.
-    mutable QHash<qint64, Height> m_heights;
 };
 
 }  // namespace orv

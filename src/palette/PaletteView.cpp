@@ -358,7 +358,15 @@ void PaletteView::updateHeaderPadding() {
 }
 
 void PaletteView::updateContent() {
-    if (m_model.clips().isEmpty()) {
+    if (m_model.clips().isEmpty() && m_model.listedQuery() != m_model.query()) {
+        // The list for what is asked is still loading: saying that nothing is there could be
+        // untrue.
+        m_emptySymbol.clear();
+        m_emptyIcon->clear();
+        m_emptyText->clear();
+        m_emptyState->setAccessibleName(QString());
+        m_content->setCurrentWidget(m_emptyState);
+    } else if (m_model.clips().isEmpty()) {
         const bool searching = !m_model.query().isEmpty();
         m_emptySymbol =
             searching ? QStringLiteral("magnifyingglass") : QStringLiteral("doc.on.clipboard");

@@ -5,10 +5,13 @@
 
 #include <QFutureWatcher>
 
+#include <algorithm>
+#include <memory>
+
 namespace orv {
 
-ThumbnailCache::ThumbnailCache(int maximumEntries, QObject* parent)
-    : QObject(parent), m_cache(maximumEntries) {}
+ThumbnailCache::ThumbnailCache(qsizetype byteBudget, QObject* parent)
+    : QObject(parent), m_cache(byteBudget) {}
 
 QPixmap ThumbnailCache::thumbnail(const Clip& clip) {
     if (!clip.imagePath) {
@@ -32,7 +35,10 @@ void ThumbnailCache::load(const QString& path) {
         const QFuture<QImage> future = watcher->future();
         const QImage image = future.resultCount() > 0 ? future.result() : QImage();
         // A missing or broken file is kept as a null picture, so it is not read on every paint.
-        m_cache.insert(path, new QPixmap(QPixmap::fromImage(image)));
+        auto picture = std::make_unique<QPixmap>(QPixmap::fromImage(image));
+        const qsizetype bytes = std::max<qsizetype>(
+            1, qsizetype(picture->width()) * picture->height() * std::max(1, picture->depth()) / 8);
+        m_cache.insert(path, picture.release(), bytes);
         m_loading.remove(path);
         watcher->deleteLater();
         emit thumbnailLoaded();

@@ -12,8 +12,8 @@
 namespace orv {
 
 // The thumbnails of image clips for the list rows. Each file is read once, off the main thread,
-// and kept (up to a bound) instead of being read on every paint. The full-size image is never read
-// here.
+// and kept (up to a memory budget) instead of being read on every paint. The full-size image is
+// never read here.
 class ThumbnailCache : public QObject {
     Q_OBJECT
 public:
@@ -21,7 +21,8 @@ public:
     // that, a few hundred of them take a few megabytes.
     static constexpr QSize decodedSize{66, 66};
 
-    explicit ThumbnailCache(int maximumEntries = 400, QObject* parent = nullptr);
+    // The pictures kept take at most `byteBudget` bytes, the least recently drawn going first.
+    explicit ThumbnailCache(qsizetype byteBudget = 8 * 1024 * 1024, QObject* parent = nullptr);
 
     // The thumbnail once it has been read. Until then null, and the first call starts reading it;
     // thumbnailLoaded() follows when it lands. Also null when the clip has no image path or the

@@ -21,6 +21,9 @@ QString formatCount(qsizetype count);
 
 // One history entry as the store returns it.
 struct Clip {
+    // What a list reads of a text's value: enough for its title, whatever the value's size.
+    static constexpr qsizetype listedCharacters = 2048;
+
     qint64 id = 0;
     ClipKind kind = ClipKind::text;
     // The content key, unique over the whole history. Text: the text itself; image:
@@ -33,6 +36,9 @@ struct Clip {
     std::optional<QString> source;
     QDateTime createdAt;
     bool pinned = false;
+    // Set on a listed clip whose value is longer than listedCharacters: `value` holds only its
+    // beginning, so whatever writes or shows the value reads the clip whole first.
+    bool partial = false;
 
     // A text whose value is a hex colour code counts as a colour wherever clips are filtered,
     // titled, drawn or written; the stored kind stays as it is.

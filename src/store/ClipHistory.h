@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <optional>
+#include <stop_token>
 
 namespace orv {
 
@@ -38,6 +39,11 @@ public:
     // Pinned first, each group newest first, without html. A blank search lists everything;
     // otherwise the clips whose value contains the search text, ignoring case.
     virtual QFuture<QList<Clip>> clips(const QString& matching) = 0;
+    // What a list draws, in the order and with the matches of clips(): a text's value is cut to
+    // its first Clip::listedCharacters characters (`partial` tells), at most `limit` clips (all
+    // when negative). Once `stop` is requested the work ends at the next row with an empty list.
+    virtual QFuture<QList<Clip>> listing(const QString& matching, int limit,
+                                         std::stop_token stop) = 0;
     // The whole clip, html included.
     virtual QFuture<std::optional<Clip>> clip(qint64 id) = 0;
 };

@@ -48,6 +48,10 @@ constexpr auto kSchema =
     "    pinned INTEGER NOT NULL DEFAULT 0\n"
     ");";
 
+// Lists walk this instead of sorting the whole table for every keystroke.
+constexpr auto kListingIndex =
+    "CREATE INDEX IF NOT EXISTS clips_listing ON clips (pinned DESC, created_at DESC);";
+
 constexpr auto kTogglePin = "UPDATE clips SET pinned = 1 - pinned WHERE id = ?";
 constexpr auto kDeleteOne = "DELETE FROM clips WHERE id = ?";
 constexpr auto kUnpinnedImages = "SELECT image FROM clips WHERE pinned = 0 AND image IS NOT NULL";
@@ -76,6 +80,38 @@ constexpr auto kSearch =
     "FROM clips\n"
     "WHERE (? = '' OR instr(lower(value), ?) > 0)\n"
     "ORDER BY pinned DESC, created_at DESC";
+
+// A row reads only what it draws: a text's first characters (files keep their whole list, whose
+// first path and count the row shows). The last column tells whether the text went on.
+constexpr auto kListing =
+    "SELECT id, kind,\n"
+    "    CASE WHEN kind = 'files' THEN value ELSE substr(value, 1, 2048) END,\n"
+    "    NULL, image, source, created_at, pinned,\n"
+    "    kind <> 'files' AND substr(value, 2049, 1) <> ''\n"
+    "FROM clips\n"
+    "WHERE (?1 = '' OR instr(lower(value), ?1) > 0)\n"
+    "ORDER BY pinned DESC, created_at DESC\n"
+    "LIMIT ?2";
+static_assert(Clip::listedCharacters == 2048);
+
+// Lets a statement stop between rows once its caller has given up on it.
+class StopCheck {
+public:
+    StopCheck(sqlite3* database, const std::stop_token& stop) : m_database(database), m_stop(stop) {
+        sqlite3_progress_handler(m_database, 1000, &StopCheck::stopped, &m_stop);
+    }
+    ~StopCheck() { sqlite3_progress_handler(m_database, 0, nullptr, nullptr); }
+    StopCheck(const StopCheck&) = delete;
+    StopCheck& operator=(const StopCheck&) = delete;
+
+private:
+    static int stopped(void* stop) {
+        return static_cast<const std::stop_token*>(stop)->stop_requested() ? 1 : 0;
+    }
+
+    sqlite3* m_database;
+    std::stop_token m_stop;
+};
 
 // The two prune statements differ only in their first line; K and C are spliced in as integers.
 QByteArray pruneStatement(const char* firstLine, qint64 kept, qint64 cutoff) {
@@ -124,6 +160,7 @@ public:
         : imageDirectory(absoluteClean(imageDirectory)),
           database(preparedDatabasePath(databasePath, this->imageDirectory)) {
         database.execute(kSchema);
+        database.execute(kListingIndex);
         // With the WAL journal this stays consistent through crashes and skips an fsync per
         // commit; only an operating-system crash can roll back the latest captures.
         database.execute("PRAGMA synchronous = NORMAL;");
@@ -265,6 +302,31 @@ public:
         statement.bind(1, needle);
         statement.bind(2, needle);
         return rows(statement);
+    }
+
+    QList<Clip> listing(const QString& matching, int limit, const std::stop_token& stop) {
+        QList<Clip> result;
+        if (stop.stop_requested()) {
+            return result;
+        }
+        SqliteStatement statement = database.prepare(kListing);
+        statement.bind(1, TextFolding::searchFolded(matching.trimmed()));
+        statement.bind(2, qint64(limit));
+        const StopCheck check(database.handle(), stop);
+        try {
+            while (statement.step() && !stop.stop_requested()) {
+                result.append(read(statement));
+                result.last().partial = statement.int64At(8) != 0;
+            }
+        } catch (const StoreError&) {
+            if (!stop.stop_requested()) {
+                throw;
+            }
+        }
+        if (stop.stop_requested()) {
+            result.clear();
+        }
+        return result;
     }
 
     template <typename Key>
@@ -533,6 +595,13 @@ QFuture<void> HistoryStore::prune(int maxItems, int retentionDays) {
 
 QFuture<QList<Clip>> HistoryStore::clips(const QString& matching) {
     return enqueue([this, matching] { return m_isolated->clips(matching); });
+}
+
+QFuture<QList<Clip>> HistoryStore::listing(const QString& matching, int limit,
+                                           std::stop_token stop) {
+    return enqueue([this, matching, limit, stop = std::move(stop)] {
+        return m_isolated->listing(matching, limit, stop);
+    });
 }
 
 QFuture<std::optional<Clip>> HistoryStore::clip(qint64 id) {

@@ -51,6 +51,7 @@ public:
     QFuture<void> clearUnpinned() override;
     QFuture<void> prune(int maxItems, int retentionDays) override;
     QFuture<QList<Clip>> clips(const QString& matching) override;
+    QFuture<QList<Clip>> listing(const QString& matching, int limit, std::stop_token stop) override;
     QFuture<std::optional<Clip>> clip(qint64 id) override;
     QFuture<void> close();
 

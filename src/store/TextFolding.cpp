@@ -4,15 +4,21 @@
 
 #include <sqlite3.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -139,6 +145,249 @@ std::string_view foldedCodePoint(char32_t c) {
             size_t(block->offsets[low + 1] - block->offsets[low])};
 }
 
+#if defined(__SSE2__)
+// Stores the 16 bytes at `in` to `out` with A to Z lower-cased, and returns a mask of the bytes
+// that are not ASCII (bit n for byte n).
+inline unsigned lowerAscii16(const unsigned char* in, unsigned char* out) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    // Moved so that 'A' is the smallest signed byte: then the capitals are the 26 smallest.
+    const __m128i moved = _mm_add_epi8(bytes, _mm_set1_epi8(char(0x80 - 'A')));
+    const __m128i capitals = _mm_cmplt_epi8(moved, _mm_set1_epi8(char(-128 + 26)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_or_si128(bytes, _mm_and_si128(capitals, _mm_set1_epi8(0x20))));
+    return unsigned(_mm_movemask_epi8(bytes));
+}
+#endif
+
+// Lower-cases the ASCII at the start of `in` into `out` (A to Z; other bytes stay) and returns
+// how many bytes that was, stopping at the first byte that is not ASCII. May write up to `length`
+// bytes: the ones past the returned count are left for the caller to overwrite.
+size_t foldAscii(const unsigned char* in, size_t length, unsigned char* out) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= length; i += 16) {
+        if (const unsigned others = lowerAscii16(in + i, out + i); others != 0) {
+            return i + size_t(std::countr_zero(others));
+        }
+    }
+#endif
+    static_assert(std::endian::native == std::endian::little, "the first byte is the lowest");
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    for (; i + 8 <= length; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, in + i, 8);
+        const std::uint64_t high = word & kHighBits;
+        // Per byte: high bit of the first sum when >= 'A', of the second when > 'Z'. Exact for
+        // the ASCII bytes before the first other one, the only ones kept: carries go to later
+        // bytes.
+        const std::uint64_t atLeastA = word + 0x3F3F3F3F3F3F3F3Full;
+        const std::uint64_t aboveZ = word + 0x2525252525252525ull;
+        word |= (atLeastA & ~aboveZ & kHighBits) >> 2;
+        std::memcpy(out + i, &word, 8);
+        if (high != 0) {
+            return i + size_t(std::countr_zero(high) / 8);
+        }
+    }
+    for (; i < length && in[i] < 0x80; ++i) {
+        out[i] = (in[i] >= 'A' && in[i] <= 'Z') ? static_cast<unsigned char>(in[i] + 32) : in[i];
+    }
+    return i;
+}
+
+// The folded form of the character that starts `in` with a byte that is not ASCII, and how many
+// of the `length` bytes it takes. A byte that does not start valid UTF-8 stands for itself.
+std::pair<std::string_view, size_t> foldCharacter(const unsigned char* in, size_t length) {
+    const unsigned char c = in[0];
+    size_t size = 0;
+    char32_t code = 0;
+    char32_t smallest = 0;
+    if ((c & 0xE0) == 0xC0) {
+        size = 2;
+        code = c & 0x1F;
+        smallest = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+        size = 3;
+        code = c & 0x0F;
+        smallest = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+        size = 4;
+        code = c & 0x07;
+        smallest = 0x10000;
+    }
+    bool valid = size > 0 && size <= length;
+    for (size_t k = 1; valid && k < size; ++k) {
+        valid = (in[k] & 0xC0) == 0x80;
+        code = (code << 6) | (in[k] & 0x3F);
+    }
+    // Overlong forms, surrogates and values past Unicode are not characters.
+    if (!valid || code < smallest || code > kLastCodePoint || (code >= 0xD800 && code <= 0xDFFF)) {
+        return {std::string_view(reinterpret_cast<const char*>(in), 1), 1};
+    }
+    return {foldedCodePoint(code), size};
+}
+
+// Folded forms of the two-byte characters (U+0080 to U+07FF: accented Latin, Greek, Cyrillic),
+// the most common ones past ASCII, by code point: no block to find, one four-byte copy. Packed:
+// up to three bytes, the first lowest, and their count in the top byte; kNoShortFold when longer.
+using ShortFolds = std::array<std::uint32_t, 0x800>;
+constexpr std::uint32_t kNoShortFold = ~std::uint32_t(0);
+
+const ShortFolds& twoByteFolds() {
+    static const auto folds = [] {
+        ShortFolds made;
+        made.fill(kNoShortFold);
+        for (char32_t c = 0x80; c < 0x800; ++c) {
+            const std::string_view folded = foldedCodePoint(c);
+            if (folded.size() <= 3) {
+                std::uint32_t packed = std::uint32_t(folded.size()) << 24;
+                for (size_t k = 0; k < folded.size(); ++k) {
+                    packed |= std::uint32_t(static_cast<unsigned char>(folded[k])) << (8 * k);
+                }
+                made[c] = packed;
+            }
+        }
+        return made;
+    }();
+    return folds;
+}
+
+// The packed folded form of the valid two-byte character at `in` (lead byte not ASCII), or
+// kNoShortFold for anything else.
+inline std::uint32_t twoByteFold(const ShortFolds& folds, const unsigned char* in, size_t length) {
+    // C0 and C1 would start overlong forms.
+    if (in[0] < 0xC2 || in[0] >= 0xE0 || length < 2 || (in[1] & 0xC0) != 0x80) {
+        return kNoShortFold;
+    }
+    return folds[((in[0] & 0x1F) << 6) | (in[1] & 0x3F)];
+}
+
+#if defined(__SSE2__)
+// Lower-cases `count` ASCII bytes (at most 64) from `in` to `out`, writing and reading up to 32
+// bytes past them: whole blocks, and no branch for the short runs between accented letters.
+inline void copyLowered(const unsigned char* in, size_t count, unsigned char* out) {
+    lowerAscii16(in, out);
+    lowerAscii16(in + 16, out + 16);
+    for (size_t k = 32; k < count; k += 16) {
+        lowerAscii16(in + k, out + k);
+    }
+}
+
+// The common case, fast: ASCII with two-byte letters here and there, 64 bytes at a time. The
+// letters are found from one mask of the group's bytes that are not ASCII, so finding the next
+// does not wait for the one before to be folded. Folds whole characters from in[i] to out[o] while
+// input and room are ample, leaving the rest to the careful loop.
+void foldGroups(const unsigned char* in, size_t length, size_t& iAt, unsigned char* out,
+                size_t capacity, size_t& oAt, const ShortFolds& shortFolds) {
+    constexpr size_t kGroup = 64;
+    // Reads run up to 32 bytes past a group; two-byte letters fold to 3.5 times their size at
+    // most, and writes run 32 bytes on too.
+    constexpr size_t kAhead = kGroup + 32;
+    constexpr size_t kRoom = kGroup * 4 + 64;
+    size_t i = iAt;
+    size_t o = oAt;
+    while (i + kAhead <= length && kRoom <= capacity - o) {
+        std::uint64_t others = 0;
+        for (size_t k = 0; k < kGroup; k += 16) {
+            others |= std::uint64_t(unsigned(_mm_movemask_epi8(
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + k)))))
+                      << k;
+        }
+        if (others == 0) {
+            for (size_t k = 0; k < kGroup; k += 16) {
+                lowerAscii16(in + i + k, out + o + k);
+            }
+            i += kGroup;
+            o += kGroup;
+            continue;
+        }
+        // The group's next byte to fold.
+        size_t next = 0;
+        bool full = false;
+        while (others != 0) {
+            const auto at = size_t(std::countr_zero(others));
+            copyLowered(in + i + next, at - next, out + o);
+            o += at - next;
+            if (const auto fold = twoByteFold(shortFolds, in + i + at, kAhead);
+                fold != kNoShortFold) {
+                std::memcpy(out + o, &fold, sizeof fold);
+                o += fold >> 24;
+                next = at + 2;
+            } else {
+                const auto [folded, size] = foldCharacter(in + i + at, length - i - at);
+                if (folded.size() + kRoom > capacity - o) {
+                    i += at;
+                    full = true;
+                    break;
+                }
+                std::memcpy(out + o, folded.data(), folded.size());
+                o += folded.size();
+                next = at + size;
+            }
+            // A character may end past the group: the next group starts after it.
+            others = next < kGroup ? others & (~std::uint64_t(0) << next) : 0;
+        }
+        if (full) {
+            break;
+        }
+        if (next < kGroup) {
+            copyLowered(in + i + next, kGroup - next, out + o);
+            o += kGroup - next;
+            next = kGroup;
+        }
+        i += next;
+    }
+    iAt = i;
+    oAt = o;
+}
+#endif
+
+// Folds whole characters from in[i] into out[o] up to `capacity`, moving both on, until the input
+// ends (then 0) or the next character's folded form has no room left (then the room it needs).
+// Bytes that are not valid UTF-8 pass unchanged. Search text and stored values both go through
+// here.
+size_t foldInto(const unsigned char* in, size_t length, size_t& iAt, unsigned char* out,
+                size_t capacity, size_t& oAt) {
+    const auto& shortFolds = twoByteFolds();
+    // Copies, not references, so that writing `out` does not make the compiler reload them.
+    size_t i = iAt;
+    size_t o = oAt;
+#if defined(__SSE2__)
+    foldGroups(in, length, i, out, capacity, o, shortFolds);
+#endif
+    size_t room = 0;
+    while (i < length) {
+        const size_t ascii = foldAscii(in + i, std::min(length - i, capacity - o), out + o);
+        i += ascii;
+        o += ascii;
+        if (i >= length) {
+            break;
+        }
+        if (in[i] < 0x80) {
+            room = 1;
+            break;
+        }
+        std::string_view folded;
+        size_t size = 2;
+        std::array<char, 4> packed;
+        if (const auto fold = twoByteFold(shortFolds, in + i, length - i); fold != kNoShortFold) {
+            std::memcpy(packed.data(), &fold, sizeof fold);
+            folded = {packed.data(), fold >> 24};
+        } else {
+            std::tie(folded, size) = foldCharacter(in + i, length - i);
+        }
+        if (folded.size() > capacity - o) {
+            room = folded.size();
+            break;
+        }
+        std::memcpy(out + o, folded.data(), folded.size());
+        o += folded.size();
+        i += size;
+    }
+    iAt = i;
+    oAt = o;
+    return room;
+}
+
 // Where folded text goes: room for `capacity` bytes at `data`; `grow` makes room for at least
 // the given count (moving `data`), false when memory runs out.
 struct Output {
@@ -148,85 +397,15 @@ struct Output {
     void* owner = nullptr;
 };
 
-// Folds UTF-8 text into `out`, which must start with room for the input. Bytes that are not valid
-// UTF-8 pass unchanged. Returns the bytes written, or nothing when memory ran out. Search text
-// and stored values both go through here; runs of ASCII, the common case, go eight bytes at a
-// time and never need more room (one byte in, one out).
+// Folds UTF-8 text into `out`, best started with room for the input (ASCII, the common case,
+// takes one byte for one). Returns the bytes written, or nothing when memory ran out.
 std::optional<size_t> foldUtf8(const unsigned char* in, size_t length, Output& out) {
-    static_assert(std::endian::native == std::endian::little, "the first byte is the lowest");
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
     size_t i = 0;
     size_t o = 0;
-    while (i < length) {
-        while (i + 8 <= length) {
-            std::uint64_t word;
-            std::memcpy(&word, in + i, 8);
-            const std::uint64_t high = word & kHighBits;
-            // Per byte: high bit of the first sum when >= 'A', of the second when > 'Z'. Exact for
-            // the ASCII bytes before the first other one, the only ones kept: carries go to later
-            // bytes.
-            const std::uint64_t atLeastA = word + 0x3F3F3F3F3F3F3F3Full;
-            const std::uint64_t aboveZ = word + 0x2525252525252525ull;
-            word |= (atLeastA & ~aboveZ & kHighBits) >> 2;
-            // Room for all eight: the rest of the input is still ahead.
-            std::memcpy(out.data + o, &word, 8);
-            if (high != 0) {
-                const auto ascii = size_t(std::countr_zero(high) / 8);
-                i += ascii;
-                o += ascii;
-                break;
-            }
-            i += 8;
-            o += 8;
+    while (const size_t room = foldInto(in, length, i, out.data, out.capacity, o)) {
+        if (!out.grow(out, o + room + (length - i))) {
+            return std::nullopt;
         }
-        if (i >= length) {
-            break;
-        }
-        const unsigned char c = in[i];
-        if (c < 0x80) {
-            out.data[o++] = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
-            ++i;
-            continue;
-        }
-        size_t size = 0;
-        char32_t code = 0;
-        char32_t smallest = 0;
-        if ((c & 0xE0) == 0xC0) {
-            size = 2;
-            code = c & 0x1F;
-            smallest = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            size = 3;
-            code = c & 0x0F;
-            smallest = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            size = 4;
-            code = c & 0x07;
-            smallest = 0x10000;
-        }
-        bool valid = size > 0 && i + size <= length;
-        for (size_t k = 1; valid && k < size; ++k) {
-            valid = (in[i + k] & 0xC0) == 0x80;
-            code = (code << 6) | (in[i + k] & 0x3F);
-        }
-        // Overlong forms, surrogates and values past Unicode are not characters.
-        if (!valid || code < smallest || code > kLastCodePoint ||
-            (code >= 0xD800 && code <= 0xDFFF)) {
-            out.data[o++] = c;
-            ++i;
-            continue;
-        }
-        const std::string_view folded = foldedCodePoint(code);
-        if (folded.size() > size) {
-            const size_t needed = o + folded.size() + (length - i - size);
-            if (needed > out.capacity && !out.grow(out, needed)) {
-                return std::nullopt;
-            }
-        }
-        for (const char byte : folded) {
-            out.data[o++] = static_cast<unsigned char>(byte);
-        }
-        i += size;
     }
     return o;
 }
@@ -328,6 +507,27 @@ void fastInstr(sqlite3_context* context, int, sqlite3_value** arguments) {
     sqlite3_result_int64(context, position);
 }
 
+// contains_folded(value, needle): instr(lower(value), needle) > 0 for a needle already folded,
+// without folding all of a long value first. NULL when either side is NULL.
+void containsFoldedSql(sqlite3_context* context, int, sqlite3_value** arguments) {
+    if (sqlite3_value_type(arguments[0]) == SQLITE_NULL ||
+        sqlite3_value_type(arguments[1]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(arguments[0]));
+    const auto textSize = sqlite3_value_bytes(arguments[0]);
+    const auto* needle = reinterpret_cast<const char*>(sqlite3_value_text(arguments[1]));
+    const auto needleSize = sqlite3_value_bytes(arguments[1]);
+    // Where lower() or instr() would fail too.
+    if (text == nullptr || (needle == nullptr && needleSize > 0)) {
+        sqlite3_result_error_nomem(context);
+        return;
+    }
+    sqlite3_result_int(context,
+                       TextFolding::containsFolded({text, textSize}, {needle, needleSize}) ? 1 : 0);
+}
+
 }  // namespace
 
 namespace TextFolding {
@@ -340,7 +540,9 @@ bool registerSqlFunctions(sqlite3* database) {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     using Function = void (*)(sqlite3_context*, int, sqlite3_value**);
     const std::pair<const char*, std::pair<int, Function>> functions[] = {
-        {"lower", {1, &foldedLower}}, {"instr", {2, &fastInstr}}};
+        {"lower", {1, &foldedLower}},
+        {"instr", {2, &fastInstr}},
+        {"contains_folded", {2, &containsFoldedSql}}};
     for (const auto& [name, signature] : functions) {
         if (sqlite3_create_function_v2(database, name, signature.first, flags, nullptr,
                                        signature.second, nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -348,6 +550,39 @@ bool registerSqlFunctions(sqlite3* database) {
         }
     }
     return true;
+}
+
+bool containsFolded(QByteArrayView utf8, QByteArrayView foldedNeedle) {
+    const auto needleSize = size_t(foldedNeedle.size());
+    if (needleSize == 0) {
+        return true;
+    }
+    // Folded a piece at a time into a buffer that stays in the cache, after the end of the piece
+    // before that a match may start in.
+    constexpr size_t kPiece = 16 * 1024;
+    const size_t capacity = needleSize - 1 + kPiece;
+    std::array<unsigned char, 2 * kPiece> local;
+    std::unique_ptr<unsigned char[]> large;
+    unsigned char* buffer = local.data();
+    if (capacity > local.size()) {
+        large = std::make_unique_for_overwrite<unsigned char[]>(capacity);
+        buffer = large.get();
+    }
+    const auto* in = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto length = size_t(utf8.size());
+    size_t i = 0;
+    size_t kept = 0;
+    while (i < length) {
+        size_t o = kept;
+        // Stops at a whole character: the next piece starts where one does.
+        foldInto(in, length, i, buffer, capacity, o);
+        if (memmem(buffer, o, foldedNeedle.data(), needleSize) != nullptr) {
+            return true;
+        }
+        kept = std::min(o, needleSize - 1);
+        std::memmove(buffer, buffer + o - kept, kept);
+    }
+    return false;
 }
 
 QList<Span> matchedSpans(QStringView text, QStringView search) {

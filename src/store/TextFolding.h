@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -19,9 +20,15 @@ namespace TextFolding {
 QString searchFolded(const QString& text);
 
 // Replaces the connection's lower() and instr() with Unicode-aware and faster ones of the same
-// meaning for the search (lower() folds as above), so the list statement keeps its text. False
+// meaning for the search (lower() folds as above), so the list statement keeps its text, and adds
+// contains_folded(value, needle): containsFolded() below, NULL when either side is NULL. False
 // when SQLite refuses them.
 bool registerSqlFunctions(sqlite3* database);
+
+// Whether `utf8`, folded as above, holds `foldedNeedle`, which must be folded already (as
+// searchFolded() gives it): the same answer as folding all of `utf8` and searching, but a piece
+// at a time, stopping at the first match. True for an empty needle.
+bool containsFolded(QByteArrayView utf8, QByteArrayView foldedNeedle);
 
 // A piece of a text, in UTF-16 units.
 struct Span {

@@ -1,5 +1,7 @@
 #include "support/ModelFixture.h"
 
+#include <QTest>
+
 using namespace orv;
 
 using std::chrono::milliseconds;
@@ -32,6 +34,19 @@ TEST_F(ModelTest, UsingAClipPassesTheWholeStoredClip) {
     gone.id = 999;
     await(model.copy(gone));
     EXPECT_EQ(used.last(), gone);
+
+    // A long text is listed by its beginning only: what is used is all of it, or nothing.
+    const QString longText = QString(Clip::listedCharacters, u'x') + QStringLiteral("fin");
+    copyText(longText);
+    const Clip cut = visibleAt(0);
+    ASSERT_TRUE(cut.partial);
+    await(model.copy(cut));
+    EXPECT_EQ(used.last().value, longText);
+    const qsizetype before = used.size();
+    history.failing["clip"] = "disk I/O error";
+    await(model.copy(cut));
+    EXPECT_EQ(used.size(), before);
+    EXPECT_EQ(model.errorMessage(), QStringLiteral("disk I/O error"));
 }
 
 TEST_F(ModelTest, CopyAtSelectsAndUsesOnlyPositionsInRange) {
@@ -182,6 +197,17 @@ protected:
     Clip first;
     Clip second;
 };
+
+TEST_F(PreviewTest, ALongTextIsPreviewedWhole) {
+    const QString longText = QString(Clip::listedCharacters + 5, u'y');
+    copyText(longText);
+    const Clip cut = visibleAt(0);
+    ASSERT_TRUE(cut.partial);
+    model.schedulePreview(cut);
+    scheduler.advance(milliseconds(700));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !preview.clips.isEmpty(); }, 10000));
+    EXPECT_EQ(preview.clips.last().value, longText);
+}
 
 TEST_F(PreviewTest, AShortHoverShowsNothing) {
     model.schedulePreview(first);

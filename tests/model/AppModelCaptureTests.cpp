@@ -72,7 +72,7 @@ TEST_F(ModelTest, ARecopiedTextMovesUpKeepingItsIdAndTheSelection) {
     window.visible = false;
     copyText("cuatro");
     EXPECT_EQ(visible(), (QStringList{"uno", "tres", "dos"}));
-    EXPECT_EQ(history.calls.value("clips"), 2);
+    EXPECT_EQ(history.calls.value("listing"), 2);
 }
 
 TEST_F(ModelTest, AStoreFailureIsShownAndThePruneSkipped) {
@@ -90,7 +90,7 @@ TEST_F(ModelTest, AStoreFailureIsShownAndThePruneSkipped) {
     EXPECT_EQ(visible(), QStringList{"antes"}) << "no reload after a failed prune";
 
     history.failing.clear();
-    history.failing["clips"] = "no such table: clips";
+    history.failing["listing"] = "no such table: clips";
     const QList<Clip> before = model.clips();
     const auto selectedBefore = model.selectedID();
     await(model.reload(true));
@@ -184,19 +184,21 @@ TEST_F(ModelTest, ObserversHearOnlyRealChanges) {
     EXPECT_EQ(clipsSpy.count(), 1);
 }
 
-TEST_F(ModelTest, TheLastReloadToFinishSetsTheList) {
-    open({"uno"});
+TEST_F(ModelTest, OnlyTheNewestSearchLands) {
+    open({"uno", "dos"});
+    model.moveSelection(1);
     history.holdLists = true;
     auto first = model.setQuery("nada");
     auto second = model.setQuery("");
     ASSERT_EQ(history.heldCount(), 2);
     history.release(1);
     await(std::move(second));
-    EXPECT_EQ(visible(), QStringList{"uno"});
+    EXPECT_EQ(visible(), (QStringList{"dos", "uno"}));
+    EXPECT_EQ(selectedValue(), "dos") << "the superseded search's reset of the selection is kept";
     history.release(0);
     await(std::move(first));
-    EXPECT_TRUE(visible().isEmpty()) << "the earlier request finished last";
-    EXPECT_EQ(model.selectedID(), std::nullopt);
+    EXPECT_EQ(visible(), (QStringList{"dos", "uno"})) << "the earlier search finished last";
+    EXPECT_EQ(model.listedQuery(), QString());
 }
 
 TEST_F(ModelTest, WorkInFlightWhenTheModelGoesDoesNothing) {

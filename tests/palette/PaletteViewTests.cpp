@@ -69,14 +69,16 @@ TEST_F(PaletteViewTest, EmptyStatesSayWhetherNothingWasCopiedOrNothingMatches) {
     EXPECT_EQ(view.emptySymbol(), "doc.on.clipboard");
     view.searchField()->setFocus();
     QTest::keyClicks(view.searchField(), "z");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.listedQuery() == "z"; }, 5000));
     EXPECT_EQ(view.emptyText()->text(), "Ningún clip coincide") << "an empty history searched";
     view.clearSearch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.listedQuery() == ""; }, 5000));
     EXPECT_EQ(view.emptyText()->text(), "Copia algo para verlo aquí");
 
     copyText("algo");
     view.searchField()->setFocus();
     QTest::keyClicks(view.searchField(), "zz");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.clips().isEmpty(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.listedQuery() == "zz"; }, 5000));
     EXPECT_EQ(model.query(), "zz");
     EXPECT_EQ(view.emptyText()->text(), "Ningún clip coincide");
     EXPECT_EQ(view.emptySymbol(), "magnifyingglass");
@@ -87,6 +89,21 @@ TEST_F(PaletteViewTest, EmptyStatesSayWhetherNothingWasCopiedOrNothingMatches) {
     model.setFilter(ClipListFilter::ofKind(ClipKind::image));
     EXPECT_TRUE(view.list()->isVisible());
     EXPECT_EQ(view.rows()->rowCount(), 0);
+}
+
+TEST_F(PaletteViewTest, WhileTheFirstListLoadsNothingIsSaidEmpty) {
+    copyText("algo");
+    history.holdLists = true;
+    model.setPaletteWindow(&window);
+    auto opening = model.prepareForDisplay();
+    ASSERT_EQ(history.heldCount(), 1);
+    EXPECT_TRUE(view.emptyText()->text().isEmpty());
+    EXPECT_TRUE(view.emptySymbol().isEmpty());
+    history.holdLists = false;
+    history.release(0);
+    await(std::move(opening));
+    EXPECT_TRUE(view.list()->isVisible());
+    EXPECT_EQ(view.rows()->rowCount(), 1);
 }
 
 TEST_F(PaletteViewTest, RowsGetTheirShortcutsPinBarsAndColourProminence) {

@@ -180,6 +180,36 @@ TEST_F(HistoryStoreTest, ListingSortsPinnedFirstThenNewest) {
     EXPECT_EQ(list().size(), 3);
 }
 
+TEST_F(HistoryStoreTest, TheListingReadsWhatRowsDrawInTheSameOrderAndMatches) {
+    const QString longText = QString(Clip::listedCharacters, u'x') + QStringLiteral(" Agujá");
+    const QString files = QStringLiteral("/tmp/").repeated(600) + QStringLiteral("a\n/tmp/b");
+    text(longText, 40, QStringLiteral("<b>x</b>"));
+    store->upsert(ClipKind::files, files, {}, {}, {}, at(30)).waitForFinished();
+    text("corto", 20);
+    store->togglePinned(idOf("corto")).waitForFinished();
+    const auto listing = [this](const QString& search, int limit = -1) {
+        return store->listing(search, limit, {}).result();
+    };
+    const QList<Clip> all = listing({});
+    ASSERT_EQ(all.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(all[i].id, list()[i].id);
+    }
+    EXPECT_FALSE(all[0].partial);
+    EXPECT_EQ(all[1].value, files) << "a files list is read whole";
+    EXPECT_FALSE(all[1].partial);
+    EXPECT_EQ(all[2].value, longText.left(Clip::listedCharacters));
+    EXPECT_TRUE(all[2].partial);
+    EXPECT_EQ(all[2].html, std::nullopt);
+    EXPECT_EQ(listing(QStringLiteral("aguja")).size(), 1) << "matched beyond what is read";
+    EXPECT_EQ(listing({}, 2).size(), 2);
+
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_TRUE(store->listing({}, -1, stop.get_token()).result().isEmpty());
+    EXPECT_EQ(listing({}).size(), 3);
+}
+
 TEST_F(HistoryStoreTest, SearchIgnoresCaseAccentsAndSurroundingBlanks) {
     text("say hello there", 5);
     text("goodbye", 4);

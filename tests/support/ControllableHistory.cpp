@@ -67,10 +67,17 @@ QFuture<std::optional<Clip>> ControllableHistory::clip(qint64 id) {
 
 QFuture<QList<Clip>> ControllableHistory::clips(const QString& matching) {
     QFuture<QList<Clip>> failed;
-    if (fails("clips", failed)) {
-        return failed;
-    }
-    QFuture<QList<Clip>> real = m_store->clips(matching);
+    return fails("clips", failed) ? failed : held(m_store->clips(matching));
+}
+
+QFuture<QList<Clip>> ControllableHistory::listing(const QString& matching, int limit,
+                                                  std::stop_token stop) {
+    QFuture<QList<Clip>> failed;
+    return fails("listing", failed) ? failed
+                                    : held(m_store->listing(matching, limit, std::move(stop)));
+}
+
+QFuture<QList<Clip>> ControllableHistory::held(QFuture<QList<Clip>> real) {
     if (!holdLists) {
         return real;
     }

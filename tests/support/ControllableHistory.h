@@ -19,7 +19,8 @@ public:
     HistoryStore& real() { return *m_store; }
 
     // Operations by name ("upsert", "recordImage", "togglePinned", "deleteClip", "clearUnpinned",
-    // "prune", "clips", "clip"): a message here makes them fail with StoreError(message).
+    // "prune", "clips", "listing", "clip"): a message here makes them fail with
+    // StoreError(message).
     QHash<QString, QString> failing;
     QHash<QString, int> calls;
     // While set, list requests wait until release() is called for them.
@@ -38,9 +39,11 @@ public:
     QFuture<void> clearUnpinned() override;
     QFuture<void> prune(int maxItems, int retentionDays) override;
     QFuture<QList<Clip>> clips(const QString& matching) override;
+    QFuture<QList<Clip>> listing(const QString& matching, int limit, std::stop_token stop) override;
     QFuture<std::optional<Clip>> clip(qint64 id) override;
 
 private:
+    QFuture<QList<Clip>> held(QFuture<QList<Clip>> real);
     template <typename T>
     QFuture<T> pass(const QString& operation, QFuture<T> (HistoryStore::*real)());
     template <typename T>

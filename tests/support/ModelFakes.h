@@ -21,6 +21,7 @@ class FakePreview : public PreviewPresenter {
 public:
     void show(const Clip& clip, WindowHandle* beside) override {
         shown.append(clip.id);
+        clips.append(clip);
         besides.append(beside);
         visible = true;
     }
@@ -32,6 +33,7 @@ public:
     QRect panelFrame() const override { return rect; }
 
     QList<qint64> shown;
+    QList<Clip> clips;
     QList<WindowHandle*> besides;
     int hides = 0;
     bool visible = false;
