@@ -20,8 +20,14 @@ BM_ImageValue/|image key (FNV-1a)|20 MiB|60
 BM_RecordImage/|record image|4000 × 3000 PNG|1500
 BM_RecordText/|record(_:) of a text, palette closed|2000 clips|3
 BM_ReloadWithKindFilter/|reload + visibleClips, kind filter|2000 clips|10
-BM_ToggleToFirstPaint/|toggle to first painted frame|2000 clips, 200 images|50
+BM_ToggleToListOnScreen/|toggle to list on screen|2000 clips, 200 images|50
 BM_KeystrokeToRepaint/|keystroke to repainted list|2000 clips|16
+BM_LongTextsPaletteOpen/|palette open (toggle to list on screen)|2000 clips × 100 000 chars|50
+BM_LongTextsKeystroke/|keystroke to repainted list|2000 clips × 100 000 chars|150|key_median_ms
+BM_LongTextsKeystroke/|  resident memory (MiB)|2000 clips × 100 000 chars|150|rss_MiB
+BM_LargeHistoryPaletteOpen/|palette open|50 000 clips × 200 B|30
+BM_LargeHistoryKeystroke/|keystroke to repainted list|50 000 clips × 200 B|30|key_median_ms
+BM_LargeHistoryStartToReady/|start to ready|50 000 clips × 200 B|300
 BM_PreviewPhotoSetClip/|preview setClip (main thread)|4000 × 3000 PNG|16
 BM_PreviewPhotoToPaint/|preview to painted picture|4000 × 3000 PNG|1500
 BM_PreviewFilesToPaint/5000/|preview setClip to painted files|5 000 paths|300
@@ -38,7 +44,7 @@ for program in store_bench model_bench palette_bench preview_bench; do
         --benchmark_report_aggregates_only=true "$@" 2>/dev/null | grep '_median ' >>"$results" || true
 done
 
-printf '%-38s %-28s %12s %10s  %s\n' "operation" "size" "median (ms)" "goal (ms)" ""
+printf '%-40s %-28s %12s %10s  %s\n' "operation" "size" "median (ms)" "goal (ms)" ""
 while IFS='|' read -r pattern operation size goal counter; do
     [ -z "$pattern" ] && continue
     line=$(grep "^$pattern" "$results" | head -n1 || true)
@@ -60,7 +66,7 @@ while IFS='|' read -r pattern operation size goal counter; do
             f = (u == "ns") ? 1e-6 : (u == "us") ? 1e-3 : (u == "s") ? 1e3 : 1; printf "%.2f", t * f }')
     fi
     verdict=$(awk -v m="$ms" -v g="$goal" 'BEGIN { print (m <= g) ? "ok" : "missed" }')
-    printf '%-38s %-28s %12s %10s  %s\n' "$operation" "$size" "$ms" "$goal" "$verdict"
+    printf '%-40s %-28s %12s %10s  %s\n' "$operation" "$size" "$ms" "$goal" "$verdict"
 done <<<"$goals"
 echo
 echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo),"\

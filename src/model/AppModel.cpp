@@ -134,11 +134,19 @@ QCoro::Task<> AppModel::reload(bool resetSelection) {
     // A list still loading answers a text the user has typed over: the store drops it.
     m_loadStop.request_stop();
     m_loadStop = std::stop_source();
+    const std::stop_token stop = m_loadStop.get_token();
     const quint64 generation = ++m_loadGeneration;
     const QString query = m_query;
     QPointer<AppModel> self(this);
     ++m_loadsInFlight;
-    const auto loaded = co_await outcome(m_history.listing(query, -1, m_loadStop.get_token()));
+    // The rows a palette shows come first, at once whatever the history's size; the rest of a
+    // long list follows.
+    auto loaded = co_await outcome(m_history.listing(query, firstRows, stop));
+    if (self && generation == m_loadGeneration && loaded.value &&
+        loaded.value->size() == firstRows) {
+        applyList(*loaded.value, query);
+        loaded = co_await outcome(m_history.listing(query, -1, stop));
+    }
     if (!self) {
         co_return;
     }
@@ -149,12 +157,17 @@ QCoro::Task<> AppModel::reload(bool resetSelection) {
     if (generation != m_loadGeneration) {
         co_return;
     }
-    resetSelection = std::exchange(m_selectionResetDue, false);
     if (!loaded.value) {
+        m_selectionResetDue = false;
         report(loaded.error);
         co_return;
     }
-    setClips(*loaded.value, query);
+    applyList(*loaded.value, query);
+}
+
+void AppModel::applyList(const QList<Clip>& clips, const QString& query) {
+    const bool resetSelection = std::exchange(m_selectionResetDue, false);
+    setClips(clips, query);
     qCDebug(lcModel) << "list shown:" << m_clips.size() << "rows for a search of" << query.size()
                      << "characters";
     if (m_filter != ClipListFilter::all() &&

@@ -33,6 +33,8 @@ public:
     static constexpr std::chrono::milliseconds previewDelay{600};
     static constexpr std::chrono::milliseconds dismissDelay{160};
     static constexpr std::chrono::milliseconds errorDuration{4000};
+    // How many rows of a list load before the rest: more than a palette shows.
+    static constexpr int firstRows = 200;
 
     AppModel(ClipHistory& history, PreferencesStore& preferences, Scheduler& scheduler,
              QObject* parent = nullptr);
@@ -131,6 +133,7 @@ private:
     template <typename T>
     void store(T& field, const T& value, void (AppModel::*changed)());
     void setClips(const QList<Clip>& clips, const QString& query);
+    void applyList(const QList<Clip>& clips, const QString& query);
     QCoro::Task<> showPreview(Clip clip);
     void assignQuery(const QString& query);
     void setFilterValue(const ClipListFilter& filter);

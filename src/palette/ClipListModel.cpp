@@ -2,6 +2,8 @@
 
 #include "platform/ShortcutText.h"
 
+#include <algorithm>
+
 namespace orv {
 
 ClipListModel::ClipListModel(AppModel& model, QObject* parent)
@@ -61,8 +63,17 @@ std::optional<int> ClipListModel::positionOf(qint64 id) const {
 }
 
 void ClipListModel::rebuild() {
+    QList<Clip> visible = m_model.visibleClips();
+    // The rest of a long list arriving after its first rows: the rows on screen stay as they are.
+    if (!m_visible.isEmpty() && visible.size() > m_visible.size() &&
+        std::equal(m_visible.cbegin(), m_visible.cend(), visible.cbegin())) {
+        beginInsertRows({}, int(m_visible.size()), int(visible.size()) - 1);
+        m_visible = std::move(visible);
+        endInsertRows();
+        return;
+    }
     beginResetModel();
-    m_visible = m_model.visibleClips();
+    m_visible = std::move(visible);
     m_selected = m_model.selectedID();
     endResetModel();
 }

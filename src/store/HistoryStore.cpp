@@ -48,9 +48,55 @@ constexpr auto kSchema =
     "    pinned INTEGER NOT NULL DEFAULT 0\n"
     ");";
 
-// Lists walk this instead of sorting the whole table for every keystroke.
-constexpr auto kListingIndex =
-    "CREATE INDEX IF NOT EXISTS clips_listing ON clips (pinned DESC, created_at DESC);";
+// What lists read besides the table itself, kept by the database in step with every statement
+// that writes clips: an index that walks the list in its order and holds every column a row draws
+// but the value, and each value's beginning (a files list whole: its rows show the first path and
+// the count), so that listing never reads a long value through.
+constexpr auto kListingSchema =
+    "CREATE INDEX IF NOT EXISTS clips_by_pin_and_time\n"
+    "    ON clips (pinned DESC, created_at DESC, kind, image, source);\n"
+    "CREATE TABLE IF NOT EXISTS clip_heads (\n"
+    "    id INTEGER PRIMARY KEY,\n"
+    "    head TEXT NOT NULL,\n"
+    "    cut INTEGER NOT NULL\n"
+    ");\n"
+    "CREATE TRIGGER IF NOT EXISTS clip_heads_insert AFTER INSERT ON clips BEGIN\n"
+    "    INSERT OR REPLACE INTO clip_heads (id, head, cut) VALUES (\n"
+    "        new.id,\n"
+    "        CASE WHEN new.kind = 'files' THEN new.value ELSE substr(new.value, 1, 2048) END,\n"
+    "        new.kind <> 'files' AND substr(new.value, 2049, 1) <> '');\n"
+    "END;\n"
+    "CREATE TRIGGER IF NOT EXISTS clip_heads_update AFTER UPDATE OF id, kind, value ON clips\n"
+    "BEGIN\n"
+    "    DELETE FROM clip_heads WHERE id = old.id;\n"
+    "    INSERT OR REPLACE INTO clip_heads (id, head, cut) VALUES (\n"
+    "        new.id,\n"
+    "        CASE WHEN new.kind = 'files' THEN new.value ELSE substr(new.value, 1, 2048) END,\n"
+    "        new.kind <> 'files' AND substr(new.value, 2049, 1) <> '');\n"
+    "END;\n"
+    "CREATE TRIGGER IF NOT EXISTS clip_heads_delete AFTER DELETE ON clips BEGIN\n"
+    "    DELETE FROM clip_heads WHERE id = old.id;\n"
+    "END;";
+
+// A history written before the beginnings were kept (or by another program) gets them once.
+constexpr auto kHeadsMissing =
+    "SELECT (SELECT count(*) FROM clips) <> (SELECT count(*) FROM clip_heads)";
+constexpr auto kRepairHeads =
+    "DELETE FROM clip_heads WHERE id NOT IN (SELECT id FROM clips);\n"
+    "INSERT INTO clip_heads (id, head, cut)\n"
+    "SELECT id,\n"
+    "    CASE WHEN kind = 'files' THEN value ELSE substr(value, 1, 2048) END,\n"
+    "    kind <> 'files' AND substr(value, 2049, 1) <> ''\n"
+    "FROM clips WHERE id NOT IN (SELECT id FROM clip_heads);";
+
+// A row reads only what it draws; the search still looks through whole values.
+constexpr auto kListing =
+    "SELECT c.id, c.kind, h.head, NULL, c.image, c.source, c.created_at, c.pinned, h.cut\n"
+    "FROM clips AS c JOIN clip_heads AS h ON h.id = c.id\n"
+    "WHERE (?1 = '' OR instr(lower(c.value), ?1) > 0)\n"
+    "ORDER BY c.pinned DESC, c.created_at DESC\n"
+    "LIMIT ?2";
+static_assert(Clip::listedCharacters == 2048);
 
 constexpr auto kTogglePin = "UPDATE clips SET pinned = 1 - pinned WHERE id = ?";
 constexpr auto kDeleteOne = "DELETE FROM clips WHERE id = ?";
@@ -80,19 +126,6 @@ constexpr auto kSearch =
     "FROM clips\n"
     "WHERE (? = '' OR instr(lower(value), ?) > 0)\n"
     "ORDER BY pinned DESC, created_at DESC";
-
-// A row reads only what it draws: a text's first characters (files keep their whole list, whose
-// first path and count the row shows). The last column tells whether the text went on.
-constexpr auto kListing =
-    "SELECT id, kind,\n"
-    "    CASE WHEN kind = 'files' THEN value ELSE substr(value, 1, 2048) END,\n"
-    "    NULL, image, source, created_at, pinned,\n"
-    "    kind <> 'files' AND substr(value, 2049, 1) <> ''\n"
-    "FROM clips\n"
-    "WHERE (?1 = '' OR instr(lower(value), ?1) > 0)\n"
-    "ORDER BY pinned DESC, created_at DESC\n"
-    "LIMIT ?2";
-static_assert(Clip::listedCharacters == 2048);
 
 // Lets a statement stop between rows once its caller has given up on it.
 class StopCheck {
@@ -160,7 +193,10 @@ public:
         : imageDirectory(absoluteClean(imageDirectory)),
           database(preparedDatabasePath(databasePath, this->imageDirectory)) {
         database.execute(kSchema);
-        database.execute(kListingIndex);
+        database.execute(kListingSchema);
+        if (headsMissing()) {
+            database.execute(kRepairHeads);
+        }
         // With the WAL journal this stays consistent through crashes and skips an fsync per
         // commit; only an operating-system crash can roll back the latest captures.
         database.execute("PRAGMA synchronous = NORMAL;");
@@ -175,6 +211,11 @@ public:
     }
 
     ~Isolated() { scrubLog(); }
+
+    bool headsMissing() const {
+        SqliteStatement missing = database.prepare(kHeadsMissing);
+        return missing.step() && missing.int64At(0) != 0;
+    }
     Isolated(const Isolated&) = delete;
     Isolated& operator=(const Isolated&) = delete;
 

@@ -16,7 +16,8 @@ public:
     // "database is locked".
     static constexpr int busyTimeoutMs = 5000;
 
-    // Opens read-write, creating the file, in serialized mode, waiting for locks as above. Raises
+    // Opens read-write, creating the file, waiting for locks as above. Without SQLite's own
+    // locking on every call: one thread at a time uses a connection (the store's worker). Raises
     // StoreError::open with SQLite's message, or "No se pudo abrir la base de datos" when no
     // connection came back.
     explicit SqliteDatabase(const QString& path);
