@@ -421,6 +421,7 @@ void typing(benchmark::State& state, Palette& p, const QList<Qt::Key>& keys) {
         state.counters["key_mean_ms"] =
             std::accumulate(times.begin(), times.end(), 0.0) / double(times.size());
         std::sort(times.begin(), times.end());
+        state.counters["key_max_ms"] = times.back();
         const size_t middle = times.size() / 2;
         state.counters["key_median_ms"] =
             times.size() % 2 ? times[middle] : (times[middle - 1] + times[middle]) / 2;

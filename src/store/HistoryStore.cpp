@@ -90,12 +90,16 @@ constexpr auto kRepairHeads =
     "FROM clips WHERE id NOT IN (SELECT id FROM clip_heads);";
 
 // A row reads only what it draws; the search still looks through whole values.
-constexpr auto kListing =
+constexpr auto kListingColumns =
     "SELECT c.id, c.kind, h.head, NULL, c.image, c.source, c.created_at, c.pinned, h.cut\n"
-    "FROM clips AS c JOIN clip_heads AS h ON h.id = c.id\n"
-    "WHERE (?1 = '' OR instr(lower(c.value), ?1) > 0)\n"
+    "FROM clips AS c JOIN clip_heads AS h ON h.id = c.id\n";
+constexpr auto kListingMatch = "WHERE (?1 = '' OR contains_folded(c.value, ?1))\n";
+constexpr auto kListingOrder =
     "ORDER BY c.pinned DESC, c.created_at DESC\n"
     "LIMIT ?2";
+
+// Past this many matches, looking among them costs about what looking through everything does.
+constexpr qsizetype kNarrowedMatches = 5000;
 static_assert(Clip::listedCharacters == 2048);
 
 constexpr auto kTogglePin = "UPDATE clips SET pinned = 1 - pinned WHERE id = ?";
@@ -350,22 +354,42 @@ public:
         if (stop.stop_requested()) {
             return result;
         }
-        SqliteStatement statement = database.prepare(kListing);
-        statement.bind(1, TextFolding::searchFolded(matching.trimmed()));
+        const QString needle = TextFolding::searchFolded(matching.trimmed());
+        const std::optional<Version> version = currentVersion();
+        // Typing on adds to the search text: what the text found before holds everything the
+        // longer one can find, unless the history has changed since.
+        QByteArray where = kListingMatch;
+        if (lastSearch && version && lastSearch->version == *version && !needle.isEmpty() &&
+            needle.contains(lastSearch->needle)) {
+            where = "WHERE c.id IN (" + lastSearch->ids + ") AND contains_folded(c.value, ?1)\n";
+        }
+        lastSearch.reset();
+        SqliteStatement statement = database.prepare(kListingColumns + where + kListingOrder);
+        statement.bind(1, needle);
         statement.bind(2, qint64(limit));
-        const StopCheck check(database.handle(), stop);
-        try {
-            while (statement.step() && !stop.stop_requested()) {
-                result.append(read(statement));
-                result.last().partial = statement.int64At(8) != 0;
-            }
-        } catch (const StoreError&) {
-            if (!stop.stop_requested()) {
-                throw;
+        {
+            const StopCheck check(database.handle(), stop);
+            try {
+                while (statement.step() && !stop.stop_requested()) {
+                    result.append(read(statement));
+                    result.last().partial = statement.int64At(8) != 0;
+                }
+            } catch (const StoreError&) {
+                if (!stop.stop_requested()) {
+                    throw;
+                }
             }
         }
         if (stop.stop_requested()) {
             result.clear();
+        } else if (version && !needle.isEmpty() && (limit < 0 || result.size() < limit) &&
+                   result.size() <= kNarrowedMatches) {
+            QByteArrayList ids;
+            ids.reserve(result.size());
+            for (const Clip& clip : std::as_const(result)) {
+                ids.append(QByteArray::number(clip.id));
+            }
+            lastSearch = LastSearch{needle, ids.isEmpty() ? "NULL" : ids.join(','), *version};
         }
         return result;
     }
@@ -505,6 +529,28 @@ private:
         }
         ImageFiles::removeFromFolder(folder, {name, ImageFiles::thumbnailName(name)});
     }
+
+    // Where the history stands: rows this connection changed, and commits of other connections.
+    struct Version {
+        qint64 changes = 0;
+        qint64 others = 0;
+        bool operator==(const Version&) const = default;
+    };
+    std::optional<Version> currentVersion() const {
+        SqliteStatement others = database.prepare("PRAGMA data_version");
+        if (!others.step()) {
+            return std::nullopt;
+        }
+        return Version{sqlite3_total_changes64(database.handle()), others.int64At(0)};
+    }
+
+    // The last search that was listed whole, and the ids of everything it found.
+    struct LastSearch {
+        QString needle;
+        QByteArray ids;
+        Version version;
+    };
+    std::optional<LastSearch> lastSearch;
 
     SqliteDatabase database;
     // Deleted rows may still be readable in the write-ahead log.

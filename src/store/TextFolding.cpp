@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -262,56 +263,45 @@ inline std::uint32_t twoByteFold(const ShortFolds& folds, const unsigned char* i
 }
 
 #if defined(__SSE2__)
-// Lower-cases `count` ASCII bytes (at most 64) from `in` to `out`, writing and reading up to 32
-// bytes past them: whole blocks, and no branch for the short runs between accented letters.
-inline void copyLowered(const unsigned char* in, size_t count, unsigned char* out) {
-    lowerAscii16(in, out);
-    lowerAscii16(in + 16, out + 16);
-    for (size_t k = 32; k < count; k += 16) {
-        lowerAscii16(in + k, out + k);
+// lowerAscii16() over 64 bytes.
+inline std::uint64_t lowerAscii64(const unsigned char* in, unsigned char* out) {
+    std::uint64_t others = 0;
+    for (size_t k = 0; k < 64; k += 16) {
+        others |= std::uint64_t(lowerAscii16(in + k, out + k)) << k;
     }
+    return others;
 }
 
 // The common case, fast: ASCII with two-byte letters here and there, 64 bytes at a time. The
-// letters are found from one mask of the group's bytes that are not ASCII, so finding the next
-// does not wait for the one before to be folded. Folds whole characters from in[i] to out[o] while
-// input and room are ample, leaving the rest to the careful loop.
+// letters are found from one mask of the group's bytes that are not ASCII, and after each the
+// rest of the group is lower-cased again where it now goes: no branch on the length of the runs
+// between them. Folds whole characters from in[i] to out[o] while input and room are ample,
+// leaving the rest to the careful loop.
 void foldGroups(const unsigned char* in, size_t length, size_t& iAt, unsigned char* out,
                 size_t capacity, size_t& oAt, const ShortFolds& shortFolds) {
     constexpr size_t kGroup = 64;
-    // Reads run up to 32 bytes past a group; two-byte letters fold to 3.5 times their size at
-    // most, and writes run 32 bytes on too.
-    constexpr size_t kAhead = kGroup + 32;
-    constexpr size_t kRoom = kGroup * 4 + 64;
+    // After a character, which may end a few bytes past the group, 64 more bytes are read and
+    // written; two-byte letters fold to 1.5 times their size at most. Hence the margins.
+    constexpr size_t kAhead = 2 * kGroup + 16;
+    constexpr size_t kRoom = 4 * kGroup;
     size_t i = iAt;
     size_t o = oAt;
     while (i + kAhead <= length && kRoom <= capacity - o) {
-        std::uint64_t others = 0;
-        for (size_t k = 0; k < kGroup; k += 16) {
-            others |= std::uint64_t(unsigned(_mm_movemask_epi8(
-                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + k)))))
-                      << k;
-        }
-        if (others == 0) {
-            for (size_t k = 0; k < kGroup; k += 16) {
-                lowerAscii16(in + i + k, out + o + k);
-            }
-            i += kGroup;
-            o += kGroup;
-            continue;
-        }
-        // The group's next byte to fold.
+        std::uint64_t others = lowerAscii64(in + i, out + o);
+        // The group's next byte to fold: out[o] on holds it and the rest of the group.
         size_t next = 0;
         bool full = false;
         while (others != 0) {
             const auto at = size_t(std::countr_zero(others));
-            copyLowered(in + i + next, at - next, out + o);
             o += at - next;
             if (const auto fold = twoByteFold(shortFolds, in + i + at, kAhead);
                 fold != kNoShortFold) {
                 std::memcpy(out + o, &fold, sizeof fold);
                 o += fold >> 24;
                 next = at + 2;
+                // Its two bytes are the lowest two in the mask.
+                others &= others - 1;
+                others &= others - 1;
             } else {
                 const auto [folded, size] = foldCharacter(in + i + at, length - i - at);
                 if (folded.size() + kRoom > capacity - o) {
@@ -322,15 +312,15 @@ void foldGroups(const unsigned char* in, size_t length, size_t& iAt, unsigned ch
                 std::memcpy(out + o, folded.data(), folded.size());
                 o += folded.size();
                 next = at + size;
+                // A character may end past the group: the next group starts after it.
+                others = next < kGroup ? others & (~std::uint64_t(0) << next) : 0;
             }
-            // A character may end past the group: the next group starts after it.
-            others = next < kGroup ? others & (~std::uint64_t(0) << next) : 0;
+            lowerAscii64(in + i + next, out + o);
         }
         if (full) {
             break;
         }
         if (next < kGroup) {
-            copyLowered(in + i + next, kGroup - next, out + o);
             o += kGroup - next;
             next = kGroup;
         }
@@ -524,8 +514,13 @@ void containsFoldedSql(sqlite3_context* context, int, sqlite3_value** arguments)
         sqlite3_result_error_nomem(context);
         return;
     }
-    sqlite3_result_int(context,
-                       TextFolding::containsFolded({text, textSize}, {needle, needleSize}) ? 1 : 0);
+    try {
+        const bool contains = TextFolding::containsFolded({text, textSize}, {needle, needleSize});
+        sqlite3_result_int(context, contains ? 1 : 0);
+    } catch (const std::bad_alloc&) {
+        // A needle longer than the pieces needs a buffer of its own.
+        sqlite3_result_error_nomem(context);
+    }
 }
 
 }  // namespace
@@ -557,8 +552,8 @@ bool containsFolded(QByteArrayView utf8, QByteArrayView foldedNeedle) {
     if (needleSize == 0) {
         return true;
     }
-    // Folded a piece at a time into a buffer that stays in the cache, after the end of the piece
-    // before that a match may start in.
+    // Folded a piece at a time into a buffer small enough to stay in the cache, each piece after
+    // the last bytes of the one before, where a match may start.
     constexpr size_t kPiece = 16 * 1024;
     const size_t capacity = needleSize - 1 + kPiece;
     std::array<unsigned char, 2 * kPiece> local;

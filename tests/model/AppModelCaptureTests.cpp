@@ -184,6 +184,27 @@ TEST_F(ModelTest, ObserversHearOnlyRealChanges) {
     EXPECT_EQ(clipsSpy.count(), 1);
 }
 
+TEST_F(ModelTest, ALongListShowsItsFirstRowsBeforeTheRest) {
+    for (int i = 0; i < AppModel::firstRows + 50; ++i) {
+        history.real()
+            .upsert(ClipKind::text, QString::number(i), {}, {}, {}, base.addSecs(i))
+            .waitForFinished();
+    }
+    model.setPaletteWindow(&window);
+    history.holdLists = true;
+    auto opening = model.prepareForDisplay();
+    history.release(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return history.heldCount() == 2; }, 10000));
+    EXPECT_EQ(model.clips().size(), AppModel::firstRows);
+    EXPECT_EQ(selectedValue(), "249");
+    model.moveSelection(3);
+    history.holdLists = false;
+    history.release(1);
+    await(std::move(opening));
+    EXPECT_EQ(model.clips().size(), AppModel::firstRows + 50);
+    EXPECT_EQ(selectedValue(), "246") << "the rest leaves the selection where it was";
+}
+
 TEST_F(ModelTest, OnlyTheNewestSearchLands) {
     open({"uno", "dos"});
     model.moveSelection(1);

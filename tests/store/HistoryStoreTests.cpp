@@ -211,9 +211,10 @@ TEST_F(HistoryStoreTest, TheListingReadsWhatRowsDrawInTheSameOrderAndMatches) {
     // Rows written behind the store's back (an older build, another program) are listed too,
     // and a value that changes kind is read again.
     store.reset();
-    RawDatabase::execute(databasePath(), "DROP TRIGGER clip_heads_insert;"
-                                         "INSERT INTO clips (kind, value, created_at) "
-                                         "VALUES ('text', 'ajeno', 1);");
+    RawDatabase::execute(databasePath(),
+                         "DROP TRIGGER clip_heads_insert;"
+                         "INSERT INTO clips (kind, value, created_at) "
+                         "VALUES ('text', 'ajeno', 1);");
     store = std::make_unique<HistoryStore>(databasePath(), imagesPath());
     store->upsert(ClipKind::files, longText, {}, {}, {}, at(50)).waitForFinished();
     store->deleteClip(idOf("corto")).waitForFinished();
@@ -222,6 +223,28 @@ TEST_F(HistoryStoreTest, TheListingReadsWhatRowsDrawInTheSameOrderAndMatches) {
     EXPECT_EQ(after[1].value, longText);
     EXPECT_FALSE(after[1].partial);
     EXPECT_EQ(after[2].value, "ajeno");
+}
+
+TEST_F(HistoryStoreTest, TypingOnFindsWhatWasAddedMeanwhile) {
+    text("Aguja uno", 30);
+    text("aguja dos", 20);
+    text("ajo", 10);
+    const auto found = [this](const QString& search) {
+        QStringList values;
+        for (const Clip& clip : store->listing(search, -1, {}).result()) {
+            values.append(clip.value);
+        }
+        return values;
+    };
+    EXPECT_EQ(found("ag"), (QStringList{"aguja dos", "Aguja uno"}));
+    text("agujero", 5);
+    EXPECT_EQ(found("agu").size(), 3) << "written by the store since";
+    RawDatabase::execute(databasePath(),
+                         "INSERT INTO clips (kind, value, created_at) "
+                         "VALUES ('text', 'agujita', 1);");
+    EXPECT_EQ(found("aguj").size(), 4) << "written by another program since";
+    EXPECT_EQ(found("aguja"), (QStringList{"aguja dos", "Aguja uno"}));
+    EXPECT_EQ(found("ajo"), QStringList{"ajo"});
 }
 
 TEST_F(HistoryStoreTest, SearchIgnoresCaseAccentsAndSurroundingBlanks) {

@@ -1,9 +1,13 @@
 #include "store/TextFolding.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <optional>
 #include <ostream>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orv::TextFolding {
@@ -33,6 +37,49 @@ Pieces marked(const QString& text, const QString& search) {
     }
     return pieces;
 }
+
+// contains_folded(value, needle) and instr(lower(value), needle) > 0 on the same connection, -1
+// standing for NULL.
+class FoldedSearch {
+public:
+    FoldedSearch() {
+        sqlite3_open(":memory:", &m_db);
+        EXPECT_TRUE(TextFolding::registerSqlFunctions(m_db));
+        EXPECT_EQ(
+            sqlite3_prepare_v2(m_db, "SELECT contains_folded(?1, ?2), instr(lower(?1), ?2) > 0", -1,
+                               &m_statement, nullptr),
+            SQLITE_OK);
+    }
+    ~FoldedSearch() {
+        sqlite3_finalize(m_statement);
+        sqlite3_close(m_db);
+    }
+
+    std::pair<int, int> operator()(const std::optional<std::string>& value,
+                                   const std::optional<std::string>& needle) {
+        sqlite3_reset(m_statement);
+        for (const int index : {1, 2}) {
+            const auto& text = index == 1 ? value : needle;
+            if (text) {
+                sqlite3_bind_text(m_statement, index, text->data(), int(text->size()),
+                                  SQLITE_TRANSIENT);
+            } else {
+                sqlite3_bind_null(m_statement, index);
+            }
+        }
+        EXPECT_EQ(sqlite3_step(m_statement), SQLITE_ROW) << sqlite3_errmsg(m_db);
+        const auto answer = [this](int column) {
+            return sqlite3_column_type(m_statement, column) == SQLITE_NULL
+                       ? -1
+                       : sqlite3_column_int(m_statement, column);
+        };
+        return {answer(0), answer(1)};
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_statement = nullptr;
+};
 
 }  // namespace
 
@@ -99,4 +146,68 @@ TEST(TextFolding, MatchedSpansMarkWholeOriginalCharacters) {
     EXPECT_TRUE(marked("canción", "canciones").empty());
     EXPECT_TRUE(marked("canción", " \n ").empty());
     EXPECT_TRUE(marked("", "a").empty());
+}
+
+TEST(TextFolding, ContainsFoldedAnswersAsInstrOfLower) {
+    FoldedSearch search;
+    using Both = std::pair<int, int>;
+    EXPECT_EQ(search(std::nullopt, "a"), Both(-1, -1));
+    EXPECT_EQ(search("a", std::nullopt), Both(-1, -1));
+    EXPECT_EQ(search("abc", ""), Both(1, 1));
+    EXPECT_EQ(search("", ""), Both(1, 1));
+    EXPECT_EQ(search("", "a"), Both(0, 0));
+    EXPECT_EQ(search("STRAẞE", "strasse"), Both(1, 1));
+    EXPECT_EQ(search("una ﬁesta", "afi"), Both(0, 0));
+    EXPECT_EQ(search("cafe\u0301!", "cafe!"), Both(1, 1));
+    EXPECT_EQ(search("\xff\xc3(\x80", "\xff\xc3(\x80"), Both(1, 1));
+    // Long enough for the fast path of Latin text: all of the folded value is found.
+    std::string latin;
+    std::string latinFolded;
+    for (int k = 0; k < 50; ++k) {
+        latin += "Ñandú ẞ\xff\xc3(\x80 E\u0301 ";
+        latinFolded += "nandu ss\xff\xc3(\x80 e ";
+    }
+    EXPECT_EQ(search(latin, latinFolded), Both(1, 1));
+    // A needle longer than the pieces the value is folded in.
+    const std::string as(40000, 'A');
+    EXPECT_EQ(search(as + "B", std::string(20000, 'a') + "b"), Both(1, 1));
+    EXPECT_EQ(search(as + "B", std::string(20000, 'a') + "c"), Both(0, 0));
+
+    // Values a piece or two long (16 KiB folded), the needle placed across where one ends, after
+    // ASCII or after a mix of folds that shrink, grow, vanish, and bytes that are not UTF-8.
+    const std::vector<std::string> tokens = {
+        "a", "B", "s", "S", "ß", "ẞ", "é",    "É",    "e\u0301", "\u0301",
+        "ﬁ", "f", "i", "ñ", " ", "👍", "\xff", "\xc3", "\x80",    "\xe2\x82"};
+    const std::vector<std::pair<std::string, std::string>> planted = {{"STRAẞE", "strasse"},
+                                                                      {"ﬁesta", "fiesta"},
+                                                                      {"CAFE\u0301 ñ", "cafe n"},
+                                                                      {"STRAẞE", "strassen"},
+                                                                      {"s", "sss"}};
+    std::mt19937 random(7);
+    const auto filler = [&](size_t bytes, bool ascii) {
+        std::string text;
+        while (text.size() < bytes) {
+            text += ascii ? "x" : tokens[random() % tokens.size()];
+        }
+        return text;
+    };
+    int found = 0;
+    int missed = 0;
+    for (const size_t piece : {16384, 32768}) {
+        for (int shift = -24; shift <= 24; shift += 2) {
+            for (const auto& [original, needle] : planted) {
+                const std::string value =
+                    filler(piece + shift, shift % 4 == 0) + original + filler(100, false);
+                const auto [contains, instr] = search(value, needle);
+                EXPECT_EQ(contains, instr) << needle << " at " << piece + shift;
+                if (contains == 1) {
+                    ++found;
+                } else {
+                    ++missed;
+                }
+            }
+        }
+    }
+    EXPECT_GT(found, 100);
+    EXPECT_GT(missed, 20);
 }
