@@ -144,7 +144,7 @@ QCoro::Task<> AppModel::reload(bool resetSelection) {
     auto loaded = co_await outcome(m_history.listing(query, firstRows, stop));
     if (self && generation == m_loadGeneration && loaded.value &&
         loaded.value->size() == firstRows) {
-        applyList(*loaded.value, query);
+        applyList(*loaded.value, query, false);
         loaded = co_await outcome(m_history.listing(query, -1, stop));
     }
     if (!self) {
@@ -162,15 +162,16 @@ QCoro::Task<> AppModel::reload(bool resetSelection) {
         report(loaded.error);
         co_return;
     }
-    applyList(*loaded.value, query);
+    applyList(*loaded.value, query, true);
 }
 
-void AppModel::applyList(const QList<Clip>& clips, const QString& query) {
+void AppModel::applyList(const QList<Clip>& clips, const QString& query, bool whole) {
     const bool resetSelection = std::exchange(m_selectionResetDue, false);
     setClips(clips, query);
     qCDebug(lcModel) << "list shown:" << m_clips.size() << "rows for a search of" << query.size()
                      << "characters";
-    if (m_filter != ClipListFilter::all() &&
+    // Only the whole list tells that nothing is left for the filter to show.
+    if (whole && m_filter != ClipListFilter::all() &&
         !ClipListFilter::available(m_clips).contains(m_filter)) {
         setFilterValue(ClipListFilter::all());
     }

@@ -133,7 +133,7 @@ private:
     template <typename T>
     void store(T& field, const T& value, void (AppModel::*changed)());
     void setClips(const QList<Clip>& clips, const QString& query);
-    void applyList(const QList<Clip>& clips, const QString& query);
+    void applyList(const QList<Clip>& clips, const QString& query, bool whole);
     QCoro::Task<> showPreview(Clip clip);
     void assignQuery(const QString& query);
     void setFilterValue(const ClipListFilter& filter);

@@ -185,7 +185,10 @@ TEST_F(ModelTest, ObserversHearOnlyRealChanges) {
 }
 
 TEST_F(ModelTest, ALongListShowsItsFirstRowsBeforeTheRest) {
-    for (int i = 0; i < AppModel::firstRows + 50; ++i) {
+    history.real()
+        .upsert(ClipKind::color, "#AABBCC", {}, {}, {}, base.addSecs(-1))
+        .waitForFinished();
+    for (int i = 0; i < AppModel::firstRows + 49; ++i) {
         history.real()
             .upsert(ClipKind::text, QString::number(i), {}, {}, {}, base.addSecs(i))
             .waitForFinished();
@@ -196,13 +199,25 @@ TEST_F(ModelTest, ALongListShowsItsFirstRowsBeforeTheRest) {
     history.release(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return history.heldCount() == 2; }, 10000));
     EXPECT_EQ(model.clips().size(), AppModel::firstRows);
-    EXPECT_EQ(selectedValue(), "249");
+    EXPECT_EQ(selectedValue(), "248");
     model.moveSelection(3);
     history.holdLists = false;
     history.release(1);
     await(std::move(opening));
     EXPECT_EQ(model.clips().size(), AppModel::firstRows + 50);
-    EXPECT_EQ(selectedValue(), "246") << "the rest leaves the selection where it was";
+    EXPECT_EQ(selectedValue(), "245") << "the rest leaves the selection where it was";
+
+    // A filter that only the rest matches stays on while the first rows load.
+    model.setFilter(ClipListFilter::ofKind(ClipKind::color));
+    history.holdLists = true;
+    auto reloading = model.reload(false);
+    history.release(2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return history.heldCount() == 4; }, 10000));
+    EXPECT_EQ(model.filter(), ClipListFilter::ofKind(ClipKind::color));
+    history.holdLists = false;
+    history.release(3);
+    await(std::move(reloading));
+    EXPECT_EQ(visible(), QStringList{"#AABBCC"});
 }
 
 TEST_F(ModelTest, OnlyTheNewestSearchLands) {
