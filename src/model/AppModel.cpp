@@ -131,12 +131,24 @@ QCoro::Task<> AppModel::reload(bool resetSelection) {
         hidePreview();
     }
     m_selectionResetDue = m_selectionResetDue || resetSelection;
-    // A list still loading answers a text the user has typed over: the store drops it.
-    m_loadStop.request_stop();
-    m_loadStop = std::stop_source();
-    const std::stop_token stop = m_loadStop.get_token();
-    const quint64 generation = ++m_loadGeneration;
     const QString query = m_query;
+    // Lists still loading answer a text the user has typed over: the store drops them, except the
+    // first rows of a search that the new text only adds to. Those found all there is (or stop
+    // early by themselves), and the store's next search looks among them once done.
+    m_restStop.request_stop();
+    m_restStop = std::stop_source();
+    const std::stop_token restStop = m_restStop.get_token();
+    const QString running = m_loadQuery.trimmed();
+    if (running.isEmpty() || !query.contains(running)) {
+        for (std::stop_source& load : m_loadStops) {
+            load.request_stop();
+        }
+        m_loadStops.clear();
+    }
+    m_loadStops.emplace_back();
+    m_loadQuery = query;
+    const std::stop_token stop = m_loadStops.back().get_token();
+    const quint64 generation = ++m_loadGeneration;
     QPointer<AppModel> self(this);
     ++m_loadsInFlight;
     // The rows a palette shows come first, at once whatever the history's size; the rest of a
@@ -145,7 +157,7 @@ QCoro::Task<> AppModel::reload(bool resetSelection) {
     if (self && generation == m_loadGeneration && loaded.value &&
         loaded.value->size() == firstRows) {
         applyList(*loaded.value, query, false);
-        loaded = co_await outcome(m_history.listing(query, -1, stop));
+        loaded = co_await outcome(m_history.listing(query, -1, restStop));
     }
     if (!self) {
         co_return;

@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <vector>
 
 namespace orv {
 
@@ -167,7 +168,11 @@ private:
     int m_loadsInFlight = 0;
     quint64 m_loadGeneration = 0;
     bool m_selectionResetDue = false;
-    std::stop_source m_loadStop;
+    // The first rows of the loads that may still be running, the text of the newest, and the rest
+    // of its list.
+    std::vector<std::stop_source> m_loadStops;
+    std::stop_source m_restStop;
+    QString m_loadQuery;
 };
 
 }  // namespace orv

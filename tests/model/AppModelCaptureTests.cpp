@@ -220,6 +220,23 @@ TEST_F(ModelTest, ALongListShowsItsFirstRowsBeforeTheRest) {
     EXPECT_EQ(visible(), QStringList{"#AABBCC"});
 }
 
+TEST_F(ModelTest, ASearchTypedOnLetsTheShorterOneFinishAndStopsAnyOther) {
+    open({"aguja"});
+    history.listingStops.clear();
+    auto first = model.setQuery("ag");
+    auto second = model.setQuery("agu");
+    ASSERT_EQ(history.listingStops.size(), 2u);
+    EXPECT_FALSE(history.listingStops[0].stop_requested()) << "the next search looks among it";
+    auto third = model.setQuery("x");
+    EXPECT_TRUE(history.listingStops[0].stop_requested());
+    EXPECT_TRUE(history.listingStops[1].stop_requested());
+    EXPECT_FALSE(history.listingStops[2].stop_requested());
+    await(std::move(first));
+    await(std::move(second));
+    await(std::move(third));
+    EXPECT_TRUE(visible().isEmpty());
+}
+
 TEST_F(ModelTest, OnlyTheNewestSearchLands) {
     open({"uno", "dos"});
     model.moveSelection(1);

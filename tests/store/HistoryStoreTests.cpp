@@ -245,6 +245,8 @@ TEST_F(HistoryStoreTest, TypingOnFindsWhatWasAddedMeanwhile) {
     EXPECT_EQ(found("aguj").size(), 4) << "written by another program since";
     EXPECT_EQ(found("aguja"), (QStringList{"aguja dos", "Aguja uno"}));
     EXPECT_EQ(found("ajo"), QStringList{"ajo"});
+    store->togglePinned(idOf("Aguja uno")).waitForFinished();
+    EXPECT_EQ(found("a"), values("a")) << "in the order of the whole list";
 }
 
 TEST_F(HistoryStoreTest, SearchIgnoresCaseAccentsAndSurroundingBlanks) {

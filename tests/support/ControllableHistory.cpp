@@ -72,6 +72,7 @@ QFuture<QList<Clip>> ControllableHistory::clips(const QString& matching) {
 
 QFuture<QList<Clip>> ControllableHistory::listing(const QString& matching, int limit,
                                                   std::stop_token stop) {
+    listingStops.push_back(stop);
     QFuture<QList<Clip>> failed;
     return fails("listing", failed) ? failed
                                     : held(m_store->listing(matching, limit, std::move(stop)));

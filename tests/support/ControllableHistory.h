@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <stop_token>
+#include <vector>
 
 namespace orv {
 
@@ -23,6 +25,8 @@ public:
     // StoreError(message).
     QHash<QString, QString> failing;
     QHash<QString, int> calls;
+    // What each listing was told to watch, in order.
+    std::vector<std::stop_token> listingStops;
     // While set, list requests wait until release() is called for them.
     bool holdLists = false;
     // Finishes the held list request number `index` (in the order they were made).
