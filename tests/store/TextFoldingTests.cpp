@@ -211,3 +211,24 @@ TEST(TextFolding, ContainsFoldedAnswersAsInstrOfLower) {
     EXPECT_GT(found, 100);
     EXPECT_GT(missed, 20);
 }
+
+TEST(TextFolding, AMatchIsFoundWhereverItStandsAmongLookalikes) {
+    // Fillers full of places that begin and end like the needle.
+    std::mt19937 random(11);
+    for (const int size : {1, 2, 3, 4, 9, 17, 40}) {
+        const QByteArray needle =
+            size <= 2 ? QByteArray(size, 'x') : 'a' + QByteArray(size - 2, 'x') + 'b';
+        for (int length = size; length <= 90; ++length) {
+            QByteArray filler(length, ' ');
+            for (char& c : filler) {
+                c = "aby"[random() % 3];
+            }
+            EXPECT_FALSE(TextFolding::containsFolded(filler, needle)) << filler.constData();
+            for (int at = 0; at + size <= length; ++at) {
+                QByteArray text = filler;
+                text.replace(at, size, needle);
+                ASSERT_TRUE(TextFolding::containsFolded(text, needle)) << text.constData();
+            }
+        }
+    }
+}
