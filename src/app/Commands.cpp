@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <type_traits>
+#include <variant>
 
 namespace orv {
 
@@ -194,18 +195,11 @@ QCoro::Task<CommandResult> Commands::list(CommandLine::Request request) {
 }
 
 QCoro::Task<CommandResult> Commands::get(qint64 id) {
-    QPointer<Commands> self(this);
-    const auto found = co_await outcome(m_services.model.history().clip(id));
-    if (!self) {
-        co_return failure(kClosing);
+    const auto found = co_await storedClip(id);
+    if (const auto* answer = std::get_if<CommandResult>(&found)) {
+        co_return *answer;
     }
-    if (!found.value) {
-        co_return failure(QStringLiteral("no se pudo leer el historial (%1)").arg(found.error));
-    }
-    if (!*found.value) {
-        co_return notFound(id);
-    }
-    const Clip& clip = **found.value;
+    const Clip& clip = std::get<Clip>(found);
     if (clip.kind != ClipKind::image) {
         co_return done(clip.value.toUtf8());
     }
@@ -222,20 +216,13 @@ QCoro::Task<CommandResult> Commands::get(qint64 id) {
 }
 
 QCoro::Task<CommandResult> Commands::copy(qint64 id) {
-    QPointer<Commands> self(this);
     // The whole clip, html included, as the palette writes it.
-    const auto found = co_await outcome(m_services.model.history().clip(id));
-    if (!self) {
-        co_return failure(kClosing);
-    }
-    if (!found.value) {
-        co_return failure(QStringLiteral("no se pudo leer el historial (%1)").arg(found.error));
-    }
-    if (!*found.value) {
-        co_return notFound(id);
+    const auto found = co_await storedClip(id);
+    if (const auto* answer = std::get_if<CommandResult>(&found)) {
+        co_return *answer;
     }
     try {
-        ClipboardWriter::write(**found.value, m_services.pasteboard);
+        ClipboardWriter::write(std::get<Clip>(found), m_services.pasteboard);
     } catch (const std::exception& error) {
         co_return failure(QStringLiteral("no se pudo copiar el clip %1: %2")
                               .arg(id)
@@ -302,18 +289,12 @@ QCoro::Task<CommandResult> Commands::add(QByteArray input) {
 }
 
 QCoro::Task<CommandResult> Commands::remove(qint64 id) {
+    const auto found = co_await storedClip(id);
+    if (const auto* answer = std::get_if<CommandResult>(&found)) {
+        co_return *answer;
+    }
     QPointer<Commands> self(this);
     ClipHistory& history = m_services.model.history();
-    const auto found = co_await outcome(history.clip(id));
-    if (!self) {
-        co_return failure(kClosing);
-    }
-    if (!found.value) {
-        co_return failure(QStringLiteral("no se pudo leer el historial (%1)").arg(found.error));
-    }
-    if (!*found.value) {
-        co_return notFound(id);
-    }
     const auto deleted = co_await outcome(history.deleteClip(id));
     if (!self) {
         co_return failure(kClosing);
@@ -328,20 +309,14 @@ QCoro::Task<CommandResult> Commands::remove(qint64 id) {
 }
 
 QCoro::Task<CommandResult> Commands::setPinned(qint64 id, bool pinned) {
+    const auto found = co_await storedClip(id);
+    if (const auto* answer = std::get_if<CommandResult>(&found)) {
+        co_return *answer;
+    }
     QPointer<Commands> self(this);
     ClipHistory& history = m_services.model.history();
-    const auto found = co_await outcome(history.clip(id));
-    if (!self) {
-        co_return failure(kClosing);
-    }
-    if (!found.value) {
-        co_return failure(QStringLiteral("no se pudo leer el historial (%1)").arg(found.error));
-    }
-    if (!*found.value) {
-        co_return notFound(id);
-    }
     // The store only toggles: asking twice must leave it as asked.
-    if ((*found.value)->pinned == pinned) {
+    if (std::get<Clip>(found).pinned == pinned) {
         co_return done();
     }
     const auto toggled = co_await outcome(history.togglePinned(id));
@@ -371,6 +346,21 @@ QCoro::Task<CommandResult> Commands::clear() {
     m_services.model.hidePreview();
     co_await refreshPalette(true);
     co_return done();
+}
+
+QCoro::Task<std::variant<Clip, CommandResult>> Commands::storedClip(qint64 id) {
+    QPointer<Commands> self(this);
+    const auto found = co_await outcome(m_services.model.history().clip(id));
+    if (!self) {
+        co_return failure(kClosing);
+    }
+    if (!found.value) {
+        co_return failure(QStringLiteral("no se pudo leer el historial (%1)").arg(found.error));
+    }
+    if (!*found.value) {
+        co_return notFound(id);
+    }
+    co_return **found.value;
 }
 
 QCoro::Task<> Commands::refreshPalette(bool resetSelection) {

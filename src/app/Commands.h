@@ -13,6 +13,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <variant>
+
 namespace orv {
 
 // What a subcommand gives back: the exit status (0 done, 1 failure, 2 usage), the bytes for
@@ -61,6 +63,9 @@ private:
     QCoro::Task<CommandResult> remove(qint64 id);
     QCoro::Task<CommandResult> setPinned(qint64 id, bool pinned);
     QCoro::Task<CommandResult> clear();
+    // The clip of `id`, read whole; otherwise the answer to give (closing, a store failure, no
+    // such clip).
+    QCoro::Task<std::variant<Clip, CommandResult>> storedClip(qint64 id);
     // The open palette's list follows a change made here.
     QCoro::Task<> refreshPalette(bool resetSelection);
 
