@@ -1,6 +1,7 @@
 #include "app/CommandClient.h"
 
 #include "app/CommandProtocol.h"
+#include "platform/FileDescriptor.h"
 
 #include <QFile>
 
@@ -32,30 +33,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kRetryInterval{50};
 
-class Socket {
-public:
-    explicit Socket(int fd) : m_fd(fd) {}
-    Socket(Socket&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    Socket& operator=(Socket&& other) noexcept {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    ~Socket() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 void say(const QString& message) {
     std::fprintf(stderr, "orvantide: %s\n", message.toUtf8().constData());
 }
 
-std::optional<Socket> connectTo(const QString& socketPath) {
+std::optional<FileDescriptor> connectTo(const QString& socketPath) {
     const QByteArray path = QFile::encodeName(socketPath);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -63,7 +45,7 @@ std::optional<Socket> connectTo(const QString& socketPath) {
         return std::nullopt;
     }
     std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-    Socket socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (socket.get() < 0 || ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address),
                                       sizeof(address)) != 0) {
         return std::nullopt;
@@ -174,7 +156,7 @@ pid_t startInstance() {
 int run(const QStringList& arguments, const QByteArray& input, const QString& name, Waits waits) {
     const auto deadline = Clock::now() + waits.start;
     pid_t started = -1;
-    std::optional<Socket> socket;
+    std::optional<FileDescriptor> socket;
     while (!(socket = connectTo(name))) {
         if (started < 0 && !SingleInstance::isRunning(name)) {
             started = startInstance();

@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/CommandProtocol.h"
 #include "app/Commands.h"
+#include "platform/FileDescriptor.h"
 
 #include <QCoro/QCoroTask>
 #include <QDir>
@@ -32,32 +33,13 @@ namespace {
 constexpr std::chrono::milliseconds kRetryInterval{50};
 const QByteArray kToggle = "toggle\n";
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    Descriptor(Descriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 enum class Lock { taken, heldElsewhere, unusable };
 
 Lock takeLock(const QString& path) {
     // Kept open until the process ends: closing it would let the lock go.
-    static Descriptor held;
-    Descriptor file(::open(QFile::encodeName(path).constData(),
-                           O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    static FileDescriptor held;
+    FileDescriptor file(::open(QFile::encodeName(path).constData(),
+                               O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (file.get() < 0) {
         qCWarning(lcInstance) << "cannot open the instance lock" << path << std::strerror(errno);
         return Lock::unusable;
@@ -83,7 +65,7 @@ bool sendToggle(const QString& socketPath) {
         return false;
     }
     std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-    const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (socket.get() < 0 || ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address),
                                       sizeof(address)) != 0) {
         return false;
@@ -131,8 +113,8 @@ QString SingleInstance::standardName() {
 }
 
 bool SingleInstance::isRunning(const QString& name) {
-    const Descriptor file(::open(QFile::encodeName(name + QStringLiteral(".lock")).constData(),
-                                 O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    const FileDescriptor file(::open(QFile::encodeName(name + QStringLiteral(".lock")).constData(),
+                                     O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     // Shared: it fails only against the instance's exclusive lock, and goes with the descriptor.
     return file.get() >= 0 && ::flock(file.get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }

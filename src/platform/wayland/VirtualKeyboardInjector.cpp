@@ -1,5 +1,6 @@
 #include "platform/wayland/VirtualKeyboardInjector.h"
 
+#include "platform/FileDescriptor.h"
 #include "platform/wayland/WaylandConnection.h"
 
 #include <QKeySequence>
@@ -37,22 +38,6 @@ using Owned = std::unique_ptr<T, Destroyer<T, destroy>>;
 
 struct FreeText {
     void operator()(char* text) const { std::free(text); }
-};
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
 };
 
 struct KeyRow {
@@ -173,7 +158,7 @@ QByteArray keymapText(xkb_keymap* keymap) {
 
 // In a sealed memory file, which the compositor maps read-only.
 bool uploadKeymap(zwp_virtual_keyboard_v1* keyboard, const QByteArray& text) {
-    const UniqueFd fd(memfd_create("orvantide-keymap", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    const FileDescriptor fd(memfd_create("orvantide-keymap", MFD_CLOEXEC | MFD_ALLOW_SEALING));
     if (fd.get() < 0 || !writeAll(fd.get(), text.constData(), size_t(text.size()))) {
         qCWarning(lcKeyboard) << "cannot write the keymap:" << std::strerror(errno);
         return false;
