@@ -66,9 +66,10 @@ QStringList filePaths(const ReadablePasteboard& pasteboard, const QStringList& t
     if (types.contains(MimeTypes::uriList)) {
         paths = FileUrlList::pathsFromUriList(pasteboard.data(MimeTypes::uriList));
     }
-    if (paths.isEmpty() && types.contains(MimeTypes::gnomeCopiedFiles)) {
-        paths =
-            FileUrlList::pathsFromGnomeCopiedFiles(pasteboard.data(MimeTypes::gnomeCopiedFiles));
+    for (const QString& type : {MimeTypes::gnomeCopiedFiles, MimeTypes::mateCopiedFiles}) {
+        if (paths.isEmpty() && types.contains(type)) {
+            paths = FileUrlList::pathsFromGnomeCopiedFiles(pasteboard.data(type));
+        }
     }
     return paths;
 }

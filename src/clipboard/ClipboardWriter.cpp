@@ -17,6 +17,14 @@ namespace ClipboardWriter {
 
 namespace {
 
+// Caja reads only its own name for the GNOME list.
+PasteboardContents listOf(const QStringList& paths) {
+    const QByteArray copied = FileUrlList::gnomeCopiedFiles(paths);
+    return {{MimeTypes::uriList, FileUrlList::uriList(paths)},
+            {MimeTypes::gnomeCopiedFiles, copied},
+            {MimeTypes::mateCopiedFiles, copied}};
+}
+
 void addText(PasteboardContents& contents, const QString& text) {
     const QByteArray utf8 = text.toUtf8();
     contents.insert(MimeTypes::plainText, utf8);
@@ -68,8 +76,7 @@ PasteboardContents filesContents(const Clip& clip) {
     if (paths.isEmpty()) {
         return {};
     }
-    return {{MimeTypes::uriList, FileUrlList::uriList(paths)},
-            {MimeTypes::gnomeCopiedFiles, FileUrlList::gnomeCopiedFiles(paths)}};
+    return listOf(paths);
 }
 
 }  // namespace
@@ -114,9 +121,7 @@ PasteboardContents contents(const CapturedClip& clip) {
     if (const auto* color = std::get_if<CapturedClip::Color>(&clip.payload)) {
         return colorContents(color->hex);
     }
-    const QStringList& paths = std::get<CapturedClip::Files>(clip.payload).paths;
-    return {{MimeTypes::uriList, FileUrlList::uriList(paths)},
-            {MimeTypes::gnomeCopiedFiles, FileUrlList::gnomeCopiedFiles(paths)}};
+    return listOf(std::get<CapturedClip::Files>(clip.payload).paths);
 }
 
 void write(const CapturedClip& clip, Pasteboard& pasteboard) {

@@ -50,6 +50,10 @@ QStringList paths(const QList<QByteArrayView>& lines) {
 QList<QByteArrayView> lines(const QByteArray& text) {
     QList<QByteArrayView> result;
     QByteArrayView rest(text);
+    // pcmanfm ends its lists with a NUL, as if they were C strings.
+    while (rest.endsWith('\0')) {
+        rest.chop(1);
+    }
     while (!rest.isEmpty()) {
         const qsizetype end = rest.indexOf('\n');
         QByteArrayView line = end < 0 ? rest : rest.first(end);

@@ -7,7 +7,7 @@ namespace orv {
 
 // The two ways Linux desktops put files on the clipboard: "text/uri-list" (RFC 2483: one URI a
 // line, CRLF or LF, "#" comment lines) and "x-special/gnome-copied-files" ("copy" or "cut", then
-// one URI a line).
+// one URI a line; Caja calls it "x-special/mate-copied-files"). Lists may end with a NUL.
 namespace FileUrlList {
 
 // The local paths of the file URLs in the list, percent-decoded, in order; other URLs are left out.

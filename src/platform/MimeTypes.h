@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QRgba64>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -22,8 +23,15 @@ inline const QString color = QStringLiteral("application/x-color");
 inline const QString uriList = QStringLiteral("text/uri-list");
 // "copy" or "cut", a line feed, then one URI a line.
 inline const QString gnomeCopiedFiles = QStringLiteral("x-special/gnome-copied-files");
+// The same, as Caja (MATE) writes and reads it.
+inline const QString mateCopiedFiles = QStringLiteral("x-special/mate-copied-files");
 // What Linux password managers add beside a secret; its presence counts, whatever its value.
 inline const QString passwordManagerHint = QStringLiteral("x-kde-passwordManagerHint");
+
+// Every type a clipboard read looks at.
+inline const QStringList readable{
+    plainText,       plainUtf8Text,      html, png, tiff, color, uriList, gnomeCopiedFiles,
+    mateCopiedFiles, passwordManagerHint};
 
 QByteArray encodeColor(const QRgba64& rgba);
 // Nothing when the bytes are too few.

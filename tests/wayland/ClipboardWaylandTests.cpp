@@ -157,6 +157,13 @@ TEST_F(ClipboardWaylandTest, WhatOtherApplicationsCopyIsCaptured) {
 
     wlCopy(color16(65535, 0, 0, 32768), "application/x-color");
     EXPECT_EQ(nextCapture().payload, CapturedClip::Payload(CapturedClip::Color{"#FF000080"}));
+
+    // GTK 3 offers its X11 names on Wayland too, and the text/plain ones with CR LF.
+    const QString gedit = QStringLiteral(ORV_RECORDED_CLIPBOARDS "/gedit-seven-lines/");
+    ownerCopy({"text/plain;charset=utf-8=@" + gedit + "text_plain_charset_utf-8",
+               "UTF8_STRING=@" + gedit + "UTF8_STRING", "text/plain=@" + gedit + "text_plain"});
+    EXPECT_EQ(nextCapture().payload, CapturedClip::Payload(CapturedClip::Text{
+                                         "uno\ndos\ntres\ncuatro\ncinco\nseis\nsiete", {}}));
 }
 
 TEST_F(ClipboardWaylandTest, PasswordManagersAndAClearedClipboardAreNotCaptured) {
@@ -208,7 +215,7 @@ TEST_F(ClipboardWaylandTest, ClipsGoBackInEveryFormatAndTheirEchoIsNotCaptured) 
     const QString a = writeFile("uno.txt", "1");
     const QString b = writeFile("dos y tres.txt", "23");
     roundTrip(Clip{4, ClipKind::files, a + "\n" + b, {}, {}, {}, {}, false},
-              {"text/uri-list", "x-special/gnome-copied-files"});
+              {"text/uri-list", "x-special/gnome-copied-files", "x-special/mate-copied-files"});
     const QByteArray urlA = QUrl::fromLocalFile(a).toEncoded();
     const QByteArray urlB = QUrl::fromLocalFile(b).toEncoded();
     EXPECT_EQ(wlPaste("text/uri-list"), urlA + "\r\n" + urlB + "\r\n");

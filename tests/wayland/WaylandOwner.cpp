@@ -1,7 +1,8 @@
 // Another application for the Wayland tests: offers several types on the clipboard at once (which
 // wl-copy cannot), through wlr data-control, and exits when another client takes the clipboard
-// over. A value @PATH is the file's bytes. With --hold BYTES, each transfer stops after that many
-// bytes, says "held", and goes on once a line arrives on standard input.
+// over. A value @PATH is the file's bytes (the type may then hold '='). With --hold BYTES, each
+// transfer stops after that many bytes, says "held", and goes on once a line arrives on standard
+// input.
 //   wayland_owner [--hold BYTES] TYPE=VALUE [TYPE=VALUE…]
 #include <wayland-client.h>
 
@@ -86,7 +87,9 @@ int main(int argc, char** argv) {
     }
     for (int i = first; i < argc; ++i) {
         const std::string argument(argv[i]);
-        const size_t equals = argument.find('=');
+        // A type may hold '=' (text/plain;charset=utf-8) when its value is a file.
+        const size_t file = argument.rfind("=@");
+        const size_t equals = file != std::string::npos ? file : argument.find('=');
         std::string value = argument.substr(equals + 1);
         if (value.starts_with('@')) {
             std::ifstream file(value.substr(1), std::ios::binary);

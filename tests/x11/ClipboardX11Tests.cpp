@@ -59,6 +59,18 @@ protected:
         ASSERT_EQ(owner->readLine().trimmed(), "ready");
         waitForChange(before);
     }
+    // What a real application put on the clipboard (tests/data/clipboard/), offered again, with
+    // `extra` targets more that the owner refuses.
+    void recordedCopy(const QString& folder, int extra = 0) {
+        const qint64 before = pasteboard.changeCount();
+        auto* owner = new QProcess;
+        owners.append(owner);
+        owner->start(ORV_RECORDED_OWNER, {QStringLiteral(ORV_RECORDED_CLIPBOARDS "/") + folder,
+                                          QString::number(extra)});
+        ASSERT_TRUE(owner->waitForReadyRead(30000));
+        ASSERT_EQ(owner->readLine().trimmed(), "ready");
+        waitForChange(before);
+    }
     // Reads the clipboard as another application would, while this process serves it.
     QByteArray xclipRead(const QString& type) {
         return runTool("xclip", {"-selection", "clipboard", "-o", "-t", type});
@@ -168,6 +180,44 @@ TEST_F(ClipboardX11Test, WhatOtherApplicationsCopyIsCaptured) {
     xclipCopy("se\xF1or", "STRING");
     EXPECT_EQ(nextCapture().payload, CapturedClip::Payload(CapturedClip::Text{"señor", {}}))
         << "STRING is Latin-1";
+}
+
+TEST_F(ClipboardX11Test, FilesAndLinesCopiedInRealApplicationsAreCapturedWhole) {
+    const QString folder = QStringLiteral("/tmp/cap/folder/");
+    const CapturedClip::Payload twoFiles =
+        CapturedClip::Files{{folder + "b.txt", folder + "informe final.pdf"}};
+    for (const char* manager : {"pcmanfm", "thunar", "caja", "nautilus"}) {
+        recordedCopy(QStringLiteral("%1-two-files").arg(manager));
+        EXPECT_EQ(nextCapture().payload, twoFiles) << manager;
+    }
+    recordedCopy("pcmanfm-one-file");
+    EXPECT_EQ(nextCapture().payload,
+              CapturedClip::Payload(CapturedClip::Files{{folder + "informe final.pdf"}}));
+
+    // GTK writes text/plain;charset=utf-8 with CR LF; the same lines from xclip are the same clip.
+    const CapturedClip::Payload lines =
+        CapturedClip::Text{"uno\ndos\ntres\ncuatro\ncinco\nseis\nsiete", {}};
+    for (const char* editor : {"mousepad", "gedit"}) {
+        recordedCopy(QStringLiteral("%1-seven-lines").arg(editor));
+        EXPECT_EQ(nextCapture().payload, lines) << editor;
+    }
+    xclipCopy("uno\ndos\ntres\ncuatro\ncinco\nseis\nsiete", "UTF8_STRING");
+    EXPECT_EQ(nextCapture().payload, lines);
+}
+
+TEST_F(ClipboardX11Test, AnOwnerOfFiftyThousandTargetsHoldsNoLaterCopyBack) {
+    recordedCopy("mousepad-seven-lines", 50'000);
+    // Copies at a person's pace, from the moment that owner's copy was made.
+    QStringList copied;
+    for (int i = 1; i <= 5; ++i) {
+        copied.append(QStringLiteral("copia rápida %1").arg(i));
+        xclipCopy(copied.last().toUtf8(), "UTF8_STRING");
+        QTest::qWait(1000);
+    }
+    const auto quickOnes = [&] { return capturedTexts().filter(u"copia rápida"); };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return quickOnes() == copied; }, 15000))
+        << quickOnes().join(u", ").toStdString();
+    EXPECT_TRUE(capturedTexts().value(0).startsWith(u"uno\ndos")) << "the big owner's own text";
 }
 
 TEST_F(ClipboardX11Test, AnImageTooBigForTheHistoryArrivesCutAndNothingTakesItsPlace) {

@@ -23,8 +23,8 @@ constexpr int kPollSliceMs = 50;
 constexpr qsizetype kChunk = 64 * 1024;
 
 // UTF-8 text under the names X11 clients (through XWayland) and toolkits offer it.
-const QStringList kUtf8TextNames{MimeTypes::plainText, MimeTypes::plainUtf8Text,
-                                 QStringLiteral("UTF8_STRING")};
+const QStringList kUtf8TextNames{QStringLiteral("UTF8_STRING"), MimeTypes::plainText,
+                                 MimeTypes::plainUtf8Text};
 
 struct Fd {
     int fd = -1;
@@ -68,8 +68,9 @@ QByteArray DataOfferReader::data(const QString& mimeType) const {
     }
     QStringList candidates{mimeType};
     if (mimeType == MimeTypes::plainText || mimeType == MimeTypes::plainUtf8Text) {
+        // UTF8_STRING first: GTK writes its text/plain types with CR LF, its X11 names with LF.
         candidates = kUtf8TextNames;
-        candidates.move(candidates.indexOf(mimeType), 0);
+        candidates.move(candidates.indexOf(mimeType), 1);
     }
     for (const QString& name : std::as_const(candidates)) {
         if (!m_offer->types().contains(name)) {

@@ -14,7 +14,8 @@ namespace orv {
 // A selection (CLIPBOARD unless told) read on an X connection of its own, so that a long transfer
 // or an owner that never answers holds only the thread that reads, never Qt's connection on the
 // main thread. One object serves one read: it connects on first use, asks for the targets once and
-// for each type when it is first wanted. Type names are Qt's: UTF8_STRING, STRING and TEXT are
+// for each type when it is first wanted. Only the types the program reads are listed
+// (MimeTypes::readable and the marker types), by Qt's names: UTF8_STRING, STRING and TEXT are
 // "text/plain", other targets go by their atom names.
 //
 // Every answer comes from the owner the read began with: a request that could reach another owner
