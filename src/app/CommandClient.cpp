@@ -37,22 +37,6 @@ void say(const QString& message) {
     std::fprintf(stderr, "orvantide: %s\n", message.toUtf8().constData());
 }
 
-std::optional<FileDescriptor> connectTo(const QString& socketPath) {
-    const QByteArray path = QFile::encodeName(socketPath);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (size_t(path.size()) >= sizeof(address.sun_path)) {
-        return std::nullopt;
-    }
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-    FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (socket.get() < 0 || ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address),
-                                      sizeof(address)) != 0) {
-        return std::nullopt;
-    }
-    return socket;
-}
-
 bool sendAll(int fd, const QByteArray& data) {
     for (qsizetype sent = 0; sent < data.size();) {
         const ssize_t written =
@@ -156,8 +140,8 @@ pid_t startInstance() {
 int run(const QStringList& arguments, const QByteArray& input, const QString& name, Waits waits) {
     const auto deadline = Clock::now() + waits.start;
     pid_t started = -1;
-    std::optional<FileDescriptor> socket;
-    while (!(socket = connectTo(name))) {
+    FileDescriptor socket;
+    while ((socket = SingleInstance::connectTo(name)).get() < 0) {
         if (started < 0 && !SingleInstance::isRunning(name)) {
             started = startInstance();
             if (started < 0) {
@@ -185,7 +169,7 @@ int run(const QStringList& arguments, const QByteArray& input, const QString& na
         std::this_thread::sleep_for(kRetryInterval);
     }
 
-    if (!sendAll(socket->get(),
+    if (!sendAll(socket.get(),
                  CommandProtocol::encode(CommandProtocol::RequestHeader{arguments, input.size()}) +
                      input)) {
         say(QStringLiteral("se perdió la conexión con la instancia en marcha"));
@@ -207,7 +191,7 @@ int run(const QStringList& arguments, const QByteArray& input, const QString& na
         if (header && buffer.size() >= header->outputBytes) {
             break;
         }
-        switch (readSome(socket->get(), buffer, waits.silence)) {
+        switch (readSome(socket.get(), buffer, waits.silence)) {
             case Read::more:
                 continue;
             case Read::silent:

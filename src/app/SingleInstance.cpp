@@ -8,6 +8,7 @@
 #include <QCoro/QCoroTask>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QRegularExpression>
@@ -21,6 +22,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -31,6 +33,13 @@ Q_LOGGING_CATEGORY(lcInstance, "orv.app.instance", QtInfoMsg)
 namespace {
 
 constexpr std::chrono::milliseconds kRetryInterval{50};
+// Clients send their request as soon as they are connected.
+constexpr std::chrono::seconds kRequestTime{5};
+constexpr size_t kMaximumWaiting = 32;
+// Each holds a descriptor until its command has run.
+constexpr int kMaximumConnections = 256;
+constexpr int kAcceptBatch = 8;
+constexpr std::chrono::milliseconds kAcceptRetry{250};
 const QByteArray kToggle = "toggle\n";
 
 enum class Lock { taken, heldElsewhere, unusable };
@@ -58,20 +67,9 @@ Lock takeLock(const QString& path) {
 // Plain POSIX: there is no application object yet. The request waits in the socket until the
 // instance reads it.
 bool sendToggle(const QString& socketPath) {
-    const QByteArray path = QFile::encodeName(socketPath);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (size_t(path.size()) >= sizeof(address.sun_path)) {
-        return false;
-    }
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-    const FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (socket.get() < 0 || ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address),
-                                      sizeof(address)) != 0) {
-        return false;
-    }
-    return ::send(socket.get(), kToggle.constData(), size_t(kToggle.size()), MSG_NOSIGNAL) ==
-           kToggle.size();
+    const FileDescriptor socket = SingleInstance::connectTo(socketPath);
+    return socket.get() >= 0 && ::send(socket.get(), kToggle.constData(), size_t(kToggle.size()),
+                                       MSG_NOSIGNAL) == kToggle.size();
 }
 
 void respond(QLocalSocket& socket, const CommandResult& result) {
@@ -97,19 +95,97 @@ struct Incoming {
     QByteArray input;
 };
 
-}  // namespace
-
-QString SingleInstance::standardName() {
-    QString display = qEnvironmentVariable("DISPLAY");
-    display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.]")), QStringLiteral("_"));
+// $XDG_RUNTIME_DIR is the user's own. Without it, a folder of ours in the shared temporary
+// folder, used only while it is ours alone: another user could otherwise put a socket or a lock
+// there first.
+QString instanceFolder() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir(runtime).exists()) {
-        return runtime + QStringLiteral("/orvantide-%1.socket").arg(display);
+        return runtime;
     }
-    return QStringLiteral("%1/orvantide-%2-%3.socket")
-        .arg(QDir::tempPath())
-        .arg(getuid())
-        .arg(display);
+    const QString folder = QStringLiteral("%1/orvantide-%2").arg(QDir::tempPath()).arg(getuid());
+    const QByteArray path = QFile::encodeName(folder);
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
+        qCWarning(lcInstance) << "cannot make" << folder << std::strerror(errno);
+    }
+    struct stat status {};
+    if (::lstat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+        status.st_uid != getuid() || (status.st_mode & 0077) != 0) {
+        qCWarning(lcInstance) << folder << "is not a private folder of this user: not used";
+        // Where nothing can be made, so that no other user's socket is ever reached.
+        return folder + QStringLiteral("/refused");
+    }
+    return folder;
+}
+
+}  // namespace
+
+QString SingleInstance::sessionName(const QString& x11Display, const QString& waylandDisplay) {
+    QString session;
+    // [protocol/][host]:number[.screen]; "unix" and no host are this machine's socket.
+    static const QRegularExpression display(
+        QStringLiteral("^(?:([A-Za-z]+)/)?([^:/]*):(\\d+)(?:\\.\\d+)?$"));
+    static const QRegularExpression socketPath(QStringLiteral("^/.*/X(\\d+)$"));
+    if (const auto match = display.match(x11Display); match.hasMatch()) {
+        const QString host = match.captured(2);
+        const bool local = match.captured(1) == u"unix" || host.isEmpty() || host == u"unix";
+        session = (local ? QString() : host) + u':' + QString::number(match.captured(3).toUInt());
+    } else if (const auto path = socketPath.match(x11Display); path.hasMatch()) {
+        session = u':' + QString::number(path.captured(1).toUInt());
+    } else if (!x11Display.isEmpty()) {
+        session = x11Display;
+    } else {
+        session = waylandDisplay.section(u'/', -1);
+    }
+    return session.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.-]")),
+                           QStringLiteral("_"));
+}
+
+std::optional<sockaddr_un> SingleInstance::socketAddress(const QString& path) {
+    const QByteArray bytes = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(bytes.size()) >= sizeof(address.sun_path)) {
+        return std::nullopt;
+    }
+    std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
+    return address;
+}
+
+FileDescriptor SingleInstance::connectTo(const QString& path) {
+    const auto address = socketAddress(path);
+    FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!address || socket.get() < 0 ||
+        ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) !=
+            0) {
+        return FileDescriptor();
+    }
+    return socket;
+}
+
+bool SingleInstance::hasSession() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+QString SingleInstance::standardName() {
+    const QString folder = instanceFolder();
+    const QString session =
+        sessionName(qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"));
+    const QString name = folder + QStringLiteral("/orvantide-%1.socket").arg(session);
+    if (!session.isEmpty()) {
+        return name;
+    }
+    // No display to tell the session by: the instance that runs here, the newest if several.
+    QFileInfoList locks = QDir(folder).entryInfoList({QStringLiteral("orvantide-*.socket.lock")},
+                                                     QDir::Files, QDir::Time);
+    for (const QFileInfo& lock : std::as_const(locks)) {
+        const QString socket = lock.filePath().chopped(5);
+        if (isRunning(socket)) {
+            return socket;
+        }
+    }
+    return name;
 }
 
 bool SingleInstance::isRunning(const QString& name) {
@@ -147,52 +223,137 @@ SingleInstance::Claim SingleInstance::claim(const QString& name, std::chrono::mi
 
 SingleInstance::SingleInstance(QString name, QObject* parent)
     : QObject(parent), m_name(std::move(name)) {
-    connect(&m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            const auto readRequests = [this, socket, incoming = std::make_shared<Incoming>()] {
-                while (!incoming->command && socket->canReadLine()) {
-                    const QByteArray line = socket->readLine();
-                    if (line == kToggle) {
-                        receiveToggle();
-                    } else {
-                        incoming->command = CommandProtocol::requestHeader(line);
-                    }
-                }
-                if (!incoming->command) {
-                    if (socket->bytesAvailable() > CommandProtocol::maximumHeaderBytes) {
-                        socket->abort();
-                    }
-                    return;
-                }
-                const qsizetype expected = incoming->command->inputBytes;
-                if (const QString tooLarge = CommandLine::inputSizeError(expected);
-                    !tooLarge.isEmpty()) {
-                    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
-                    respond(*socket, {1, {}, tooLarge});
-                    return;
-                }
-                incoming->input += socket->read(expected - incoming->input.size());
-                if (incoming->input.size() == expected) {
-                    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
-                    receiveCommand({socket, incoming->command->arguments, incoming->input});
-                }
-            };
-            connect(socket, &QLocalSocket::readyRead, this, readRequests);
-            readRequests();
+    m_acceptRetry.setSingleShot(true);
+    m_acceptRetry.setInterval(kAcceptRetry);
+    connect(&m_acceptRetry, &QTimer::timeout, this, [this] {
+        if (m_incoming) {
+            m_incoming->setEnabled(true);
+            acceptConnections();
         }
     });
 }
 
+SingleInstance::~SingleInstance() = default;
+
 bool SingleInstance::listen() {
-    // Only the lock's holder comes here, so a socket file left over is a crashed instance's.
-    QLocalServer::removeServer(m_name);
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server.listen(m_name)) {
-        qCWarning(lcInstance) << "cannot listen on" << m_name << m_server.errorString();
+    const auto address = socketAddress(m_name);
+    FileDescriptor listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!address || listener.get() < 0) {
+        qCWarning(lcInstance) << "cannot listen on" << m_name;
         return false;
     }
+    const QByteArray path = QFile::encodeName(m_name);
+    // Only the lock's holder comes here, so a socket file left over is a crashed instance's.
+    ::unlink(path.constData());
+    if (::bind(listener.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) !=
+            0 ||
+        ::chmod(path.constData(), 0600) != 0 || ::listen(listener.get(), SOMAXCONN) != 0) {
+        qCWarning(lcInstance) << "cannot listen on" << m_name << std::strerror(errno);
+        return false;
+    }
+    m_listener = std::move(listener);
+    m_incoming = std::make_unique<QSocketNotifier>(m_listener.get(), QSocketNotifier::Read);
+    connect(m_incoming.get(), &QSocketNotifier::activated, this,
+            &SingleInstance::acceptConnections);
     return true;
+}
+
+void SingleInstance::acceptConnections() {
+    // A few at a time, so that the requests of those accepted are read before the next ones can
+    // push them out.
+    for (int i = 0; i < kAcceptBatch; ++i) {
+        if (m_open >= kMaximumConnections) {
+            m_incoming->setEnabled(false);
+            return;
+        }
+        const int fd = ::accept4(m_listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) {
+                continue;
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                return;
+            }
+            // Out of descriptors, most likely: the oldest idle connection gives its own up, else
+            // one is waited for.
+            qCDebug(lcInstance) << "cannot accept a connection:" << std::strerror(errno);
+            if (!m_waiting.empty()) {
+                stopWaiting(m_waiting.front());
+                continue;
+            }
+            qCWarning(lcInstance) << "cannot accept a connection:" << std::strerror(errno);
+            m_incoming->setEnabled(false);
+            m_acceptRetry.start();
+            return;
+        }
+        auto* socket = new QLocalSocket(this);
+        if (!socket->setSocketDescriptor(fd)) {
+            ::close(fd);
+            delete socket;
+            continue;
+        }
+        serve(socket);
+    }
+}
+
+void SingleInstance::serve(QLocalSocket* socket) {
+    ++m_open;
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+        socket->deleteLater();
+        std::erase(m_waiting, socket);
+        --m_open;
+        if (m_incoming && !m_incoming->isEnabled() && !m_acceptRetry.isActive()) {
+            m_incoming->setEnabled(true);
+        }
+    });
+    m_waiting.emplace_back(socket);
+    if (m_waiting.size() > kMaximumWaiting) {
+        stopWaiting(m_waiting.front());
+    }
+    QTimer::singleShot(kRequestTime, socket, [this, socket] {
+        if (std::find(m_waiting.begin(), m_waiting.end(), socket) != m_waiting.end()) {
+            qCDebug(lcInstance) << "a connection sent no request in time";
+            stopWaiting(socket);
+        }
+    });
+    const auto readRequests = [this, socket, incoming = std::make_shared<Incoming>()] {
+        while (!incoming->command && socket->canReadLine()) {
+            const QByteArray line = socket->readLine();
+            if (line == kToggle) {
+                receiveToggle();
+            } else {
+                incoming->command = CommandProtocol::requestHeader(line);
+            }
+        }
+        if (!incoming->command) {
+            if (socket->bytesAvailable() > CommandProtocol::maximumHeaderBytes) {
+                socket->abort();
+            }
+            return;
+        }
+        const qsizetype expected = incoming->command->inputBytes;
+        if (const QString tooLarge = CommandLine::inputSizeError(expected); !tooLarge.isEmpty()) {
+            disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+            std::erase(m_waiting, socket);
+            respond(*socket, {1, {}, tooLarge});
+            return;
+        }
+        incoming->input += socket->read(expected - incoming->input.size());
+        if (incoming->input.size() == expected) {
+            disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+            std::erase(m_waiting, socket);
+            receiveCommand({socket, incoming->command->arguments, incoming->input});
+        }
+    };
+    connect(socket, &QLocalSocket::readyRead, this, readRequests);
+    readRequests();
+}
+
+void SingleInstance::stopWaiting(QLocalSocket* socket) {
+    std::erase(m_waiting, socket);
+    if (socket != nullptr) {
+        socket->abort();
+    }
 }
 
 void SingleInstance::deliverToggles() {

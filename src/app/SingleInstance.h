@@ -1,25 +1,37 @@
 #pragma once
 
+#include "platform/FileDescriptor.h"
+
 #include <QByteArray>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QStringList>
+#include <QTimer>
 
 #include <chrono>
+#include <deque>
+#include <memory>
+#include <optional>
 #include <vector>
+
+#include <sys/un.h>
 
 namespace orv {
 
 class Commands;
 
-// One Orvantide per user and display. Before anything else starts, a launch takes a lock file
-// beside the socket: the process holding it is the one instance until it ends (the kernel lets it
-// go even after a crash), and it alone listens on the socket. A later launch, or
+// One Orvantide per user and desktop session. Before anything else starts, a launch takes a lock
+// file beside the socket: the process holding it is the one instance until it ends (the kernel lets
+// it go even after a crash), and it alone listens on the socket. A later launch, or
 // `orvantide --toggle`, finds the lock held, asks that instance over the socket to toggle its
 // palette, and leaves. The subcommands (`orvantide list`, …) come over the same socket, one request
 // a connection, each answered when it has run (CommandProtocol.h).
+//
+// A connection has a few seconds to send its request, and only so many may wait for theirs at
+// once (the oldest goes first): idle connections can neither use up the descriptors nor keep
+// requests out. A failed accept is tried again, never the end of listening.
 class SingleInstance : public QObject {
     Q_OBJECT
 
@@ -40,9 +52,20 @@ public:
         nothing,
     };
 
-    // A socket path in $XDG_RUNTIME_DIR when there is one (else the temporary folder), named after
-    // the display; the lock file is the same path with ".lock" added.
+    // A socket path in $XDG_RUNTIME_DIR when there is one (else a private folder of ours in the
+    // temporary folder), named after the session: the X display without its screen (":0",
+    // "unix:0" and ":0.0" are one), else the Wayland display. Without either (ssh, cron), the
+    // instance that runs in that folder, if there is one. The lock file is the same path with
+    // ".lock" added.
     static QString standardName();
+    // What names the session in the socket's name; empty without a display.
+    static QString sessionName(const QString& x11Display, const QString& waylandDisplay);
+    // Whether this process can tell its desktop session, and so start an instance in it.
+    static bool hasSession();
+    // Nothing when the path is too long for a socket.
+    static std::optional<sockaddr_un> socketAddress(const QString& path);
+    // A connection to the instance's socket (none held when it does not listen). Plain POSIX.
+    static FileDescriptor connectTo(const QString& path);
 
     // Needs no application object, so that nothing else has started. The instance may still be
     // starting when a second launch comes: the request waits up to `wait` for its socket, taking
@@ -55,6 +78,7 @@ public:
 
     // Needs the application object and the lock.
     explicit SingleInstance(QString name = standardName(), QObject* parent = nullptr);
+    ~SingleInstance() override;
     // Takes the socket for this process. Requests that come before `deliverToggles` are kept.
     bool listen();
     // From now on each request is `toggleRequested`; those kept come at once.
@@ -73,11 +97,19 @@ private:
         QByteArray input;
     };
 
+    void acceptConnections();
+    void serve(QLocalSocket* socket);
+    void stopWaiting(QLocalSocket* socket);
     void receiveToggle();
     void receiveCommand(PendingCommand command);
 
     QString m_name;
-    QLocalServer m_server;
+    FileDescriptor m_listener;
+    std::unique_ptr<QSocketNotifier> m_incoming;
+    QTimer m_acceptRetry;
+    int m_open = 0;
+    // Connections whose request has not arrived, oldest first.
+    std::deque<QPointer<QLocalSocket>> m_waiting;
     bool m_delivering = false;
     int m_pendingToggles = 0;
     QPointer<Commands> m_commands;

@@ -102,13 +102,22 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
-    if (qgetenv("QT_QPA_PLATFORM") == "xcb" && qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::fputs("orvantide: hace falta una sesión de escritorio gráfica (no hay DISPLAY).\n",
-                   stderr);
-        return 1;
-    }
+    constexpr auto kNoSession =
+        "orvantide: hace falta una sesión de escritorio gráfica (no hay DISPLAY).\n";
+    const bool canStart = qgetenv("QT_QPA_PLATFORM") == "xcb"
+                              ? !qEnvironmentVariableIsEmpty("DISPLAY")
+                              : SingleInstance::hasSession();
+    // Where the instance runs is told by the session, or found without one (ssh, cron).
+    const QString instance = SingleInstance::standardName();
 
     if (command) {
+        if (!canStart && !SingleInstance::isRunning(instance)) {
+            std::fputs(
+                "orvantide: no hay ninguna instancia en marcha, y sin una sesión de "
+                "escritorio gráfica (DISPLAY) no se puede iniciar.\n",
+                stderr);
+            return 1;
+        }
         // A closed pipe on standard output is a failure to report, not a reason to die.
         std::signal(SIGPIPE, SIG_IGN);
         QByteArray input;
@@ -119,15 +128,19 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
-        return CommandClient::run(arguments, input);
+        return CommandClient::run(arguments, input, instance);
     }
 
     // Before anything else starts: a launch while another instance runs, or is still starting,
     // hands it the request and leaves.
     switch (SingleInstance::claim(
-        SingleInstance::standardName(), std::chrono::seconds(20),
+        instance, std::chrono::seconds(20),
         parsed.service ? SingleInstance::HandOver::nothing : SingleInstance::HandOver::toggle)) {
         case SingleInstance::Claim::first:
+            if (!canStart) {
+                std::fputs(kNoSession, stderr);
+                return 1;
+            }
             break;
         case SingleInstance::Claim::handedOver:
             return 0;
@@ -146,18 +159,18 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(AppIcon::icon());
 
     // At once, so that later launches are not kept waiting for the whole start-up.
-    SingleInstance instance;
-    instance.listen();
+    SingleInstance server(instance);
+    server.listen();
     AppDelegate delegate;
     if (!delegate.applicationDidFinishLaunching()) {
         return 1;
     }
-    QObject::connect(&instance, &SingleInstance::toggleRequested, &delegate, [&delegate] {
+    QObject::connect(&server, &SingleInstance::toggleRequested, &delegate, [&delegate] {
         delegate.retryHotKey();
         delegate.togglePalette();
     });
-    instance.deliverToggles();
-    instance.serveCommands(delegate.commands());
+    server.deliverToggles();
+    server.serveCommands(delegate.commands());
     std::optional<DBusService> bus;
     if (DBusService::sessionBusAdvertised()) {
         bus.emplace(*delegate.commands());

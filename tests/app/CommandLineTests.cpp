@@ -1,7 +1,14 @@
 #include "app/CommandLine.h"
 #include "app/CommandProtocol.h"
+#include "app/SingleInstance.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using namespace orv;
 using Action = CommandLine::Parsed::Action;
@@ -108,4 +115,35 @@ TEST(CommandProtocol, HeadersGoAndComeBackAndNonsenseIsRefused) {
         EXPECT_FALSE(CommandProtocol::requestHeader(bad)) << bad.constData();
     }
     EXPECT_FALSE(CommandProtocol::responseHeader("{\"status\":0}"));
+}
+
+TEST(SingleInstance, EverySpellingOfADisplayNamesOneSession) {
+    for (const char* local :
+         {":3", ":3.0", ":03.1", "unix:3", "unix/:3", "unix/unix:3.0", "/tmp/.X11-unix/X3"}) {
+        EXPECT_EQ(SingleInstance::sessionName(local, "wayland-1"), "_3") << local;
+    }
+    EXPECT_EQ(SingleInstance::sessionName("localhost:10.0", {}), "localhost_10");
+    EXPECT_EQ(SingleInstance::sessionName("tcp/otra:2", {}), "otra_2");
+    EXPECT_EQ(SingleInstance::sessionName({}, "wayland-1"), "wayland-1");
+    EXPECT_EQ(SingleInstance::sessionName({}, "/run/user/1000/wayland-0"), "wayland-0");
+    EXPECT_EQ(SingleInstance::sessionName({}, {}), "");
+    EXPECT_EQ(SingleInstance::sessionName("../../x", {}), ".._.._x") << "never a path";
+}
+
+TEST(SingleInstance, WithoutARuntimeFolderTheSocketLivesInAPrivateFolderOnly) {
+    QTemporaryDir temp;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray tmpdir = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    const QString folder = temp.path() + "/orvantide-" + QString::number(getuid());
+    EXPECT_TRUE(SingleInstance::standardName().startsWith(folder + "/orvantide-"));
+    EXPECT_EQ(QFileInfo(folder).permissions(), QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ExeOwner | QFile::ReadUser |
+                                                   QFile::WriteUser | QFile::ExeUser);
+    // Opened to others (or another user's): never used.
+    QFile::setPermissions(folder, QFileInfo(folder).permissions() | QFile::WriteOther);
+    EXPECT_FALSE(SingleInstance::standardName().startsWith(folder + "/orvantide-"));
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("TMPDIR", tmpdir);
 }

@@ -17,8 +17,13 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <vector>
 
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace orv;
 
@@ -173,6 +178,57 @@ TEST_F(CommandLineTest, BadRequestsSayWhyAndChangeNothing) {
     const Outcome big = orvantide({"add"}, large);
     ASSERT_EQ(big.status, 0) << big.error.toStdString();
     EXPECT_EQ(orvantide({"get", QString::fromLatin1(big.output.trimmed())}, {}, true).status, 1);
+}
+
+// Connections that send nothing, more than the instance has descriptors for.
+struct IdleConnections {
+    IdleConnections(const QString& socketPath, int count) {
+        rlimit limit{};
+        getrlimit(RLIMIT_NOFILE, &limit);
+        limit.rlim_cur = std::max<rlim_t>(limit.rlim_cur, std::min<rlim_t>(limit.rlim_max, 4096));
+        setrlimit(RLIMIT_NOFILE, &limit);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(socketPath);
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        for (int i = 0; i < count; ++i) {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            if (fd < 0) {
+                break;
+            }
+            fds.push_back(fd);
+            ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+        }
+    }
+    ~IdleConnections() {
+        for (int fd : fds) {
+            ::close(fd);
+        }
+    }
+    std::vector<int> fds;
+};
+
+TEST_F(CommandLineTest, AFloodOfIdleConnectionsSilencesTheInstanceNeitherNowNorAfterwards) {
+    // An instance with few descriptors to spare.
+    QProcess instance;
+    instance.setProcessEnvironment(environment);
+    instance.start("bash", {"-c", R"(ulimit -n 48 && exec "$0" --service)", ORV_PROGRAM});
+    ASSERT_EQ(orvantide({"add"}, "antes de la avalancha").status, 0);
+    const QString socket =
+        QDir(home.path()).entryList({"orvantide-*.socket"}, QDir::System).value(0);
+    ASSERT_FALSE(socket.isEmpty());
+    {
+        const IdleConnections flood(home.filePath(socket), 1100);
+        ASSERT_EQ(flood.fds.size(), 1100U);
+        const Outcome during = orvantide({"list"});
+        EXPECT_EQ(during.status, 0) << during.error.toStdString();
+        EXPECT_TRUE(during.output.contains("antes de la avalancha"));
+    }
+    const Outcome after = orvantide({"list"});
+    EXPECT_EQ(after.status, 0) << after.error.toStdString();
+    EXPECT_EQ(orvantide({"--toggle"}).status, 0) << "a second launch still hands over";
+    stopInstance(home.path());
+    instance.waitForFinished();
 }
 
 TEST_F(CommandLineTest, GapplicationStartsTheProgramOnTheBusAndToggles) {

@@ -35,10 +35,18 @@ protected:
         }
     }
 
-    QProcess* start(const QStringList& arguments = {}) {
+    // `display`: DISPLAY as this launch spells it; null: none at all.
+    QProcess* start(const QStringList& arguments = {},
+                    const QString& display = qEnvironmentVariable("DISPLAY")) {
         processes.push_back(std::make_unique<QProcess>());
         QProcess* process = processes.back().get();
-        process->setProcessEnvironment(environment);
+        QProcessEnvironment launch = environment;
+        if (display.isNull()) {
+            launch.remove("DISPLAY");
+        } else {
+            launch.insert("DISPLAY", display);
+        }
+        process->setProcessEnvironment(launch);
         process->start(ORV_PROGRAM, arguments);
         return process;
     }
@@ -98,6 +106,25 @@ TEST_F(InstanceTest, AToggleAskedWhileTheInstanceStillStartsIsNotLost) {
     EXPECT_EQ(toggle->exitCode(), 0);
     EXPECT_FALSE(findWindows({"--sync", "--onlyvisible", "--name", "^Orvantide$"}).isEmpty())
         << "the palette opened";
+    EXPECT_EQ(running(), 1);
+}
+
+TEST_F(InstanceTest, OneInstanceWhateverTheDisplaysSpellingAndCommandsReachItWithoutOne) {
+    const QString display = qEnvironmentVariable("DISPLAY");
+    const QString number = display.mid(display.indexOf(u':') + 1);
+    start({"--service"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lockIsHeld(); }, 10000));
+    const auto ended = [](QProcess* process) {
+        return QTest::qWaitFor([&] { return process->state() == QProcess::NotRunning; }, 60000) &&
+               process->exitCode() == 0;
+    };
+    for (const QString& spelling : {":" + number + ".0", "unix:" + number, "unix/:" + number}) {
+        EXPECT_TRUE(ended(start({"--toggle"}, spelling))) << spelling.toStdString();
+        EXPECT_EQ(running(), 1) << spelling.toStdString() << " started a second instance";
+    }
+    // ssh, cron or a systemd unit: no display, the same instance.
+    QProcess* list = start({"list"}, QString());
+    EXPECT_TRUE(ended(list)) << list->readAllStandardError().toStdString();
     EXPECT_EQ(running(), 1);
 }
 
