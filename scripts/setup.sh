@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config python3
     qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libqt6svg6 qcoro-qt6-dev
     libsqlite3-dev libx11-dev libxtst-dev libxi-dev libxcb1-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev

@@ -95,13 +95,19 @@ struct Incoming {
     QByteArray input;
 };
 
+struct Folder {
+    QString path;
+    // Why it must not be used; empty when it is ours alone.
+    QString refusal;
+};
+
 // $XDG_RUNTIME_DIR is the user's own. Without it, a folder of ours in the shared temporary
 // folder, used only while it is ours alone: another user could otherwise put a socket or a lock
 // there first.
-QString instanceFolder() {
+Folder instanceFolder() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir(runtime).exists()) {
-        return runtime;
+        return {runtime, {}};
     }
     const QString folder = QStringLiteral("%1/orvantide-%2").arg(QDir::tempPath()).arg(getuid());
     const QByteArray path = QFile::encodeName(folder);
@@ -112,10 +118,26 @@ QString instanceFolder() {
     if (::lstat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode) ||
         status.st_uid != getuid() || (status.st_mode & 0077) != 0) {
         qCWarning(lcInstance) << folder << "is not a private folder of this user: not used";
-        // Where nothing can be made, so that no other user's socket is ever reached.
-        return folder + QStringLiteral("/refused");
+        return {folder,
+                QStringLiteral("la carpeta %1 no es privada de este usuario (otro la creó o "
+                               "puede escribir en ella), así que no se usa; bórrala o define "
+                               "XDG_RUNTIME_DIR")
+                    .arg(folder)};
     }
-    return folder;
+    return {folder, {}};
+}
+
+// The socket is ours, and so is the process that listens on it.
+bool ownedByUs(const QString& path, int connected) {
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISSOCK(status.st_mode) ||
+        status.st_uid != getuid()) {
+        return false;
+    }
+    ucred peer{};
+    socklen_t size = sizeof(peer);
+    return ::getsockopt(connected, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           peer.uid == getuid();
 }
 
 }  // namespace
@@ -160,6 +182,11 @@ FileDescriptor SingleInstance::connectTo(const QString& path) {
             0) {
         return FileDescriptor();
     }
+    // Nothing goes to a socket that another user made or listens on.
+    if (!ownedByUs(path, socket.get())) {
+        qCWarning(lcInstance) << path << "belongs to another user: not used";
+        return FileDescriptor();
+    }
     return socket;
 }
 
@@ -168,8 +195,14 @@ bool SingleInstance::hasSession() {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+QString SingleInstance::refusal() {
+    return instanceFolder().refusal;
+}
+
 QString SingleInstance::standardName() {
-    const QString folder = instanceFolder();
+    const Folder place = instanceFolder();
+    // Where nothing can be made, so that no other user's socket or lock is ever reached.
+    const QString folder = place.refusal.isEmpty() ? place.path : place.path + "/no-usada";
     const QString session =
         sessionName(qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"));
     const QString name = folder + QStringLiteral("/orvantide-%1.socket").arg(session);

@@ -58,13 +58,17 @@ public:
     // instance that runs in that folder, if there is one. The lock file is the same path with
     // ".lock" added.
     static QString standardName();
+    // Why the folder of the standard name cannot be used (another user's, or open to others), in
+    // Spanish; empty when it can.
+    static QString refusal();
     // What names the session in the socket's name; empty without a display.
     static QString sessionName(const QString& x11Display, const QString& waylandDisplay);
     // Whether this process can tell its desktop session, and so start an instance in it.
     static bool hasSession();
     // Nothing when the path is too long for a socket.
     static std::optional<sockaddr_un> socketAddress(const QString& path);
-    // A connection to the instance's socket (none held when it does not listen). Plain POSIX.
+    // A connection to the instance's socket (none held when it does not listen, or the socket or
+    // the process listening on it is another user's). Plain POSIX.
     static FileDescriptor connectTo(const QString& path);
 
     // Needs no application object, so that nothing else has started. The instance may still be

@@ -111,6 +111,10 @@ int main(int argc, char** argv) {
     const QString instance = SingleInstance::standardName();
 
     if (command) {
+        if (const QString refusal = SingleInstance::refusal(); !refusal.isEmpty()) {
+            std::fprintf(stderr, "orvantide: %s\n", refusal.toLocal8Bit().constData());
+            return 1;
+        }
         if (!canStart && !SingleInstance::isRunning(instance)) {
             std::fputs(
                 "orvantide: no hay ninguna instancia en marcha, y sin una sesión de "

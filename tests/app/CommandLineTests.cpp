@@ -144,6 +144,7 @@ TEST(SingleInstance, WithoutARuntimeFolderTheSocketLivesInAPrivateFolderOnly) {
     // Opened to others (or another user's): never used.
     QFile::setPermissions(folder, QFileInfo(folder).permissions() | QFile::WriteOther);
     EXPECT_FALSE(SingleInstance::standardName().startsWith(folder + "/orvantide-"));
+    EXPECT_TRUE(SingleInstance::refusal().contains(folder));
     qputenv("XDG_RUNTIME_DIR", runtime);
     qputenv("TMPDIR", tmpdir);
 }

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace orv;
 
@@ -126,6 +128,50 @@ TEST_F(InstanceTest, OneInstanceWhateverTheDisplaysSpellingAndCommandsReachItWit
     QProcess* list = start({"list"}, QString());
     EXPECT_TRUE(ended(list)) << list->readAllStandardError().toStdString();
     EXPECT_EQ(running(), 1);
+}
+
+// Without XDG_RUNTIME_DIR, another user makes listening sockets and locks first, where the
+// instance's would go (in the shared temporary folder, as they once lived, and in a folder named
+// after this user).
+TEST_F(InstanceTest, AnotherUsersSocketOrLockIsNeverUsed) {
+    if (::getuid() != 0) {
+        GTEST_SKIP() << "needs root, to act as a second user";
+    }
+    runTool("sh", {"-c",
+                   "id -u orvother >/dev/null 2>&1 || useradd --system --no-create-home "
+                   "--home-dir /nonexistent --shell /usr/sbin/nologin orvother"});
+    QTemporaryDir shared;
+    ::chmod(QFile::encodeName(shared.path()).constData(), 01777);
+    const QString display = qEnvironmentVariable("DISPLAY").replace(u':', u'_');
+    const QString record = shared.filePath("recibido");
+    QProcess foreign;
+    foreign.start("runuser", {"-u", "orvother", "--", "python3", ORV_FOREIGN_LISTENER, record,
+                              shared.filePath("orvantide-0-" + display + ".socket"),
+                              shared.filePath("orvantide-0/orvantide-" + display + ".socket")});
+    ASSERT_TRUE(foreign.waitForReadyRead(20000)) << foreign.readAllStandardError().toStdString();
+    environment.remove("XDG_RUNTIME_DIR");
+    environment.insert("TMPDIR", shared.path());
+
+    QProcess* add = start({"add"});
+    add->write("clave-del-banco-1234");
+    add->closeWriteChannel();
+    QProcess* list = start({"list"});
+    for (QProcess* command : {add, list}) {
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return command->state() == QProcess::NotRunning; }, 60000));
+        EXPECT_EQ(command->exitCode(), 1);
+        EXPECT_TRUE(command->readAllStandardError().contains("no es privada"));
+        EXPECT_FALSE(command->readAllStandardOutput().contains("suplantado"));
+    }
+    // The program itself starts all the same.
+    EXPECT_FALSE(QFile::exists(database())) << "a command started an instance";
+    QProcess* program = start();
+    ASSERT_TRUE(program->waitForStarted(10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 20000));
+    EXPECT_EQ(program->state(), QProcess::Running) << program->readAllStandardError().toStdString();
+    EXPECT_FALSE(QFile::exists(record)) << "something reached the other user's socket";
+    foreign.kill();
+    foreign.waitForFinished();
 }
 
 // Another program holds the history locked for 12 s while three texts are copied: none is lost.
