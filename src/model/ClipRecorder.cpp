@@ -41,8 +41,6 @@ ClipRecorder::ClipRecorder(ClipHistory& history, PreferencesStore& preferences,
       m_preferences(preferences),
       m_scheduler(scheduler) {}
 
-ClipRecorder::~ClipRecorder() = default;
-
 void ClipRecorder::setPersistentError(const std::optional<QString>& message) {
     if (m_persistentError != message) {
         m_persistentError = message;
@@ -72,7 +70,7 @@ QCoro::Task<> ClipRecorder::record(CapturedClip clip) {
         co_return;
     }
     const qsizetype bytes = bytesOf(clip);
-    keepWaiting({std::move(clip), clock(), bytes, ++m_lastSerial}, false);
+    keepWaiting({std::move(clip), clock(), bytes, ++m_lastSerial});
     // Captures that wait are tried now too: the history may take them again.
     co_await storeWaiting();
 }
@@ -82,28 +80,45 @@ QCoro::Task<bool> ClipRecorder::recordAndConfirm(CapturedClip clip) {
     QPointer<ClipRecorder> self(this);
     co_await record(std::move(clip));
     // A pass already under way stores it after those before it.
-    while (self && m_storing && m_storedSerial < serial && m_lastSerial >= serial) {
+    while (self && m_storing && isWaiting(serial)) {
         co_await qCoro(this, &ClipRecorder::storingEnded);
     }
-    co_return self&& m_storedSerial >= serial;
+    co_return self&& serial <= m_lastSerial && !isWaiting(serial) && !m_lost.contains(serial);
 }
 
-void ClipRecorder::keepWaiting(WaitingCapture capture, bool first) {
-    m_waitingBytes += capture.bytes;
-    if (first) {
-        m_waiting.push_front(std::move(capture));
-    } else {
-        m_waiting.push_back(std::move(capture));
+ClipRecorder::~ClipRecorder() {
+    for (const WaitingCapture& capture : m_waiting) {
+        qCWarning(lcRecorder).noquote()
+            << "a capture copied at" << capture.copiedAt.toString(Qt::ISODate)
+            << "could not be stored before quitting and is lost (" << capture.bytes << "bytes)";
     }
+}
+
+bool ClipRecorder::isWaiting(quint64 serial) const {
+    return std::any_of(m_waiting.begin(), m_waiting.end(), [serial](const WaitingCapture& capture) {
+        return capture.serial == serial;
+    });
+}
+
+void ClipRecorder::keepWaiting(WaitingCapture capture) {
+    m_waitingBytes += capture.bytes;
+    m_waiting.push_back(std::move(capture));
     while (m_waiting.size() > 1 && (m_waiting.size() > size_t(maximumWaitingCaptures) ||
                                     m_waitingBytes > maximumWaitingBytes)) {
         qCWarning(lcRecorder) << "a capture the history could not take is dropped: too many wait";
-        m_waitingBytes -= m_waiting.front().bytes;
-        m_waiting.pop_front();
+        drop(m_waiting.begin());
     }
 }
 
-// One pass at a time, so that captures reach the history in the order they were copied.
+void ClipRecorder::drop(std::deque<WaitingCapture>::iterator capture) {
+    m_waitingBytes -= capture->bytes;
+    m_lost.insert(capture->serial);
+    m_waiting.erase(capture);
+}
+
+// One pass at a time. Each waiting capture is tried once a pass, the oldest first; one that fails
+// goes behind the others, so that a capture the history cannot take (too big for the disk, say)
+// keeps no later one out. The list is ordered by the time of each copy, not of its storing.
 QCoro::Task<> ClipRecorder::storeWaiting() {
     if (m_storing) {
         co_return;
@@ -111,38 +126,50 @@ QCoro::Task<> ClipRecorder::storeWaiting() {
     m_storing = true;
     m_retryTask.reset();
     QPointer<ClipRecorder> self(this);
+    const quint64 pass = ++m_passes;
     bool storedAny = false;
-    while (!m_waiting.empty()) {
-        WaitingCapture next = std::move(m_waiting.front());
-        m_waiting.pop_front();
+    std::optional<QString> failure;
+    for (;;) {
+        // Those copied meanwhile too.
+        const auto untried = std::find_if(
+            m_waiting.begin(), m_waiting.end(),
+            [pass](const WaitingCapture& capture) { return capture.triedInPass != pass; });
+        if (untried == m_waiting.end()) {
+            break;
+        }
+        WaitingCapture next = std::move(*untried);
+        m_waiting.erase(untried);
         m_waitingBytes -= next.bytes;
         const auto stored = co_await outcome(storeCapture(next.clip, next.copiedAt));
         if (!self) {
             co_return;
         }
-        if (!stored.value) {
-            keepWaiting(std::move(next), true);
-            m_storing = false;
-            // Said in the user's words: the store's own message alone may be SQLite's English.
-            const QString waiting =
-                QStringLiteral("Lo copiado no se pudo guardar; se reintentará (%1)")
-                    .arg(stored.error);
-            setPersistentError(waiting);
-            m_retryTask = m_scheduler.after(m_retryDelay, [self] {
-                if (self) {
-                    self->storeWaiting();
-                }
-            });
-            m_retryDelay = std::min(m_retryDelay * 2, longestRetryDelay);
-            emit storingEnded();
-            co_return;
+        if (stored.value) {
+            storedAny = true;
+            continue;
         }
-        storedAny = true;
-        m_storedSerial = next.serial;
+        failure = stored.error;
+        next.triedInPass = pass;
+        keepWaiting(std::move(next));
     }
     m_storing = false;
-    m_retryDelay = firstRetryDelay;
-    setPersistentError(std::nullopt);
+    if (failure) {
+        dropRefused(storedAny, *failure);
+    }
+    if (m_waiting.empty()) {
+        m_retryDelay = firstRetryDelay;
+        setPersistentError(std::nullopt);
+    } else {
+        // Said in the user's words: the store's own message alone may be SQLite's English.
+        setPersistentError(QStringLiteral("Lo copiado no se pudo guardar; se reintentará (%1)")
+                               .arg(failure.value_or(QString())));
+        m_retryTask = m_scheduler.after(m_retryDelay, [self] {
+            if (self) {
+                self->storeWaiting();
+            }
+        });
+        m_retryDelay = std::min(m_retryDelay * 2, longestRetryDelay);
+    }
     emit storingEnded();
     if (!storedAny) {
         co_return;
@@ -157,6 +184,26 @@ QCoro::Task<> ClipRecorder::storeWaiting() {
         co_return;
     }
     emit recorded();
+}
+
+// A capture that keeps failing while the history takes the others is the trouble itself.
+void ClipRecorder::dropRefused(bool othersStored, const QString& error) {
+    for (auto capture = m_waiting.begin(); capture != m_waiting.end();) {
+        if (othersStored && capture->triedInPass == m_passes &&
+            ++capture->refusals >= maximumRefusals) {
+            qCWarning(lcRecorder) << "a capture the history keeps refusing is dropped:" << error;
+            const auto* image = std::get_if<CapturedClip::Image>(&capture->clip.payload);
+            emit failed(QStringLiteral("No se pudo guardar %1 (%2 MB) y se ha descartado: %3")
+                            .arg(image ? QStringLiteral("una imagen") : QStringLiteral("un clip"))
+                            .arg(double(capture->bytes) / (1024 * 1024), 0, 'f', 1)
+                            .arg(error));
+            const auto at = capture - m_waiting.begin();
+            drop(capture);
+            capture = m_waiting.begin() + at;
+        } else {
+            ++capture;
+        }
+    }
 }
 
 }  // namespace orv

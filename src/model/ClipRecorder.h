@@ -8,6 +8,7 @@
 #include <QCoro/QCoroTask>
 #include <QDateTime>
 #include <QObject>
+#include <QSet>
 
 #include <chrono>
 #include <deque>
@@ -19,7 +20,8 @@ namespace orv {
 
 // The capture path: a clip read from the clipboard passes the pause and the exclusions, is stored,
 // and the history is pruned to its limits. A capture the history cannot take waits in memory and is
-// tried again, before any later one, until it is stored. Main thread only.
+// tried again until it is stored; one that the history keeps refusing while it takes the others is
+// dropped with a message. Those still waiting at quit are logged. Main thread only.
 class ClipRecorder : public QObject {
     Q_OBJECT
 
@@ -30,6 +32,8 @@ public:
     static constexpr qsizetype maximumWaitingBytes = 64 * 1024 * 1024;
     static constexpr std::chrono::milliseconds firstRetryDelay{1000};
     static constexpr std::chrono::milliseconds longestRetryDelay{30000};
+    // Passes in which the others were stored and this one not, before it is dropped.
+    static constexpr int maximumRefusals = 5;
 
     ClipRecorder(ClipHistory& history, PreferencesStore& preferences, Scheduler& scheduler,
                  QObject* parent = nullptr);
@@ -62,12 +66,15 @@ private:
         QDateTime copiedAt;
         qsizetype bytes;
         quint64 serial = 0;
+        quint64 triedInPass = 0;
+        int refusals = 0;
     };
     QFuture<void> storeCapture(const CapturedClip& clip, const QDateTime& now);
-    // Queues the capture after those waiting (or first, for one tried again), then drops the
-    // oldest while there are too many.
-    void keepWaiting(WaitingCapture capture, bool first);
-    // Stores the waiting captures in order; stops at the first failure and tries again later.
+    // Queues the capture after those waiting, then drops the oldest while there are too many.
+    void keepWaiting(WaitingCapture capture);
+    void drop(std::deque<WaitingCapture>::iterator capture);
+    void dropRefused(bool othersStored, const QString& error);
+    bool isWaiting(quint64 serial) const;
     QCoro::Task<> storeWaiting();
     void setPersistentError(const std::optional<QString>& message);
 
@@ -78,9 +85,11 @@ private:
     std::deque<WaitingCapture> m_waiting;
     qsizetype m_waitingBytes = 0;
     bool m_storing = false;
-    // Captures are numbered as they come and stored in that order.
+    // Captures are numbered as they come.
     quint64 m_lastSerial = 0;
-    quint64 m_storedSerial = 0;
+    quint64 m_passes = 0;
+    // Dropped before they could be stored.
+    QSet<quint64> m_lost;
     std::unique_ptr<Scheduler::Job> m_retryTask;
     std::chrono::milliseconds m_retryDelay = firstRetryDelay;
 };

@@ -3,9 +3,13 @@
 #include "support/ExternalTool.h"
 #include "support/RawDatabase.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -172,6 +176,47 @@ TEST_F(InstanceTest, AnotherUsersSocketOrLockIsNeverUsed) {
     EXPECT_FALSE(QFile::exists(record)) << "something reached the other user's socket";
     foreign.kill();
     foreign.waitForFinished();
+}
+
+// The history on a small filesystem: a picture bigger than the room left, then three short texts.
+TEST_F(InstanceTest, APictureTooBigForTheDiskKeepsNoLaterCopyOut) {
+    const QString data = home.filePath("data");
+    QDir().mkpath(data);
+    if (::getuid() != 0 ||
+        QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=8m", "tmpfs", data}) != 0) {
+        GTEST_SKIP() << "needs root, to mount a small filesystem";
+    }
+    const auto unmount = qScopeGuard([&] {
+        for (const auto& process : processes) {
+            process->kill();
+            process->waitForFinished();
+        }
+        QProcess::execute("umount", {"-l", data});
+    });
+    start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 20000));
+    QTest::qWait(1000);  // its first capture has passed
+    QImage noise(1700, 1700, QImage::Format_ARGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < noise.height(); ++y) {
+        auto* line = reinterpret_cast<quint32*>(noise.scanLine(y));
+        random.fillRange(line, noise.width());
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && noise.save(&buffer, "PNG"));
+    ASSERT_GT(png.size(), 10'000'000);
+    runTool("xclip", {"-selection", "clipboard", "-t", "image/png", "-i"}, png);
+    const QStringList texts{"cabe aunque la imagen no 1", "cabe aunque la imagen no 2",
+                            "cabe aunque la imagen no 3"};
+    for (const QString& text : texts) {
+        QTest::qWait(1000);
+        runTool("xclip", {"-selection", "clipboard", "-t", "UTF8_STRING", "-i"}, text.toUtf8());
+    }
+    for (const QString& text : texts) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return rowsWith(text) == "1"; }, 60000))
+            << text.toStdString();
+    }
 }
 
 // Another program holds the history locked for 12 s while three texts are copied: none is lost.

@@ -305,6 +305,27 @@ TEST_F(ModelTest, FailedCapturesWaitAndAreStoredInOrderOnceTheHistoryTakesThem) 
     EXPECT_EQ(persistentSpy.count(), 2);
 }
 
+// An image too big for the disk: the texts copied after it are stored at once, and the image,
+// refused while they are taken, is given up with a message.
+TEST_F(ModelTest, ACaptureTheHistoryKeepsRefusingHoldsNoOtherBackAndIsGivenUp) {
+    open({});
+    history.failing["recordImage"] = "database or disk is full";
+    await(recorder.record({CapturedClip::Image{TestImages::png(8, 8)}, {}}));
+    for (const char* text : {"uno", "dos", "tres"}) {
+        copyText(text);
+    }
+    EXPECT_EQ(stored(), (QStringList{"tres", "dos", "uno"}));
+    EXPECT_TRUE(model.persistentError()) << "the image still waits";
+    for (int i = 0; i < ClipRecorder::maximumRefusals; ++i) {
+        copyText(QStringLiteral("más %1").arg(i));
+    }
+    EXPECT_EQ(model.persistentError(), std::nullopt);
+    ASSERT_TRUE(model.errorMessage());
+    EXPECT_TRUE(model.errorMessage()->startsWith("No se pudo guardar una imagen"))
+        << model.errorMessage()->toStdString();
+    EXPECT_EQ(stored().size(), 3 + ClipRecorder::maximumRefusals);
+}
+
 TEST_F(ModelTest, WaitingCapturesAreBoundedAndTheNewestWin) {
     const auto failAll = [&] {
         history.failing["upsert"] = "attempt to write a readonly database";
