@@ -36,6 +36,33 @@ namespace orv {
 
 namespace {
 
+// BEGIN IMMEDIATE: the database's write lock, taken at once; rolled back unless committed.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(const SqliteDatabase& database) : m_database(database) {
+        m_database.execute("BEGIN IMMEDIATE");
+    }
+    ~WriteTransaction() {
+        if (!m_done) {
+            try {
+                m_database.execute("ROLLBACK");
+            } catch (...) {
+                // The connection gave up the transaction already.
+            }
+        }
+    }
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+    void commit() {
+        m_database.execute("COMMIT");
+        m_done = true;
+    }
+
+private:
+    const SqliteDatabase& m_database;
+    bool m_done = false;
+};
+
 Q_LOGGING_CATEGORY(lcStore, "orv.store", QtInfoMsg)
 
 constexpr auto kSchema =
@@ -260,13 +287,17 @@ public:
         const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
         const QString imagePath = imageDirectory + u'/' + name + QStringLiteral(".png");
         const QString thumbnailPath = ImageThumbnail::pathFor(imagePath);
+        // Files and row under one write lock: a sweep for files without a row (in another
+        // instance on this history too) can never come between them.
+        WriteTransaction transaction(database);
         ImageFiles::writeAtomically(imagePath, data);
-        // Files without a row are never shown nor cleaned up, so a failed record leaves none.
+        // Files without a row are never shown, so a failed record leaves none.
         try {
             if (const auto thumbnail = ImageThumbnail::png(data, thumbnailMaxPixel)) {
                 ImageFiles::writeAtomically(thumbnailPath, *thumbnail);
             }
             upsert(ClipKind::image, value, std::nullopt, imagePath, source, createdAt);
+            transaction.commit();
         } catch (...) {
             QFile::remove(imagePath);
             QFile::remove(thumbnailPath);
@@ -416,6 +447,9 @@ public:
             qCInfo(lcStore) << "the image folder is a symbolic link; no orphan is removed from it";
             return 0;
         }
+        // Images are written under the write lock with their rows: holding it, a file that no row
+        // names is nobody's, however new.
+        WriteTransaction transaction(database);
         // Rows are matched by file name: a moved data folder keeps its files, whatever folder
         // the stored paths still name.
         SqliteStatement named = database.prepare("SELECT image FROM clips WHERE image IS NOT NULL");
@@ -427,8 +461,6 @@ public:
                 kept.insert(ImageFiles::thumbnailName(name));
             }
         }
-        SqliteStatement newest = database.prepare("SELECT max(created_at) FROM clips");
-        const qint64 newestRow = newest.step() ? newest.int64At(0) : 0;
         QStringList orphans;
         const QFileInfoList files =
             QDir(imageDirectory)
@@ -437,11 +469,12 @@ public:
         for (const QFileInfo& file : files) {
             const QString name = file.fileName();
             if ((ImageFiles::isOwnImage(name) || ImageFiles::isOwnThumbnail(name)) &&
-                !kept.contains(name) && file.lastModified().toMSecsSinceEpoch() < newestRow) {
+                !kept.contains(name)) {
                 orphans.append(name);
             }
         }
         const int removed = ImageFiles::removeFromFolder(imageDirectory, orphans);
+        transaction.commit();
         if (removed > 0) {
             qCInfo(lcStore) << "removed" << removed << "image files that no clip names";
         }

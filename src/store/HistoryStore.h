@@ -56,10 +56,11 @@ public:
     QFuture<void> close();
 
     // Removes image files of the store's own naming ("<UUID>.png", "<UUID>.thumb.png") that no row
-    // names and that are older than the newest row: what a crash between writing an image and
-    // storing its row leaves behind. A file newer than every row may belong to a capture still on
-    // its way and stays; so does anything else in the folder, and nothing at all when the folder
-    // is a symbolic link. Gives how many files went.
+    // names, however new: what a crash between writing an image and storing its row, or during a
+    // clear, leaves behind. Images are written with their rows under the database's write lock,
+    // and this holds it, so no capture on its way (in any instance) loses its file. Anything else
+    // in the folder stays, and everything when the folder is a symbolic link. Gives how many
+    // files went.
     QFuture<int> removeOrphanImages();
 
 private:
