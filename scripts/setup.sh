@@ -11,7 +11,7 @@ packages=(
     qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libqt6svg6 qcoro-qt6-dev
     libsqlite3-dev libx11-dev libxtst-dev libxi-dev libxcb1-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    xvfb openbox trayer xclip xdotool x11-utils desktop-file-utils
+    xvfb openbox trayer xclip xdotool x11-utils x11-xkb-utils desktop-file-utils
     xterm rxvt-unicode stterm xfce4-terminal
     libwayland-dev libxkbcommon-dev sway xwayland wl-clipboard x11-xserver-utils
     dbus-daemon libglib2.0-bin gnome-settings-daemon-common qt6-wayland dpkg-dev file appstream

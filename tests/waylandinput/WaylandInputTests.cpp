@@ -150,6 +150,18 @@ TEST_F(WaylandInputTest, TypedKeysAndPasteChordsReachTheFocusedWindow) {
     EXPECT_EQ(target->textOnce("pegadoPEGADO"), "pegadoPEGADO");
     EXPECT_TRUE(injector->tap(Qt::SHIFT | Qt::Key_Insert));
     EXPECT_EQ(target->textOnce("pegadoPEGADOpegado"), "pegadoPEGADOpegado");
+
+    // The paste chord under a layout without v, and under one that has v elsewhere.
+    EXPECT_TRUE(injector->tap(QKeyCombination(Qt::Key_Return)));
+    EXPECT_EQ(target->textOnce(""), "");
+    runTool("swaymsg", {"input type:keyboard xkb_layout ru"});
+    EXPECT_TRUE(injector->tap(Qt::CTRL | Qt::Key_V));
+    EXPECT_EQ(target->textOnce("pegado"), "pegado");
+    runTool("swaymsg", {"input type:keyboard xkb_layout us"});
+    runTool("swaymsg", {"input type:keyboard xkb_variant dvorak"});
+    EXPECT_TRUE(injector->tap(QKeyCombination(Qt::Key_V)));
+    EXPECT_TRUE(injector->tap(Qt::CTRL | Qt::Key_V));
+    EXPECT_EQ(target->textOnce("pegadovpegado"), "pegadovpegado");
 }
 
 TEST_F(WaylandInputTest, FrontmostFollowsTheFocusAndActivateBringsAWindowBack) {

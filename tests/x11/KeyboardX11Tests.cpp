@@ -34,6 +34,42 @@ void xdotool(const QStringList& arguments) {
     runTool("xdotool", arguments);
 }
 
+// Layouts as a desktop's settings set them. The server's own layout comes back with the object,
+// whatever the test asserted, for the tests after it.
+class Layouts {
+public:
+    Layouts() = default;
+    Layouts(const Layouts&) = delete;
+    Layouts& operator=(const Layouts&) = delete;
+    ~Layouts() { QProcess::execute("setxkbmap", {"-layout", "us", "-variant", "", "-option", ""}); }
+    void set(const QStringList& arguments) { runTool("setxkbmap", arguments); }
+    // Without serving events meanwhile: nothing in this process has seen the change yet.
+    void setUnseen(const QStringList& arguments) {
+        ASSERT_EQ(QProcess::execute("setxkbmap", arguments), 0);
+    }
+    // What a desktop's layout indicator does among the layouts of one keymap.
+    void lockGroup(int group) {
+        Display* display = X11Display::get();
+        ASSERT_TRUE(XkbLockGroup(display, XkbUseCoreKbd, group));
+        XSync(display, False);
+    }
+    // The key that types `keysym` in the layout `group`, as a client that connects now reads it:
+    // a key code for xdotool.
+    static QString keyTyping(KeySym keysym, int group) {
+        Display* display = XOpenDisplay(nullptr);
+        int first = 0;
+        int last = 0;
+        XDisplayKeycodes(display, &first, &last);
+        int found = 0;
+        for (int code = first; code <= last && found == 0; ++code) {
+            found = XkbKeycodeToKeysym(display, KeyCode(code), group, 0) == keysym ? code : 0;
+        }
+        XCloseDisplay(display);
+        EXPECT_NE(found, 0) << "no key types " << XKeysymToString(keysym);
+        return QString::number(found);
+    }
+};
+
 // A window that writes down the keys it receives.
 class KeyRecorder : public QWidget {
 public:
@@ -103,6 +139,18 @@ protected:
         XSync(X11Display::get(), False);
         QTest::qWait(300);
         return presses - before;
+    }
+    // The hot key follows a layout change once its notices are in: presses until one fires.
+    bool firesOnceFollowed(const QString& keys) {
+        return QTest::qWaitFor([&] { return pressesAfter(keys) > 0; }, 20000);
+    }
+    // The paste reaches the window as Ctrl+V, whatever key types v now.
+    void expectPasteArrives(KeyRecorder& window) {
+        window.presses.clear();
+        Keystroke::commandV(injector, workspace);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window.presses.isEmpty(); }, 5000))
+            << "the paste typed another key";
+        EXPECT_EQ(window.presses, (QList{KeyRecorder::Press{Qt::Key_V, Qt::ControlModifier}}));
     }
     void show(QWidget& window) {
         window.show();
@@ -276,4 +324,68 @@ TEST_F(KeyboardX11Test, AHiddenWindowLeftAsTheActiveOneIsNoApplicationInFront) {
                     PropModeReplace, reinterpret_cast<const unsigned char*>(&stale), 1);
     XSync(display, False);
     EXPECT_FALSE(workspace.frontmostApplication()) << "not this program, and no one else";
+}
+
+TEST_F(KeyboardX11Test, TheHotKeyAndThePasteFollowTheKeyboardLayout) {
+    Layouts layouts;
+    KeyRecorder window;
+    show(window);
+    hotKey.registerCombo(HotKeyCombo{});
+    ASSERT_TRUE(hotKey.isRegistered());
+    expectPasteArrives(window);
+
+    // Dvorak types v where US has the full stop, and k where US has v.
+    layouts.set({"us", "dvorak"});
+    EXPECT_TRUE(firesOnceFollowed("ctrl+alt+v")) << "the key that types v now";
+    EXPECT_EQ(pressesAfter("ctrl+alt+k"), 0) << "the key that typed v before";
+    EXPECT_EQ(pressesAfter("ctrl+alt+v"), 1);
+    expectPasteArrives(window);
+
+    // Two layouts in one keymap, switched by locking the group.
+    layouts.set({"-layout", "us,dvorak"});
+    const QString usV = Layouts::keyTyping(XK_v, 0);
+    const QString dvorakV = Layouts::keyTyping(XK_v, 1);
+    ASSERT_NE(usV, dvorakV);
+    EXPECT_TRUE(firesOnceFollowed("ctrl+alt+" + usV)) << "back where US has it";
+    layouts.lockGroup(1);
+    EXPECT_TRUE(firesOnceFollowed("ctrl+alt+" + dvorakV)) << "dvorak locked";
+    EXPECT_EQ(pressesAfter("ctrl+alt+" + usV), 0);
+    expectPasteArrives(window);
+    EXPECT_TRUE(logged.isEmpty()) << logged.join(u'\n').toStdString();
+}
+
+TEST_F(KeyboardX11Test, AHotKeyWithoutAKeyInTheLayoutIsTakenWhenALayoutHasIt) {
+    Layouts layouts;
+    layouts.set({"ru"});
+    hotKey.registerCombo(HotKeyCombo{});
+    EXPECT_FALSE(hotKey.isRegistered()) << "no key types v";
+    EXPECT_EQ(hotKey.status(), HotKeyService::badValue);
+    EXPECT_EQ(logged, QStringList{"No se pudo registrar el atajo Ctrl+Alt+V: 2"});
+
+    // The retry that --toggle and the settings window make, before any notice of the change.
+    layouts.setUnseen({"us"});
+    hotKey.retry();
+    EXPECT_TRUE(hotKey.isRegistered());
+    EXPECT_EQ(hotKey.status(), 0);
+    EXPECT_EQ(pressesAfter("ctrl+alt+v"), 1);
+
+    // Without a retry: a layout without the key lets it go and says so, one with it takes it back.
+    const QString usV = Layouts::keyTyping(XK_v, 0);
+    layouts.set({"ru"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !hotKey.isRegistered(); }, 20000));
+    EXPECT_EQ(hotKey.status(), HotKeyService::badValue);
+    EXPECT_EQ(logged.size(), 2);
+    EXPECT_EQ(pressesAfter("ctrl+alt+" + usV), 0) << "the old key is no longer grabbed";
+    layouts.set({"us"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hotKey.isRegistered(); }, 20000));
+    EXPECT_EQ(hotKey.status(), 0);
+    EXPECT_EQ(pressesAfter("ctrl+alt+v"), 1);
+
+    // Russian first, English beside it: v is where the English layout has it.
+    layouts.set({"us", "dvorak"});
+    EXPECT_TRUE(firesOnceFollowed("ctrl+alt+v"));
+    layouts.set({"-layout", "ru,us"});
+    EXPECT_TRUE(firesOnceFollowed("ctrl+alt+" + usV));
+    EXPECT_TRUE(hotKey.isRegistered());
+    EXPECT_EQ(logged.size(), 2);
 }

@@ -6,6 +6,7 @@
 
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11ErrorTrap.h"
+#include "platform/x11/X11Keymap.h"
 #include "platform/x11/X11Keysyms.h"
 
 #include <X11/extensions/XTest.h>
@@ -17,10 +18,10 @@ namespace {
 
 // The modifier keys that change what a key press means; lock keys are left alone (pressing them
 // would toggle them).
-QList<KeyCode> heldModifierKeys(Display* display) {
+QList<KeyCode> heldModifierKeys(Display* display, const X11Keymap& keymap) {
     char pressed[32] = {};
     XQueryKeymap(display, pressed);
-    const KeyCode numLock = XKeysymToKeycode(display, XK_Num_Lock);
+    const KeyCode numLock = keymap.keycode(XK_Num_Lock);
     XModifierKeymap* map = XGetModifierMapping(display);
     QList<KeyCode> held;
     for (int modifier = 0; map != nullptr && modifier < 8; ++modifier) {
@@ -41,7 +42,7 @@ QList<KeyCode> heldModifierKeys(Display* display) {
     return held;
 }
 
-QList<KeyCode> modifierKeys(Display* display, quint32 xModifiers) {
+QList<KeyCode> modifierKeys(const X11Keymap& keymap, quint32 xModifiers) {
     const std::pair<unsigned int, KeySym> keys[] = {{ControlMask, XK_Control_L},
                                                     {ShiftMask, XK_Shift_L},
                                                     {Mod1Mask, XK_Alt_L},
@@ -49,7 +50,7 @@ QList<KeyCode> modifierKeys(Display* display, quint32 xModifiers) {
     QList<KeyCode> codes;
     for (const auto& [mask, keysym] : keys) {
         if ((xModifiers & mask) != 0) {
-            if (const KeyCode code = XKeysymToKeycode(display, keysym); code != 0) {
+            if (const KeyCode code = keymap.keycode(keysym); code != 0) {
                 codes.append(code);
             }
         }
@@ -72,15 +73,18 @@ bool X11KeyInjector::tap(QKeyCombination combination) {
         !XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
         return false;
     }
+    // The key that types the symbol in the layout of the moment, which may have changed since the
+    // last paste.
+    const X11Keymap keymap(display);
     const auto keysym = X11Keysyms::keysym(combination);
-    const KeyCode key = keysym ? XKeysymToKeycode(display, *keysym) : 0;
+    const KeyCode key = keysym ? keymap.keycode(*keysym) : 0;
     if (key == 0) {
         return false;
     }
     const quint32 xModifiers = X11Keysyms::modifiers(combination.keyboardModifiers());
     X11ErrorTrap trap(display);
-    const QList<KeyCode> held = heldModifierKeys(display);
-    const QList<KeyCode> ours = modifierKeys(display, xModifiers);
+    const QList<KeyCode> held = heldModifierKeys(display, keymap);
+    const QList<KeyCode> ours = modifierKeys(keymap, xModifiers);
     for (KeyCode code : held) {
         XTestFakeKeyEvent(display, code, False, CurrentTime);
     }
