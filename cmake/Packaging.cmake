@@ -25,7 +25,9 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # SVG icons (libqt6svg6: the icon engine and image plug-in) and images copied as TIFF (the
 # image formats plug-ins). The xcb platform plug-in comes with libqt6gui6, a linked library.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, qt6-image-formats-plugins")
+# gapplication (libglib2.0-bin) runs the desktop entry's "Preferencias" for launchers that do not
+# activate through D-Bus.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, qt6-image-formats-plugins, libglib2.0-bin")
 # Qt's own dialog buttons in Spanish (otherwise English); the Wayland platform plug-in, which the
 # program does not choose itself but a session exporting QT_QPA_PLATFORM=wayland makes it load.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-wayland")

@@ -2,6 +2,7 @@
 
 #include "app/AppVersion.h"
 #include "app/DesktopShortcut.h"
+#include "app/LaunchAlert.h"
 #include "app/StatusIcon.h"
 #include "app/TrayMenu.h"
 #include "clipboard/ClipboardWriter.h"
@@ -44,12 +45,13 @@ bool AppDelegate::applicationDidFinishLaunching() {
     m_updater = std::make_unique<AppUpdater>();
     // Closing a window never quits: the program lives in the tray.
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    QString database;
     try {
         const QString support = supportDirectory();
-        m_history = std::make_unique<HistoryStore>(support + QStringLiteral("/history.db"),
-                                                   support + QStringLiteral("/images"));
+        database = support + QStringLiteral("/history.db");
+        m_history = std::make_unique<HistoryStore>(database, support + QStringLiteral("/images"));
     } catch (const std::exception& error) {
-        showLaunchError(QString::fromUtf8(error.what()));
+        showLaunchError(error, database);
         return false;
     }
 
@@ -337,12 +339,11 @@ void AppDelegate::retryHotKey() {
     }
 }
 
-void AppDelegate::showLaunchError(const QString& message) {
-    QMessageBox alert(QMessageBox::Critical, QStringLiteral("Orvantide"),
-                      QStringLiteral("No se pudo abrir el historial"));
-    alert.setInformativeText(message);
-    alert.setIconPixmap(alertIcon());
-    alert.exec();
+void AppDelegate::showLaunchError(const std::exception& error, const QString& databasePath) {
+    qCCritical(lcApp) << "the history cannot be opened:" << error.what();
+    const std::unique_ptr<QMessageBox> alert = LaunchAlert::create(error, databasePath);
+    alert->setIconPixmap(alertIcon());
+    alert->exec();
 }
 
 QPixmap AppDelegate::alertIcon() {

@@ -84,7 +84,8 @@ private:
     void applyRemoteDesktopKeys();
     // With automatic pasting on and no permission to post keys, explain it at once.
     void presentPermissionsIfNeeded();
-    static void showLaunchError(const QString& message);
+    // `databasePath`: where the history was being opened, empty when its folder failed first.
+    static void showLaunchError(const std::exception& error, const QString& databasePath);
     // The program's icon, as alerts show it.
     static QPixmap alertIcon();
 

@@ -1,5 +1,7 @@
 #include "app/Localization.h"
 
+#include "platform/ShortcutText.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLoggingCategory>
@@ -10,27 +12,55 @@
 namespace orv {
 
 namespace {
+
 Q_LOGGING_CATEGORY(lcLocalization, "orv.app")
+
+// Asked before Qt's translation: the modifier and key names of shortcuts, nothing else.
+class DesktopShortcutWords : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+
+    bool isEmpty() const override { return false; }
+
+    QString translate(const char* context, const char* sourceText, const char* disambiguation,
+                      int n) const override {
+        Q_UNUSED(disambiguation)
+        Q_UNUSED(n)
+        if (sourceText == nullptr || qstrcmp(context, "QShortcut") != 0) {
+            return {};
+        }
+        return ShortcutText::desktopWord(QString::fromUtf8(sourceText));
+    }
+};
+
+// The application keeps it until it ends.
+bool install(QCoreApplication& application, std::unique_ptr<QTranslator> translator) {
+    if (!QCoreApplication::installTranslator(translator.get())) {
+        return false;
+    }
+    translator.release()->setParent(&application);
+    return true;
 }
+
+}  // namespace
 
 namespace Localization {
 
 bool installQtTranslations(QCoreApplication& application) {
     auto translator = std::make_unique<QTranslator>();
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    if (!translator->load(QStringLiteral("qt_es"), folder) &&
-        !translator->load(QStringLiteral("qtbase_es"), folder)) {
+    bool installed = false;
+    if (translator->load(QStringLiteral("qt_es"), folder) ||
+        translator->load(QStringLiteral("qtbase_es"), folder)) {
+        installed = install(application, std::move(translator));
+    } else {
         qCWarning(lcLocalization) << "no Spanish Qt translation in" << folder
                                   << "(package qt6-translations-l10n): standard buttons stay in "
                                      "English";
-        return false;
     }
-    if (!QCoreApplication::installTranslator(translator.get())) {
-        return false;
-    }
-    // The application keeps using it until it ends.
-    translator.release()->setParent(&application);
-    return true;
+    // Installed last, so asked first; even over Qt's English.
+    install(application, std::make_unique<DesktopShortcutWords>());
+    return installed;
 }
 
 }  // namespace Localization

@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
 
 namespace orv {
 
@@ -24,6 +25,9 @@ void SettingsWindowController::show() {
         m_window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
         m_window->setWindowTitle(QStringLiteral("Preferencias"));
+        // As a dialog closes. A hot-key recording takes the press first, and ends with it.
+        auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_window.get());
+        connect(escape, &QShortcut::activated, m_window.get(), &QWidget::close);
         InterfaceStyle::centreOnPointerScreen(m_window.get(), QCursor::pos());
     }
     m_window->show();

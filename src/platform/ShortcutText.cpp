@@ -2,32 +2,60 @@
 
 #include <QKeySequence>
 
+#include <array>
+#include <utility>
+
 namespace orv {
 
 namespace ShortcutText {
 
+namespace {
+
+struct Word {
+    const char* qt;
+    const char16_t* desktop;
+};
+
+// Qt's translation calls Backspace "Borrar", which desktops keep for Delete.
+constexpr std::array kWords{
+    Word{"Ctrl", u"Ctrl"},           Word{"Alt", u"Alt"},
+    Word{"Shift", u"Mayús"},         Word{"Meta", u"Super"},
+    Word{"Backspace", u"Retroceso"},
+};
+
+}  // namespace
+
+QString desktopWord(const QString& qtName) {
+    for (const Word& word : kWords) {
+        if (qtName == QLatin1String(word.qt)) {
+            return QString::fromUtf16(word.desktop);
+        }
+    }
+    return {};
+}
+
 QString modifiers(Qt::KeyboardModifiers modifiers) {
+    constexpr std::array kOrder{
+        std::pair{Qt::ControlModifier, "Ctrl"},
+        std::pair{Qt::AltModifier, "Alt"},
+        std::pair{Qt::ShiftModifier, "Shift"},
+        std::pair{Qt::MetaModifier, "Meta"},
+    };
     QString text;
-    if (modifiers.testFlag(Qt::ControlModifier)) {
-        text += QStringLiteral("Ctrl+");
-    }
-    if (modifiers.testFlag(Qt::AltModifier)) {
-        text += QStringLiteral("Alt+");
-    }
-    if (modifiers.testFlag(Qt::ShiftModifier)) {
-        text += QStringLiteral("Mayús+");
-    }
-    if (modifiers.testFlag(Qt::MetaModifier)) {
-        text += QStringLiteral("Super+");
+    for (const auto& [modifier, name] : kOrder) {
+        if (modifiers.testFlag(modifier)) {
+            text += desktopWord(QLatin1String(name)) + u'+';
+        }
     }
     return text;
 }
 
 QString of(QKeyCombination key) {
-    // Qt's translation calls it "Borrar", which desktops keep for Delete.
-    const QString name = key.key() == Qt::Key_Backspace
-                             ? QStringLiteral("Retroceso")
-                             : QKeySequence(key.key()).toString(QKeySequence::NativeText);
+    const QKeySequence alone(key.key());
+    QString name = desktopWord(alone.toString(QKeySequence::PortableText));
+    if (name.isNull()) {
+        name = alone.toString(QKeySequence::NativeText);
+    }
     return modifiers(key.keyboardModifiers()) + name;
 }
 

@@ -14,6 +14,9 @@ namespace ShortcutText {
 QString of(QKeyCombination key);
 // The modifiers alone, each followed by "+".
 QString modifiers(Qt::KeyboardModifiers modifiers);
+// The desktops' word for a modifier or key that Qt names so in English ("Ctrl", "Shift",
+// "Backspace"); null where Qt's own translation is the word desktops use.
+QString desktopWord(const QString& qtName);
 
 }  // namespace ShortcutText
 

@@ -230,6 +230,32 @@ TEST(SettingsWindow, RecordingSuspendsTheHotKeyUntilItEnds) {
     EXPECT_EQ(view.excludedEditor()->toPlainText(), "");
 }
 
+// Through the window, as the keyboard delivers it, shortcuts included.
+TEST(SettingsWindow, EscapeClosesTheWindowUnlessItCancelsARecording) {
+    Settings s;
+    SettingsView& view = s.open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    QTest::keyClick(view.windowHandle(), Qt::Key_Escape);
+    EXPECT_FALSE(view.isVisible());
+
+    s.open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    view.excludedEditor()->setFocus();
+    QTest::keyClick(view.windowHandle(), Qt::Key_Escape);
+    EXPECT_FALSE(view.isVisible()) << "from the exclusions editor too";
+
+    s.open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    QTest::mouseClick(view.recorder()->button(), Qt::LeftButton);
+    ASSERT_TRUE(view.recorder()->isRecording());
+    QTest::keyClick(view.windowHandle(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.recorder()->isRecording(); }, 10000));
+    EXPECT_TRUE(view.isVisible()) << "Escape only ended the recording";
+    EXPECT_EQ(s.preferences->hotKey(), HotKeyCombo{});
+    QTest::keyClick(view.windowHandle(), Qt::Key_Escape);
+    EXPECT_FALSE(view.isVisible());
+}
+
 TEST(SettingsWindow, AHotKeyThatCannotBeRegisteredSaysSoUntilARetryWorks) {
     Settings s;
     FakeHotKeyService service;

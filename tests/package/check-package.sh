@@ -57,11 +57,56 @@ for side in 16 24 32 48 64 128 256; do
     [[ $width == "$side" && $height == "$side" ]] ||
         fail "${side}x${side} icon is ${width}x${height}"
 done
-# A desktop entry that the session bus activates needs its service file beside it.
+# A desktop entry that the session bus activates needs its service file beside it, naming the
+# program where the package puts it: the bus runs that path as it is written.
+service=$share/dbus-1/services/com.quarnelbrisk.orvantide.service
 if ls "$source"/data/*.service >/dev/null 2>&1 || grep -q '^DBusActivatable=true' "$desktop"; then
-    [ -f "$share/dbus-1/services/com.quarnelbrisk.orvantide.service" ] ||
+    if [ -f "$service" ]; then
+        [ "$(sed -n 's/^Name=//p' "$service")" = "$(basename "$desktop" .desktop)" ] ||
+            fail "the service file's Name is not the desktop entry's name"
+        service_exec=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$service")
+        [[ $service_exec == /* && -x "$root$service_exec" && -f "$root$service_exec" ]] ||
+            fail "the service file runs '$service_exec', which the package does not install"
+    else
         fail "no D-Bus service file"
+    fi
 fi
+# Every command of the desktop entry and its actions: the package's own program, or one from a
+# package it depends on. GLib ignores an entry whose program is not found.
+while read -r command; do
+    program=${command%% *}
+    if [[ $program == /* ]]; then
+        [ -x "$root$program" ] || fail "the desktop entry runs $program, which is not in the package"
+    elif [ ! -x "$root/usr/bin/$program" ]; then
+        owner=$(dpkg-query -S "/usr/bin/$program" 2>/dev/null | cut -d: -f1) ||
+            fail "the desktop entry runs $program, found neither in the package nor the system"
+        [[ -z $owner || ", $depends," == *", $owner"[\ ,]* ]] ||
+            fail "the desktop entry runs $program from $owner, which Depends lacks: $depends"
+    fi
+done < <(sed -n 's/^Exec=//p' "$desktop")
+[ -f "$share/icons/hicolor/scalable/apps/$(sed -n 's/^Icon=//p' "$desktop").svg" ] ||
+    fail "the desktop entry's Icon is not the package's icon"
+# The actions as GLib's launchers read them ("Abrir el historial", "Preferencias").
+listed=$(PATH="$root/usr/bin:$PATH" XDG_DATA_DIRS="$share" \
+    gapplication list-actions com.quarnelbrisk.orvantide | sort | xargs) ||
+    fail "gapplication list-actions"
+declared=$(sed -n 's/^Actions=//p' "$desktop" | tr ';' '\n' | sed '/^$/d' | sort | xargs)
+[[ -n $listed && $listed == "$declared" ]] ||
+    fail "gapplication list-actions gives '$listed', the entry declares '$declared'"
+grep -q '^StartupWMClass=' "$desktop" || fail "the desktop entry has no StartupWMClass"
+# Started as a launcher starts it, from the unpacked files (activate-package.sh checks the windows'
+# class and the actions against the running program).
+"$source/scripts/xvfb-run.sh" "$source/tests/package/activate-package.sh" "$root" ||
+    fail "D-Bus activation of the unpacked program"
+# Installed elsewhere, the service file names that binary instead.
+elsewhere=$(mktemp -d -t orvantide-install.XXXXXX)
+trap 'rm -rf "$root" "$elsewhere"' EXIT
+DESTDIR="$elsewhere" cmake --install "$build" --prefix /opt/orvantide >/dev/null ||
+    fail "cmake --install --prefix /opt/orvantide"
+grep -qx 'Exec=/opt/orvantide/bin/orvantide --service' \
+    "$elsewhere/opt/orvantide/share/dbus-1/services/com.quarnelbrisk.orvantide.service" ||
+    fail "installed under /opt/orvantide, the service file does not run /opt/orvantide/bin/orvantide"
+[ -x "$elsewhere/opt/orvantide/bin/orvantide" ] || fail "no /opt/orvantide/bin/orvantide"
 
 # The unpacked program runs against the system's libraries.
 printed=$("$root/usr/bin/orvantide" --version) || fail "--version failed"
