@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Orvantide with a big history (2000 clips of 100 000 characters unless told): seconds to start,
 # the palette's first list after --toggle, the search for "aguja" typed into it, and the memory
-# (VmRSS, VmHWM) after start, after the search and once the palette is closed. Needs the program's
+# (VmRSS, VmHWM) after start, after the search, once the palette is closed and after `list --limit 1`
+# and `list --json` on the command line. Needs the program's
 # "ready" (orv.app) and "list shown" (orv.model) debug lines. Runs on a private X display:
 #   scripts/big-history.sh [clips] [characters]   (or: scripts/xvfb-run.sh scripts/big-history-run.sh PROGRAM [clips] [characters])
 set -euo pipefail
@@ -203,6 +204,15 @@ sleep 3
 alive
 [ -z "$(palette_windows)" ] || echo "note: the palette is still visible 3 s after --toggle"
 memory "memory 3 s after closing"
+
+# ---- The command line: a list reads each value's beginning only.
+for listing in "list --limit 1" "list --json"; do
+    started=$(now)
+    # shellcheck disable=SC2086 # the words of the subcommand
+    bytes=$("$program" $listing | wc -c) || fail "$listing failed"
+    printf '%-30s %s s, %d bytes of output\n' "$listing" "$(seconds "$started" "$(now)")" "$bytes"
+    memory "memory after $listing"
+done
 
 kept=$(python3 -c 'import sqlite3, sys
 print(sqlite3.connect(sys.argv[1], timeout=5).execute("SELECT count(*) FROM clips").fetchone()[0])' "$database")

@@ -84,6 +84,10 @@ QJsonObject jsonOf(const Clip& clip) {
     if (clip.imagePath) {
         object.insert(QStringLiteral("image"), *clip.imagePath);
     }
+    // The value is its first characters only: `orvantide get` gives it whole.
+    if (clip.partial) {
+        object.insert(QStringLiteral("partial"), true);
+    }
     return object;
 }
 
@@ -158,9 +162,13 @@ QCoro::Task<CommandResult> Commands::run(CommandLine::Request request, QByteArra
     co_return CommandResult{2, {}, QStringLiteral("orden desconocida")};
 }
 
+// What the palette reads: each value's beginning, and with no kind to filter by, only as many
+// clips as asked for. `get` gives a value whole.
 QCoro::Task<CommandResult> Commands::list(CommandLine::Request request) {
     QPointer<Commands> self(this);
-    const auto loaded = co_await outcome(m_services.model.history().clips(request.search));
+    const int limit = request.limit && !request.kind ? *request.limit : -1;
+    const auto loaded = co_await outcome(
+        m_services.model.history().listing(request.search, limit, std::stop_token()));
     if (!self) {
         co_return failure(kClosing);
     }

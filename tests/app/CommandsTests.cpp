@@ -59,7 +59,20 @@ TEST_F(CommandsTest, ListsPinnedFirstByKindWithinTheLimit) {
     EXPECT_EQ(json[1]["value"].toString(), "tres");
     EXPECT_TRUE(json[1]["source"].isNull());
 
-    history.failing["clips"] = "disk I/O error";
+    // Lists read each value's beginning only, as many as asked for; get gives it whole.
+    const QString longText = QString(3 * Clip::listedCharacters, u'x');
+    copyText(longText);
+    const int wholeReads = history.calls.value("clips");
+    const QJsonArray newest =
+        QJsonDocument::fromJson(run("list --limit 1 --json --search xxx").output).array();
+    ASSERT_EQ(newest.size(), 1);
+    EXPECT_EQ(newest[0]["value"].toString().size(), Clip::listedCharacters);
+    EXPECT_TRUE(newest[0]["partial"].toBool());
+    EXPECT_FALSE(json[1].toObject().contains("partial"));
+    EXPECT_EQ(history.calls.value("clips"), wholeReads) << "no value read whole";
+    EXPECT_EQ(run(QStringLiteral("get %1").arg(idOf(longText))).output, longText.toUtf8());
+
+    history.failing["listing"] = "disk I/O error";
     const CommandResult failed = run("list");
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.message, "no se pudo leer el historial (disk I/O error)");
