@@ -2,6 +2,7 @@
 // history locked while copies are made. Each test has its own history, settings and instance.
 #include "support/ExternalTool.h"
 #include "support/RawDatabase.h"
+#include "support/TestImages.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -12,14 +13,18 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <csignal>
 #include <memory>
 #include <vector>
 
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -217,6 +222,54 @@ TEST_F(InstanceTest, APictureTooBigForTheDiskKeepsNoLaterCopyOut) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return rowsWith(text) == "1"; }, 60000))
             << text.toStdString();
     }
+}
+
+// "Borrar historial" killed once it has begun to remove the files: at the next start no file of a
+// cleared image is left, though all are newer than every row left.
+TEST_F(InstanceTest, AClearKilledMidwayLeavesNoImageBehindAfterTheNextStart) {
+    const QString images = home.filePath("data/com.quarnelbrisk.orvantide/images");
+    ASSERT_TRUE(QDir().mkpath(images));
+    const QByteArray png = TestImages::png(10, 10);
+    QString rows;
+    for (int i = 0; i < 1500; ++i) {
+        const QString path =
+            images + "/" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        for (const QString& file : {path + ".png", path + ".thumb.png"}) {
+            QFile out(file);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(png);
+        }
+        rows += QStringLiteral("%1('image', 'image:%2:10x10:%3', '%4.png', %5)")
+                    .arg(i ? "," : "")
+                    .arg(i)
+                    .arg(png.size())
+                    .arg(path)
+                    .arg(1'700'000'000'000LL + i);
+    }
+    RawDatabase::execute(database(),
+                         "CREATE TABLE clips (id INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT "
+                         "NULL, value TEXT NOT NULL UNIQUE, html TEXT, image TEXT, source TEXT, "
+                         "created_at INTEGER NOT NULL, pinned INTEGER NOT NULL DEFAULT 0);"
+                         "INSERT INTO clips (kind, value, image, created_at) VALUES " +
+                             rows);
+    const auto files = [&] { return QDir(images).entryList(QDir::Files).size(); };
+
+    QProcess* program = start({"--service"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lockIsHeld(); }, 10000));
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(images).constData(), IN_DELETE), 0);
+    QProcess* clear = start({"clear"});
+    ASSERT_TRUE(clear->waitForStarted(10000));
+    pollfd removal{watch, POLLIN, 0};
+    EXPECT_EQ(::poll(&removal, 1, 60000), 1) << "no file was removed";
+    ::kill(pid_t(program->processId()), SIGKILL);
+    program->waitForFinished();
+    ::close(watch);
+    ASSERT_GT(files(), 0) << "the clear ended before it could be killed";
+    EXPECT_EQ(RawDatabase::scalar(database(), "SELECT count(*) FROM clips"), "0");
+
+    start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return files() == 0; }, 30000)) << files() << " left";
 }
 
 // Another program holds the history locked for 12 s while three texts are copied: none is lost.
