@@ -128,13 +128,16 @@ std::optional<CapturedClip> read(const ReadablePasteboard& pasteboard, const Wor
             return std::nullopt;
         }
     }
-    const auto frontmost = workspace.frontmostApplication();
-    const std::optional<QString> frontmostIdentifier =
-        frontmost ? frontmost->bundleIdentifier : std::nullopt;
-    if (frontmostIdentifier == Workspace::ownBundleIdentifier) {
+    // What this program put there itself. Not whatever is copied while its window is in front:
+    // a script or a download copies on while the palette is open.
+    if (pasteboard.ours()) {
         return std::nullopt;
     }
-    const std::optional<QString> source = frontmost ? frontmost->localizedName : std::nullopt;
+    const auto frontmost = workspace.frontmostApplication();
+    const bool frontmostIsUs =
+        frontmost && frontmost->bundleIdentifier == Workspace::ownBundleIdentifier;
+    const std::optional<QString> source =
+        frontmost && !frontmostIsUs ? frontmost->localizedName : std::nullopt;
 
     if (QStringList paths = filePaths(pasteboard, types); !paths.isEmpty()) {
         return CapturedClip{CapturedClip::Files{paths}, source};

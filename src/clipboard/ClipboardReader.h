@@ -9,7 +9,8 @@
 namespace orv {
 
 // Turns what is on the clipboard now into one clip, or nothing: concealed, transient and
-// auto-generated content and copies made in this program are skipped.
+// auto-generated content and what this program itself put there (whatever window is in front)
+// are skipped.
 namespace ClipboardReader {
 
 inline constexpr qsizetype maximumTextCharacters = 100'000;

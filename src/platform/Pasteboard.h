@@ -43,6 +43,8 @@ public:
     // Nobody owned the selection when it was read (its owner quit or emptied it); false when the
     // reader cannot tell.
     virtual bool ownerless() const { return false; }
+    // The contents are this program's own: its write, or a copy made in one of its windows.
+    virtual bool ours() const { return false; }
 
     // The offered types, with the password-manager hint reported as the concealed type.
     QStringList types() const {
@@ -95,14 +97,16 @@ public:
             m_contents.insert(format, source.data(format));
         }
     }
-    explicit PasteboardSnapshot(PasteboardContents contents)
-        : m_formats(contents.keys()), m_contents(std::move(contents)) {}
+    explicit PasteboardSnapshot(PasteboardContents contents, bool ours = false)
+        : m_formats(contents.keys()), m_contents(std::move(contents)), m_ours(ours) {}
     QStringList formats() const override { return m_formats; }
     QByteArray data(const QString& mimeType) const override { return m_contents.value(mimeType); }
+    bool ours() const override { return m_ours; }
 
 private:
     QStringList m_formats;
     PasteboardContents m_contents;
+    bool m_ours = false;
 };
 
 }  // namespace orv

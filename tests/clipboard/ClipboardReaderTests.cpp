@@ -72,8 +72,15 @@ TEST_F(ReaderTest, SourceIsTheFrontmostApplicationExceptOurselves) {
     workspace.frontmost = FakeWorkspace::application("Firefox");
     EXPECT_EQ(read({{"text/plain", hello}})->source, QStringLiteral("Firefox"));
 
+    // Another program copies while the palette is in front: kept, with no source.
     workspace.frontmost = FakeWorkspace::ourselves();
-    EXPECT_FALSE(read({{"text/plain", hello}}));
+    const auto whileOpen = read({{"text/plain", hello}});
+    ASSERT_TRUE(whileOpen);
+    EXPECT_EQ(whileOpen->source, std::nullopt);
+    // What this program put there itself is not.
+    workspace.frontmost = FakeWorkspace::application("Firefox");
+    EXPECT_FALSE(
+        ClipboardReader::read(PasteboardSnapshot({{"text/plain", hello}}, true), workspace));
 
     workspace.frontmost = std::nullopt;
     const auto orphan = read({{"text/plain", hello}});

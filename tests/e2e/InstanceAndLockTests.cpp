@@ -272,6 +272,28 @@ TEST_F(InstanceTest, AClearKilledMidwayLeavesNoImageBehindAfterTheNextStart) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return files() == 0; }, 30000)) << files() << " left";
 }
 
+TEST_F(InstanceTest, CopiesMadeByAnotherProgramWhileThePaletteIsOpenAreKept) {
+    start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 20000));
+    QProcess* toggle = start({"--toggle"});
+    ASSERT_TRUE(toggle->waitForFinished(60000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] {
+            return !findWindows({"--onlyvisible", "--name", "^Orvantide$"}).isEmpty();
+        },
+        20000));
+    const QStringList texts{"con la paleta abierta 1", "con la paleta abierta 2",
+                            "con la paleta abierta 3"};
+    for (const QString& text : texts) {
+        runTool("xclip", {"-selection", "clipboard", "-t", "UTF8_STRING", "-i"}, text.toUtf8());
+        QTest::qWait(1000);
+    }
+    for (const QString& text : texts) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return rowsWith(text) == "1"; }, 20000))
+            << text.toStdString();
+    }
+}
+
 // Another program holds the history locked for 12 s while three texts are copied: none is lost.
 TEST_F(InstanceTest, CopiesMadeWhileTheHistoryIsLockedAreStoredAfterwards) {
     start();

@@ -270,7 +270,9 @@ TEST_F(ClipboardX11Test, PasswordManagersAndBlankTextAreNotCaptured) {
     EXPECT_EQ(nextCapture().payload, CapturedClip::Payload(CapturedClip::Text{"después", {}}));
 }
 
-TEST_F(ClipboardX11Test, CopiesMadeWhileOurWindowIsFocusedAreNotCaptured) {
+// A download or a script copies on while the palette is open: kept. What our own window copies
+// is not.
+TEST_F(ClipboardX11Test, OnlyCopiesMadeInOurWindowsAreSkippedWhateverIsInFront) {
     QWidget window;
     window.setWindowTitle("Orvantide");
     window.resize(200, 100);
@@ -283,7 +285,18 @@ TEST_F(ClipboardX11Test, CopiesMadeWhileOurWindowIsFocusedAreNotCaptured) {
         },
         5000))
         << "our window never became active";
-    xclipCopy("copiado en casa", "UTF8_STRING");
+    for (int i = 1; i <= 3; ++i) {
+        xclipCopy(QStringLiteral("copiado con la paleta abierta %1").arg(i).toUtf8(),
+                  "UTF8_STRING");
+        EXPECT_EQ(nextCapture().payload,
+                  CapturedClip::Payload(CapturedClip::Text{
+                      QStringLiteral("copiado con la paleta abierta %1").arg(i), {}}));
+        EXPECT_EQ(captured.last().source, std::nullopt);
+    }
+    // As the search field's Ctrl+C does.
+    QGuiApplication::clipboard()->setText(QStringLiteral("copiado en casa"));
+    xclipRead("UTF8_STRING");
+    EXPECT_TRUE(SystemPasteboard(QGuiApplication::clipboard()).reader()->ours());
     expectNoCapture();
 }
 

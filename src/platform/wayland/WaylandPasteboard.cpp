@@ -3,6 +3,9 @@
 #include "platform/wayland/DataOffer.h"
 #include "platform/wayland/DataOfferReader.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+
 namespace orv {
 
 namespace {
@@ -47,7 +50,14 @@ void WaylandPasteboard::write(const PasteboardContents& contents) {
 
 std::shared_ptr<ReadablePasteboard> WaylandPasteboard::reader() const {
     if (const PasteboardContents* own = m_control.ownContents(m_selection)) {
-        return std::make_shared<PasteboardSnapshot>(*own);
+        return std::make_shared<PasteboardSnapshot>(*own, true);
+    }
+    // A copy made in one of our windows (the search field), relayed from XWayland or made
+    // through Qt's own Wayland connection.
+    if (const QClipboard* clipboard = QGuiApplication::clipboard();
+        m_selection == WaylandDataControl::Selection::clipboard ? clipboard->ownsClipboard()
+                                                                : clipboard->ownsSelection()) {
+        return std::make_shared<PasteboardSnapshot>(PasteboardContents{}, true);
     }
     auto offer = m_control.offer(m_selection);
     if (!offer) {

@@ -49,6 +49,10 @@ QByteArray SystemPasteboard::data(const QString& mimeType) const {
 }
 
 std::shared_ptr<ReadablePasteboard> SystemPasteboard::reader() const {
+    if (m_mode == QClipboard::Clipboard ? m_clipboard->ownsClipboard()
+                                        : m_clipboard->ownsSelection()) {
+        return std::make_shared<PasteboardSnapshot>(PasteboardContents{}, true);
+    }
     if (Display* display = X11Display::get()) {
         return std::make_shared<X11SelectionReader>(
             QByteArray(DisplayString(display)), readLimits,
