@@ -1,4 +1,5 @@
 #include "AppcastEntry.h"
+#include "CommandEntry.h"
 #include "FuzzEntries.h"
 
 #include <QDir>
@@ -28,6 +29,7 @@ const std::map<std::string, Entry>& entries() {
         {"clipboard_reader", FuzzEntries::clipboardReader},
         {"user_defaults", FuzzEntries::userDefaults},
         {"appcast", FuzzEntries::appcast},
+        {"command", FuzzEntries::command},
     };
     return all;
 }

@@ -4,6 +4,7 @@
 #include "clipboard/ClipboardMonitor.h"
 #include "clipboard/ClipboardWriter.h"
 #include "platform/fakes/FakeWorkspace.h"
+#include "platform/wayland/DataOffer.h"
 #include "platform/wayland/DataOfferReader.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandDataControl.h"
@@ -169,6 +170,15 @@ TEST_F(ClipboardWaylandTest, WhatOtherApplicationsCopyIsCaptured) {
 TEST_F(ClipboardWaylandTest, PasswordManagersAndAClearedClipboardAreNotCaptured) {
     ownerCopy({"text/plain=hunter2", "x-kde-passwordManagerHint=secret"});
     expectNoCapture();
+    // However many types come before the mark.
+    QStringList many;
+    for (int i = 0; i < 3000; ++i) {
+        many.append(QStringLiteral("x-orv-relleno-%1=x").arg(i));
+    }
+    ownerCopy(many + QStringList{"text/plain=hunter3", "x-kde-passwordManagerHint=secret"});
+    expectNoCapture();
+    EXPECT_LE(control->offer(Selection::clipboard)->types().size(),
+              WaylandDataControl::maximumOfferedTypes + 2);
     wlCopy("secret", "x-kde-passwordManagerHint");
     expectNoCapture();
 

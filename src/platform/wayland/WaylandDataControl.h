@@ -32,6 +32,8 @@ public:
     struct Protocol;
     // Offered beside our own contents, so that their echo is known.
     static inline const QString ownType = QStringLiteral("application/x-orvantide-source");
+    // Types kept of an offer before only those a read looks at are.
+    static constexpr qsizetype maximumOfferedTypes = 256;
 
     // Nothing when the compositor offers neither protocol or no seat.
     static std::unique_ptr<WaylandDataControl> create(WaylandConnection& connection);
