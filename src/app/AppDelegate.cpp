@@ -41,7 +41,7 @@ QString AppDelegate::supportDirectory() {
     return path;
 }
 
-bool AppDelegate::applicationDidFinishLaunching() {
+bool AppDelegate::applicationDidFinishLaunching(bool quiet) {
     m_updater = std::make_unique<AppUpdater>();
     // Closing a window never quits: the program lives in the tray.
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -51,7 +51,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
         database = support + QStringLiteral("/history.db");
         m_history = std::make_unique<HistoryStore>(database, support + QStringLiteral("/images"));
     } catch (const std::exception& error) {
-        showLaunchError(error, database);
+        showLaunchError(error, database, quiet);
         return false;
     }
 
@@ -339,11 +339,16 @@ void AppDelegate::retryHotKey() {
     }
 }
 
-void AppDelegate::showLaunchError(const std::exception& error, const QString& databasePath) {
+void AppDelegate::showLaunchError(const std::exception& error, const QString& databasePath,
+                                  bool quiet) {
     qCCritical(lcApp) << "the history cannot be opened:" << error.what();
     const std::unique_ptr<QMessageBox> alert = LaunchAlert::create(error, databasePath);
-    alert->setIconPixmap(alertIcon());
-    alert->exec();
+    m_launchFailure = alert->text() + u' ' + alert->informativeText() + QStringLiteral(" (") +
+                      QString::fromUtf8(error.what()) + u')';
+    if (!quiet) {
+        alert->setIconPixmap(alertIcon());
+        alert->exec();
+    }
 }
 
 QPixmap AppDelegate::alertIcon() {

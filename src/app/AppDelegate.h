@@ -43,7 +43,11 @@ public:
 
     // The launch sequence. False when the history could not be opened; the alert has then been
     // shown and dismissed, and nothing else was created.
-    bool applicationDidFinishLaunching();
+    // False when the history cannot be opened: said in an alert, or only kept in
+    // launchFailure() with `quiet`.
+    bool applicationDidFinishLaunching(bool quiet = false);
+    // Why the launch failed, in Spanish, for the subcommand that started it.
+    const QString& launchFailure() const { return m_launchFailure; }
 
     // The hot key, a second launch and `orvantide --toggle` all end here.
     void togglePalette();
@@ -85,7 +89,7 @@ private:
     // With automatic pasting on and no permission to post keys, explain it at once.
     void presentPermissionsIfNeeded();
     // `databasePath`: where the history was being opened, empty when its folder failed first.
-    static void showLaunchError(const std::exception& error, const QString& databasePath);
+    void showLaunchError(const std::exception& error, const QString& databasePath, bool quiet);
     // The program's icon, as alerts show it.
     static QPixmap alertIcon();
 
@@ -111,6 +115,7 @@ private:
     std::unique_ptr<PermissionsWindowController> m_permissions;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     std::unique_ptr<TrayMenu> m_trayMenu;
+    QString m_launchFailure;
 };
 
 }  // namespace orv

@@ -121,7 +121,7 @@ pid_t startInstance() {
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF);
     char program[] = "orvantide";
-    char service[] = "--service";
+    char service[] = "--for-commands";
     char* arguments[] = {program, service, nullptr};
     pid_t pid = -1;
     if (const int error =
@@ -155,7 +155,8 @@ int run(const QStringList& arguments, const QByteArray& input, const QString& na
             // Ended at once: it could not start (no history, no display), or another launch won
             // the race and that one will answer.
             if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-                say(QStringLiteral("no se pudo iniciar Orvantide"));
+                const QString why = SingleInstance::note(name);
+                say(why.isEmpty() ? QStringLiteral("no se pudo iniciar Orvantide") : why);
                 return 1;
             }
             started = 0;

@@ -64,6 +64,9 @@ Parsed parseLaunch(const QStringList& arguments) {
             parsed.toggle = true;
         } else if (argument == QLatin1String("--service")) {
             parsed.service = true;
+        } else if (argument == QLatin1String("--for-commands")) {
+            parsed.service = true;
+            parsed.forCommands = true;
         } else if (argument.startsWith(u'-')) {
             return usage(QStringLiteral("opción desconocida «%1» (prueba --help)").arg(argument));
         } else {

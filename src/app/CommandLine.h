@@ -46,6 +46,9 @@ struct Parsed {
     // over to an instance already running (D-Bus activation, the subcommands' own start).
     bool toggle = false;
     bool service = false;
+    // `--for-commands`: the start a subcommand makes, as `--service`, but a history that cannot
+    // be opened is said to that subcommand, not in an alert that waits for a click.
+    bool forCommands = false;
     Request request;
     QString error;
 };

@@ -60,6 +60,10 @@ Lock takeLock(const QString& path) {
         qCWarning(lcInstance) << "cannot lock" << path << std::strerror(errno);
         return Lock::unusable;
     }
+    // Whatever an instance that failed left there is old news.
+    if (::ftruncate(file.get(), 0) != 0) {
+        qCDebug(lcInstance) << "cannot empty" << path << std::strerror(errno);
+    }
     held = std::move(file);
     return Lock::taken;
 }
@@ -219,6 +223,19 @@ QString SingleInstance::standardName() {
         }
     }
     return name;
+}
+
+void SingleInstance::leaveNote(const QString& name, const QString& note) {
+    QFile lock(name + QStringLiteral(".lock"));
+    if (lock.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        lock.write(note.toUtf8());
+    }
+}
+
+QString SingleInstance::note(const QString& name) {
+    QFile lock(name + QStringLiteral(".lock"));
+    return lock.open(QIODevice::ReadOnly) ? QString::fromUtf8(lock.read(64 * 1024)).trimmed()
+                                          : QString();
 }
 
 bool SingleInstance::isRunning(const QString& name) {

@@ -77,6 +77,10 @@ public:
     static Claim claim(const QString& name = standardName(),
                        std::chrono::milliseconds wait = std::chrono::seconds(20),
                        HandOver handOver = HandOver::toggle);
+    // Why this instance ends before it could serve, for the subcommand that started it; kept in
+    // the lock file, emptied by the next instance.
+    static void leaveNote(const QString& name, const QString& note);
+    static QString note(const QString& name);
     // Whether a process holds the lock (an instance runs, or is starting), without taking it.
     static bool isRunning(const QString& name = standardName());
 

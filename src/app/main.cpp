@@ -166,7 +166,9 @@ int main(int argc, char** argv) {
     SingleInstance server(instance);
     server.listen();
     AppDelegate delegate;
-    if (!delegate.applicationDidFinishLaunching()) {
+    if (!delegate.applicationDidFinishLaunching(parsed.forCommands)) {
+        // The subcommand that started this instance says it.
+        SingleInstance::leaveNote(instance, delegate.launchFailure());
         return 1;
     }
     QObject::connect(&server, &SingleInstance::toggleRequested, &delegate, [&delegate] {

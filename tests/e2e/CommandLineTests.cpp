@@ -180,6 +180,25 @@ TEST_F(CommandLineTest, BadRequestsSayWhyAndChangeNothing) {
     EXPECT_EQ(orvantide({"get", QString::fromLatin1(big.output.trimmed())}, {}, true).status, 1);
 }
 
+// A history that cannot be opened: the subcommand says why at once and leaves nothing running;
+// no alert waits for a click.
+TEST_F(CommandLineTest, AHistoryThatCannotBeOpenedIsSaidToTheCommandAtOnce) {
+    const QString folder = home.filePath("data/com.quarnelbrisk.orvantide");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile garbage(folder + "/history.db");
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(8192, 'x'));
+    garbage.close();
+    for (const QStringList& command : {QStringList{"list"}, QStringList{"get", "1"}}) {
+        const Outcome refused = orvantide(command);
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_TRUE(refused.error.startsWith("orvantide: No se pudo abrir el historial"))
+            << refused.error.toStdString();
+    }
+    const QString lock = QDir(home.path()).entryList({"orvantide-*.lock"}).value(0);
+    EXPECT_FALSE(lockIsHeld(home.filePath(lock))) << "an instance stayed";
+}
+
 // Connections that send nothing, more than the instance has descriptors for.
 struct IdleConnections {
     IdleConnections(const QString& socketPath, int count) {
