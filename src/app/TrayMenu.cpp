@@ -1,5 +1,7 @@
 #include "app/TrayMenu.h"
 
+#include <QPointer>
+
 #include "app/AppUpdater.h"
 #include "app/AppVersion.h"
 #include "model/PreferencesStore.h"
@@ -61,11 +63,16 @@ TrayMenu::TrayMenu(ClipHistory& history, PreferencesStore& preferences, AppUpdat
 TrayMenu::~TrayMenu() = default;
 
 QCoro::Task<> TrayMenu::refresh() {
+    QPointer<TrayMenu> self(this);
     QList<Clip> clips;
     try {
         clips = co_await m_history.listing(QString(), recentCount, std::stop_token());
     } catch (const std::exception& error) {
         qCWarning(lcTray) << "no recent clips for the menu:" << error.what();
+        co_return;
+    }
+    // The menu may have gone while the history answered.
+    if (!self) {
         co_return;
     }
     QList<Clip> recent = clips.mid(0, recentCount);
