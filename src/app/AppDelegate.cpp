@@ -55,6 +55,17 @@ bool AppDelegate::applicationDidFinishLaunching(bool quiet) {
         return false;
     }
 
+    // Said where the user looks, and in the log (by the store).
+    m_history->onReopened = [self = QPointer<AppDelegate>(this)](const QString& message) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, message] {
+                if (self && self->m_model) {
+                    self->m_model->report(message);
+                }
+            },
+            Qt::QueuedConnection);
+    };
     // What a crash left between writing an image and storing its row goes before anything else.
     m_history->removeOrphanImages();
 

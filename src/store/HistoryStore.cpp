@@ -19,6 +19,7 @@
 #include <QUuid>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,6 +27,7 @@
 #include <functional>
 #include <future>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <stop_token>
@@ -211,11 +213,30 @@ const QString& preparedDatabasePath(const QString& databasePath, const QString& 
     makePrivateFolder(QFileInfo(databasePath).absolutePath());
     makePrivateFolder(imageDirectory);
     ImageFiles::createPrivateFile(databasePath);
+    // A file put back from elsewhere may be readable by others.
+    const auto owner = QFile::ReadOwner | QFile::WriteOwner;
+    if (QFile::permissions(databasePath) != (owner | QFile::ReadUser | QFile::WriteUser)) {
+        QFile::setPermissions(databasePath, owner);
+    }
     return databasePath;
 }
 
 qint64 milliseconds(const QDateTime& time) {
     return time.toMSecsSinceEpoch();
+}
+
+struct FileIdentity {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> identity(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{status.st_dev, status.st_ino};
 }
 
 }  // namespace
@@ -226,7 +247,8 @@ public:
     Isolated(const QString& databasePath, const QString& imageDirectory)
         : imageDirectory(absoluteClean(imageDirectory)),
           databasePath(databasePath),
-          database(preparedDatabasePath(databasePath, this->imageDirectory)) {
+          database(preparedDatabasePath(databasePath, this->imageDirectory)),
+          file(identity(databasePath)) {
         database.execute(kSchema);
         database.execute(kListingSchema);
         if (headsMissing()) {
@@ -247,7 +269,41 @@ public:
 
     ~Isolated() {
         searchDatabase.reset();
+        if (database.isOpen() && !stillAtItsPath()) {
+            leaveTheReplacedFile();
+            return;
+        }
         scrubLog();
+    }
+
+    // The file the connection has open is still the one at the path.
+    bool stillAtItsPath() {
+        const auto now = identity(databasePath);
+        if (!now || now != file) {
+            return false;
+        }
+        // Ours while the database is: known again when the file under the connection changes.
+        for (auto& [suffix, known] : journals) {
+            if (const auto at = identity(databasePath + suffix)) {
+                known = at;
+            }
+        }
+        return true;
+    }
+
+    // The connection's log goes into the file it belongs to, and the log and index files at the
+    // path are removed only when they are still ours, never a newcomer's.
+    void leaveTheReplacedFile() {
+        int persist = 1;
+        sqlite3_file_control(database.handle(), "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+        database.checkpoint();
+        database.close();
+        for (const auto& [suffix, known] : journals) {
+            const QString path = databasePath + suffix;
+            if (known && identity(path) == known) {
+                QFile::remove(path);
+            }
+        }
     }
 
     bool headsMissing() const {
@@ -646,12 +702,16 @@ private:
     std::unique_ptr<SqliteDatabase> searchDatabase;
 
     SqliteDatabase database;
+    // The database file as it was opened, and its log and index files as last seen beside it.
+    const std::optional<FileIdentity> file;
+    std::map<QString, std::optional<FileIdentity>> journals{{QStringLiteral("-wal"), {}},
+                                                            {QStringLiteral("-shm"), {}}};
     // Deleted rows may still be readable in the write-ahead log.
     bool logHoldsDeleted = false;
 };
 
 const QString& HistoryStore::imageDirectory() const {
-    return m_isolated->imageDirectory;
+    return m_imageDirectory;
 }
 
 // A plain promise rather than QtConcurrent::run: a thread that blocks on a QtConcurrent future runs
@@ -662,8 +722,9 @@ auto HistoryStore::enqueue(Operation operation) {
     auto promise = std::make_shared<QPromise<Result>>();
     QFuture<Result> future = promise->future();
     promise->start();
-    m_worker.start([promise, operation = std::move(operation)]() mutable {
+    m_worker.start([this, promise, operation = std::move(operation)]() mutable {
         try {
+            followTheFile();
             if constexpr (std::is_void_v<Result>) {
                 operation();
             } else {
@@ -723,8 +784,31 @@ private:
     std::jthread m_thread;
 };
 
+void HistoryStore::followTheFile() {
+    if (m_isolated && m_isolated->stillAtItsPath()) {
+        return;
+    }
+    if (m_isolated) {
+        const bool replaced = QFileInfo::exists(m_databasePath);
+        qCWarning(lcStore).noquote()
+            << "the history file" << m_databasePath << (replaced ? "was replaced" : "was deleted")
+            << "while open: opened again";
+        m_isolated.reset();
+        if (onReopened) {
+            onReopened(replaced ? QStringLiteral("El archivo del historial se ha sustituido; se "
+                                                 "usa el que hay ahora")
+                                : QStringLiteral("El archivo del historial se ha borrado; se "
+                                                 "empieza uno nuevo"));
+        }
+    }
+    m_isolated = std::make_unique<Isolated>(m_databasePath, m_imageDirectory);
+    m_isolated->scrubSoon = [scrub = m_scrub.get()] { scrub->request(); };
+}
+
 HistoryStore::HistoryStore(const QString& databasePath, const QString& imageDirectory)
-    : m_isolated(std::make_unique<Isolated>(databasePath, imageDirectory)) {
+    : m_databasePath(databasePath),
+      m_imageDirectory(absoluteClean(imageDirectory)),
+      m_isolated(std::make_unique<Isolated>(databasePath, imageDirectory)) {
     m_worker.setMaxThreadCount(1);
     m_worker.setExpiryTimeout(-1);
     m_scrub = std::make_unique<DelayedTask>(

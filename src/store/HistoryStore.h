@@ -9,6 +9,8 @@
 #include <QString>
 #include <QThreadPool>
 
+#include <functional>
+
 #include <memory>
 #include <optional>
 
@@ -63,13 +65,23 @@ public:
     // files went.
     QFuture<int> removeOrphanImages();
 
+    // Called on the store's worker, with a Spanish message, when the database file was replaced or
+    // deleted under the open connection and the store opened what is at its path again. Set before
+    // the first operation.
+    std::function<void(const QString& message)> onReopened;
+
 private:
     class Isolated;
     class DelayedTask;
 
     template <typename Operation>
     auto enqueue(Operation operation);
+    // Worker only: the connection follows the file at the path.
+    void followTheFile();
 
+    const QString m_databasePath;
+    const QString m_imageDirectory;
+    // None while what is at the path cannot be opened.
     std::unique_ptr<Isolated> m_isolated;
     QThreadPool m_worker;
     std::unique_ptr<DelayedTask> m_scrub;

@@ -709,3 +709,39 @@ TEST(HistoryStoreOpening, WaitsForALockThatAnotherProgramHolds) {
         EXPECT_EQ(error.message(), "database is locked");
     }
 }
+
+// Another database moved over the file, then the whole folder deleted, while the store has it
+// open: each time the store writes to what is at the path, says so, and leaves no log behind that
+// belongs to another file.
+TEST_F(HistoryStoreTest, AFileReplacedOrDeletedUnderTheStoreIsFollowed) {
+    QStringList said;
+    store->onReopened = [&](const QString& message) { said.append(message); };
+    text("antes", 10);
+    {
+        HistoryStore other(temp.filePath("otro/history.db"), temp.filePath("otro/images"));
+        other.upsert(ClipKind::text, "del otro", {}, {}, {}, at(20)).waitForFinished();
+    }
+    QFile::setPermissions(temp.filePath("otro/history.db"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    ASSERT_EQ(::rename(QFile::encodeName(temp.filePath("otro/history.db")).constData(),
+                       QFile::encodeName(databasePath()).constData()),
+              0);
+    text("después", 5);
+    EXPECT_EQ(values(), (QStringList{"después", "del otro"}));
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_TRUE(said[0].contains("sustituido"));
+    EXPECT_EQ(QFile::permissions(databasePath()) & QFile::ReadOther, 0);
+    store.reset();
+    store = std::make_unique<HistoryStore>(databasePath(), imagesPath());
+    EXPECT_EQ(values(), (QStringList{"después", "del otro"})) << "a sound file, nothing lost";
+
+    store->onReopened = [&](const QString& message) { said.append(message); };
+    ASSERT_TRUE(QDir(supportPath()).removeRecursively());
+    text("en uno nuevo", 1);
+    EXPECT_EQ(values(), QStringList{"en uno nuevo"});
+    ASSERT_EQ(said.size(), 2);
+    EXPECT_TRUE(said[1].contains("borrado"));
+    store.reset();
+    store = std::make_unique<HistoryStore>(databasePath(), imagesPath());
+    EXPECT_EQ(values(), QStringList{"en uno nuevo"});
+}
