@@ -75,6 +75,11 @@ bool AppDelegate::applicationDidFinishLaunching(bool quiet) {
     m_hotKeyRegistration = std::make_unique<HotKeyRegistration>(m_hotKey, *m_preferences);
     m_recorder = std::make_unique<ClipRecorder>(*m_history, *m_preferences, m_scheduler);
     m_model = std::make_unique<AppModel>(*m_history, *m_preferences, m_scheduler);
+    if (m_history->readOnly()) {
+        m_model->report(
+            QStringLiteral("El historial es de solo lectura: puedes consultarlo, pero "
+                           "no se guarda lo que copias"));
+    }
     m_preview = std::make_unique<PreviewPanelController>();
     m_palette = std::make_unique<PalettePanelController>(*m_model, m_platform->workspace(),
                                                          &m_platform->pointerMonitor());

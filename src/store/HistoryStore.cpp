@@ -244,6 +244,18 @@ std::optional<FileIdentity> identity(const QString& path) {
 // The state that only the worker touches.
 class HistoryStore::Isolated {
 public:
+    // What a file that cannot be written still gives: lists and searches; every write fails.
+    Isolated(const QString& databasePath, const QString& imageDirectory, SqliteDatabase::ReadOnly)
+        : imageDirectory(absoluteClean(imageDirectory)),
+          databasePath(databasePath),
+          readOnly(true),
+          database(databasePath, SqliteDatabase::ReadOnly{}),
+          file(identity(databasePath)) {
+        if (!TextFolding::registerSqlFunctions(database.handle())) {
+            throw StoreError::sqlite(sqliteErrorMessage(database.handle()));
+        }
+    }
+
     Isolated(const QString& databasePath, const QString& imageDirectory)
         : imageDirectory(absoluteClean(imageDirectory)),
           databasePath(databasePath),
@@ -269,6 +281,9 @@ public:
 
     ~Isolated() {
         searchDatabase.reset();
+        if (readOnly) {
+            return;
+        }
         if (database.isOpen() && !stillAtItsPath()) {
             leaveTheReplacedFile();
             return;
@@ -537,6 +552,8 @@ public:
         return removed;
     }
 
+    bool isReadOnly() const { return readOnly; }
+
     const QString imageDirectory;
     // Asks for scrubLog() on the worker a little later; set by the store.
     std::function<void()> scrubSoon;
@@ -649,7 +666,9 @@ private:
     // are looked through on a second connection beside this one, and the two lists merged.
     QList<Clip> searchedInHalves(const QString& needle, int limit, const std::stop_token& stop) {
         if (!searchDatabase) {
-            searchDatabase = std::make_unique<SqliteDatabase>(databasePath);
+            searchDatabase = readOnly ? std::make_unique<SqliteDatabase>(databasePath,
+                                                                         SqliteDatabase::ReadOnly{})
+                                      : std::make_unique<SqliteDatabase>(databasePath);
             searchDatabase->execute("PRAGMA query_only = ON;");
             if (!TextFolding::registerSqlFunctions(searchDatabase->handle())) {
                 throw StoreError::sqlite(sqliteErrorMessage(searchDatabase->handle()));
@@ -698,6 +717,7 @@ private:
     };
     std::optional<LastSearch> lastSearch;
     const QString databasePath;
+    const bool readOnly = false;
     // Opened by the first search that reads every value.
     std::unique_ptr<SqliteDatabase> searchDatabase;
 
@@ -784,6 +804,37 @@ private:
     std::jthread m_thread;
 };
 
+// A history that cannot be written (a read-only disk or file) is still read.
+std::unique_ptr<HistoryStore::Isolated> HistoryStore::opened(const QString& databasePath,
+                                                             const QString& imageDirectory) {
+    try {
+        return std::make_unique<Isolated>(databasePath, imageDirectory);
+    } catch (const std::exception& error) {
+        const std::exception_ptr writing = std::current_exception();
+        if (!QFileInfo(databasePath).isFile()) {
+            throw;
+        }
+        try {
+            auto reading = std::make_unique<Isolated>(databasePath, imageDirectory,
+                                                      SqliteDatabase::ReadOnly{});
+            qCWarning(lcStore) << "the history cannot be written, only read:" << error.what();
+            return reading;
+        } catch (...) {
+            // What kept it from being written says more than what kept it from being read.
+            std::rethrow_exception(writing);
+        }
+    }
+}
+
+bool HistoryStore::readOnly() const {
+    return m_readOnly;
+}
+
+void HistoryStore::setIsolated(std::unique_ptr<Isolated> isolated) {
+    m_isolated = std::move(isolated);
+    m_readOnly = m_isolated && m_isolated->isReadOnly();
+}
+
 void HistoryStore::followTheFile() {
     if (m_isolated && m_isolated->stillAtItsPath()) {
         return;
@@ -793,7 +844,7 @@ void HistoryStore::followTheFile() {
         qCWarning(lcStore).noquote()
             << "the history file" << m_databasePath << (replaced ? "was replaced" : "was deleted")
             << "while open: opened again";
-        m_isolated.reset();
+        setIsolated(nullptr);
         if (onReopened) {
             onReopened(replaced ? QStringLiteral("El archivo del historial se ha sustituido; se "
                                                  "usa el que hay ahora")
@@ -801,14 +852,15 @@ void HistoryStore::followTheFile() {
                                                  "empieza uno nuevo"));
         }
     }
-    m_isolated = std::make_unique<Isolated>(m_databasePath, m_imageDirectory);
+    setIsolated(opened(m_databasePath, m_imageDirectory));
     m_isolated->scrubSoon = [scrub = m_scrub.get()] { scrub->request(); };
 }
 
 HistoryStore::HistoryStore(const QString& databasePath, const QString& imageDirectory)
     : m_databasePath(databasePath),
       m_imageDirectory(absoluteClean(imageDirectory)),
-      m_isolated(std::make_unique<Isolated>(databasePath, imageDirectory)) {
+      m_isolated(opened(databasePath, imageDirectory)),
+      m_readOnly(m_isolated->isReadOnly()) {
     m_worker.setMaxThreadCount(1);
     m_worker.setExpiryTimeout(-1);
     m_scrub = std::make_unique<DelayedTask>(

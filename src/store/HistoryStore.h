@@ -9,6 +9,7 @@
 #include <QString>
 #include <QThreadPool>
 
+#include <atomic>
 #include <functional>
 
 #include <memory>
@@ -70,6 +71,10 @@ public:
     // the first operation.
     std::function<void(const QString& message)> onReopened;
 
+    // The file could be opened only for reading (a read-only disk or file): lists and searches
+    // work, every change fails. Any thread.
+    bool readOnly() const;
+
 private:
     class Isolated;
     class DelayedTask;
@@ -78,11 +83,15 @@ private:
     auto enqueue(Operation operation);
     // Worker only: the connection follows the file at the path.
     void followTheFile();
+    static std::unique_ptr<Isolated> opened(const QString& databasePath,
+                                            const QString& imageDirectory);
+    void setIsolated(std::unique_ptr<Isolated> isolated);
 
     const QString m_databasePath;
     const QString m_imageDirectory;
     // None while what is at the path cannot be opened.
     std::unique_ptr<Isolated> m_isolated;
+    std::atomic_bool m_readOnly;
     QThreadPool m_worker;
     std::unique_ptr<DelayedTask> m_scrub;
 };

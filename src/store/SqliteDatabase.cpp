@@ -3,6 +3,7 @@
 #include "store/StoreError.h"
 
 #include <QFile>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -25,6 +26,27 @@ SqliteDatabase::SqliteDatabase(const QString& path) {
     // Before the first statement, so that even opening waits for another process's lock.
     sqlite3_busy_timeout(db, busyTimeoutMs);
     m_db = db;
+}
+
+SqliteDatabase::SqliteDatabase(const QString& path, ReadOnly) {
+    const QByteArray uri = QUrl::fromLocalFile(path).toEncoded();
+    for (const char* query : {"?mode=ro", "?immutable=1"}) {
+        sqlite3* db = nullptr;
+        const int rc =
+            sqlite3_open_v2((uri + query).constData(), &db,
+                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc == SQLITE_OK && db != nullptr) {
+            sqlite3_busy_timeout(db, busyTimeoutMs);
+            // The first read tells whether the file can be read this way.
+            if (sqlite3_exec(db, "SELECT count(*) FROM clips", nullptr, nullptr, nullptr) ==
+                SQLITE_OK) {
+                m_db = db;
+                return;
+            }
+        }
+        sqlite3_close_v2(db);
+    }
+    throw StoreError::open(QStringLiteral("No se pudo leer la base de datos"));
 }
 
 SqliteDatabase::~SqliteDatabase() {

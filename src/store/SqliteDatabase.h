@@ -21,6 +21,10 @@ public:
     // StoreError::open with SQLite's message, or "No se pudo abrir la base de datos" when no
     // connection came back.
     explicit SqliteDatabase(const QString& path);
+    struct ReadOnly {};
+    // Reads only, creating nothing: on a read-only disk, where the log's index cannot be made,
+    // the file is read as one that nothing changes. Raises StoreError::open.
+    SqliteDatabase(const QString& path, ReadOnly);
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase&) = delete;
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;

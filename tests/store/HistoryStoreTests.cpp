@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUuid>
@@ -18,6 +20,7 @@
 #include <thread>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace orv;
 
@@ -744,4 +747,31 @@ TEST_F(HistoryStoreTest, AFileReplacedOrDeletedUnderTheStoreIsFollowed) {
     store.reset();
     store = std::make_unique<HistoryStore>(databasePath(), imagesPath());
     EXPECT_EQ(values(), QStringList{"en uno nuevo"});
+}
+
+// On a disk mounted read-only: listed and searched, every change refused.
+TEST_F(HistoryStoreTest, AHistoryThatCannotBeWrittenIsStillRead) {
+    const QString disk = temp.filePath("disco");
+    QDir().mkpath(disk);
+    if (::getuid() != 0 ||
+        QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=4m", "tmpfs", disk}) != 0) {
+        GTEST_SKIP() << "needs root, to mount a read-only disk";
+    }
+    const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {"-l", disk}); });
+    const QString path = disk + "/history.db";
+    {
+        HistoryStore writing(path, disk + "/images");
+        writing.upsert(ClipKind::text, "se lee aún", {}, {}, {}, at(2)).waitForFinished();
+        writing.upsert(ClipKind::text, "otra cosa", {}, {}, {}, at(1)).waitForFinished();
+    }
+    ASSERT_EQ(QProcess::execute("mount", {"-o", "remount,ro", disk}), 0);
+    HistoryStore reading(path, disk + "/images");
+    EXPECT_TRUE(reading.readOnly());
+    EXPECT_EQ(reading.clips({}).result().size(), 2);
+    const QList<Clip> found = reading.listing("aún", -1, {}).result();
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0].value, "se lee aún");
+    EXPECT_THROW(reading.upsert(ClipKind::text, "nuevo", {}, {}, {}, at(0)).waitForFinished(),
+                 StoreError);
+    EXPECT_EQ(reading.clips({}).result().size(), 2);
 }
