@@ -280,10 +280,10 @@ void AppDelegate::showMechanisms() {
     m_permissions->setMechanisms(mechanisms.lines());
 }
 
-// The palette is closed by now: the tray says it, where there is one to say it.
+// The palette is closed by now: a notification says it, or the tray where no server answers.
 void AppDelegate::pasteByHand(const QString& hint) {
     qCInfo(lcApp).noquote() << "copied only:" << hint;
-    m_statusItem->showBalloon(hint, QSystemTrayIcon::Information);
+    m_statusItem->notify(hint);
 }
 
 void AppDelegate::presentPermissionsIfNeeded() {

@@ -13,6 +13,10 @@ constexpr int balloonTime = 5000;
 
 StatusItem::StatusItem(QObject* parent) : QObject(parent) {
     connect(&m_tray, &TrayPresence::found, this, &StatusItem::create);
+    connect(&m_notifications, &DesktopNotifications::notShown, this,
+            [this](const QString&, const QString& body) {
+                showBalloon(body, QSystemTrayIcon::Information);
+            });
 }
 
 StatusItem::~StatusItem() = default;
@@ -61,11 +65,16 @@ QRect StatusItem::geometry() const {
     return m_icon ? m_icon->geometry() : QRect();
 }
 
+void StatusItem::notify(const QString& text) {
+    m_notifications.notify(title, text);
+}
+
 void StatusItem::showBalloon(const QString& text, QSystemTrayIcon::MessageIcon kind) {
     if (isShown()) {
         m_icon->showMessage(title, text, kind, balloonTime);
     } else {
-        qCInfo(lcStatusItem).noquote() << "no tray to say:" << text;
+        qCInfo(lcStatusItem).noquote()
+            << "neither a notification server nor a tray to say:" << text;
     }
 }
 

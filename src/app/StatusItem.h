@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DesktopNotifications.h"
 #include "platform/TrayPresence.h"
 
 #include <QIcon>
@@ -36,7 +37,9 @@ public:
     // Where the icon is on screen; invalid where that is not known.
     QRect geometry() const;
 
-    // In the tray's balloon, where there is a tray; else in the log alone.
+    // A notice that needs no answer: a desktop notification where a server answers, else the
+    // tray's balloon, else the log alone.
+    void notify(const QString& text);
     void showBalloon(const QString& text, QSystemTrayIcon::MessageIcon kind);
 
 signals:
@@ -46,6 +49,7 @@ private:
     void create();
 
     TrayPresence m_tray;
+    DesktopNotifications m_notifications;
     std::unique_ptr<QSystemTrayIcon> m_icon;
     QIcon m_picture;
     QString m_toolTip;
