@@ -2,6 +2,7 @@
 # Runs a command on a private X server (Xvfb) with a real window manager (openbox), with its own
 # HOME and XDG folders, then tears everything down. Exits with the command's status.
 #   scripts/xvfb-run.sh <command> [arguments…]
+# With ORV_XVFB_NO_TRAY=1 the display has no system tray (the command may start one later).
 set -euo pipefail
 
 work=$(mktemp -d -t orvantide-x11.XXXXXX)
@@ -49,7 +50,7 @@ for _ in $(seq 1 100); do
 done
 
 # A system tray, so that tray icons have somewhere to live.
-if command -v trayer >/dev/null; then
+if [ -z "${ORV_XVFB_NO_TRAY:-}" ] && command -v trayer >/dev/null; then
     trayer --edge top --align right --widthtype pixel --width 96 --height 24 \
         --SetDockType true --transparent false >"$work/trayer.log" 2>&1 &
     tray_pid=$!

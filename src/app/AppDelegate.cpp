@@ -187,10 +187,9 @@ void AppDelegate::report(const QString& message) {
     m_model->report(message);
 }
 
-// The tray icon: a click toggles the palette, the menu is built anew each time it opens. Where the
-// desktop has no tray, the hot key and `orvantide --toggle` still reach the palette.
+// The tray icon: a click toggles the palette, the menu is built anew each time it opens.
 void AppDelegate::configureStatusItem() {
-    m_statusItem = std::make_unique<QSystemTrayIcon>();
+    m_statusItem = std::make_unique<StatusItem>();
     m_statusItem->setToolTip(QStringLiteral("Orvantide"));
     showTrayState();
     connect(m_preferences.get(), &PreferencesStore::pausedChanged, this,
@@ -204,7 +203,7 @@ void AppDelegate::configureStatusItem() {
     connect(m_model.get(), &AppModel::clipsChanged, m_trayMenu.get(), &TrayMenu::refresh);
     connect(m_recorder.get(), &ClipRecorder::recorded, m_trayMenu.get(), &TrayMenu::refresh);
     m_statusItem->setContextMenu(m_trayMenu->menu());
-    connect(m_statusItem.get(), &QSystemTrayIcon::activated, this,
+    connect(m_statusItem.get(), &StatusItem::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason != QSystemTrayIcon::Trigger) {
                     return;
@@ -243,10 +242,7 @@ void AppDelegate::copyToClipboard(const Clip& clip) {
         ClipboardWriter::write(clip, m_platform->pasteboard());
     } catch (const std::exception& error) {
         m_model->report(QString::fromUtf8(error.what()));
-        if (m_statusItem && QSystemTrayIcon::isSystemTrayAvailable()) {
-            m_statusItem->showMessage(QStringLiteral("Orvantide"), QString::fromUtf8(error.what()),
-                                      QSystemTrayIcon::Warning, 5000);
-        }
+        m_statusItem->showBalloon(QString::fromUtf8(error.what()), QSystemTrayIcon::Warning);
         return;
     }
     m_monitor.suppressCurrentChange();
@@ -302,13 +298,10 @@ void AppDelegate::showMechanisms() {
     m_permissions->setMechanisms(mechanisms.lines());
 }
 
-// The palette is closed by now: the tray says it, where there is one to say it.
+// The palette is closed by now: a notification says it, or the tray where no server answers.
 void AppDelegate::pasteByHand(const QString& hint) {
     qCInfo(lcApp).noquote() << "copied only:" << hint;
-    if (m_statusItem && QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_statusItem->showMessage(QStringLiteral("Orvantide"), hint, QSystemTrayIcon::Information,
-                                  5000);
-    }
+    m_statusItem->notify(hint);
 }
 
 void AppDelegate::presentPermissionsIfNeeded() {

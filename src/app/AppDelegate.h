@@ -6,6 +6,7 @@
 #include "app/HotKeyRegistration.h"
 #include "app/PermissionsWindowController.h"
 #include "app/SettingsWindowController.h"
+#include "app/StatusItem.h"
 #include "clipboard/ClipboardKeeper.h"
 #include "clipboard/ClipboardMonitor.h"
 #include "clipboard/PasteSequence.h"
@@ -24,7 +25,6 @@
 #include <QMenu>
 #include <QObject>
 #include <QPixmap>
-#include <QSystemTrayIcon>
 
 #include <memory>
 
@@ -113,7 +113,7 @@ private:
     std::unique_ptr<PalettePanelController> m_palette;
     std::unique_ptr<SettingsWindowController> m_settings;
     std::unique_ptr<PermissionsWindowController> m_permissions;
-    std::unique_ptr<QSystemTrayIcon> m_statusItem;
+    std::unique_ptr<StatusItem> m_statusItem;
     std::unique_ptr<TrayMenu> m_trayMenu;
     QString m_launchFailure;
 };

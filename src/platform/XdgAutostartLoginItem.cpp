@@ -46,6 +46,8 @@ QString XdgAutostartLoginItem::standardPath() {
            QStringLiteral("/autostart/com.quarnelbrisk.orvantide.desktop");
 }
 
+// The delay hints give the panel time to come up before the tray icon looks for it (the icon
+// still finds a panel that comes later): GNOME's in seconds, Plasma's after its panel phase.
 QByteArray XdgAutostartLoginItem::entry(const QString& executable) {
     return QStringLiteral(
                "[Desktop Entry]\n"
@@ -56,7 +58,9 @@ QByteArray XdgAutostartLoginItem::entry(const QString& executable) {
                "Icon=com.quarnelbrisk.orvantide\n"
                "Terminal=false\n"
                "Categories=Utility;\n"
-               "X-GNOME-Autostart-enabled=true\n")
+               "X-GNOME-Autostart-enabled=true\n"
+               "X-GNOME-Autostart-Delay=3\n"
+               "X-KDE-autostart-after=panel\n")
         .arg(execArgument(executable))
         .toUtf8();
 }

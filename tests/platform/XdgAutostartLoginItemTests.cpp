@@ -43,7 +43,7 @@ protected:
 
 }  // namespace
 
-TEST_F(XdgAutostartLoginItemTest, EnablingWritesAValidEntryAndDisablingRemovesIt) {
+TEST_F(XdgAutostartLoginItemTest, EnablingWritesAValidEntryAfterThePanelAndDisablingRemovesIt) {
     EXPECT_EQ(XdgAutostartLoginItem::standardPath(), entryPath());
     XdgAutostartLoginItem item(XdgAutostartLoginItem::standardPath(), "/usr/bin/orvantide");
     EXPECT_EQ(item.status(), Status::notRegistered);
@@ -53,7 +53,11 @@ TEST_F(XdgAutostartLoginItemTest, EnablingWritesAValidEntryAndDisablingRemovesIt
     EXPECT_EQ(validate(entryPath()), QString());
     QFile entry(entryPath());
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(entry.readAll().contains("\nExec=/usr/bin/orvantide\n"));
+    const QByteArray text = entry.readAll();
+    EXPECT_TRUE(text.contains("\nExec=/usr/bin/orvantide\n"));
+    // Started once the panel is up, so that the tray icon finds it at once.
+    EXPECT_TRUE(text.contains("\nX-GNOME-Autostart-Delay=3\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\nX-KDE-autostart-after=panel\n")) << text.toStdString();
 
     EXPECT_EQ(item.registerItem(), std::nullopt) << "registering twice is fine";
     EXPECT_EQ(item.unregisterItem(), std::nullopt);
