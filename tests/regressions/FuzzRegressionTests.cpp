@@ -1,6 +1,7 @@
 #include "AppcastEntry.h"
 #include "CommandEntry.h"
 #include "FuzzEntries.h"
+#include "SelectionEntry.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,6 +31,7 @@ const std::map<std::string, Entry>& entries() {
         {"user_defaults", FuzzEntries::userDefaults},
         {"appcast", FuzzEntries::appcast},
         {"command", FuzzEntries::command},
+        {"selection", FuzzEntries::selection},
     };
     return all;
 }

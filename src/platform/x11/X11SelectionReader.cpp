@@ -1,6 +1,7 @@
 #include "platform/x11/X11SelectionReader.h"
 
 #include "platform/MimeTypes.h"
+#include "platform/x11/SelectionTransfer.h"
 
 #include <QDeadlineTimer>
 #include <QList>
@@ -63,16 +64,10 @@ const QByteArrayList& readableTargets() {
 
 class X11SelectionReader::Session {
 public:
-    struct Transfer {
+    struct Transfer : SelectionTransfer {
         xcb_atom_t type = XCB_NONE;
-        QByteArray bytes;
-        // The owner had more than the cap.
-        bool truncated = false;
     };
-    struct Target {
-        xcb_atom_t atom;
-        QByteArray name;
-    };
+    using Target = SelectionTarget;
 
     static std::unique_ptr<Session> open(const QByteArray& displayName, const QByteArray& selection,
                                          const SelectionReadLimits& limits,
@@ -139,18 +134,7 @@ public:
         if (!m_targetList) {
             m_targetList.emplace();
             if (auto transfer = convert(m_targetsAtom, m_limits.otherBytes)) {
-                const auto* atoms =
-                    reinterpret_cast<const xcb_atom_t*>(transfer->bytes.constData());
-                const qsizetype count = transfer->bytes.size() / qsizetype(sizeof(xcb_atom_t));
-                const QHash<xcb_atom_t, QByteArray> known = knownTargets();
-                QSet<xcb_atom_t> seen;
-                for (qsizetype i = 0; i < count; ++i) {
-                    const auto name = known.constFind(atoms[i]);
-                    if (name != known.cend() && !seen.contains(atoms[i])) {
-                        seen.insert(atoms[i]);
-                        m_targetList->append({atoms[i], *name});
-                    }
-                }
+                *m_targetList = knownTargets(transfer->bytes, readableAtoms());
             }
         }
         return *m_targetList;
@@ -290,9 +274,10 @@ private:
     std::optional<Transfer> takeProperty(qsizetype cap) {
         xcb_connection_t* c = m_connection.get();
         Transfer transfer;
+        transfer.cap = cap;
         for (uint32_t offset = 0;;) {
             // A word past the room tells whether there is more, without fetching it.
-            const qsizetype roomWords = (cap - transfer.bytes.size()) / 4 + 1;
+            const qsizetype roomWords = transfer.room() / 4 + 1;
             const auto words = uint32_t(std::min<qsizetype>(kChunkWords, roomWords));
             const auto cookie = xcb_get_property(c, 0, m_window.id, m_property,
                                                  XCB_GET_PROPERTY_TYPE_ANY, offset, words);
@@ -302,11 +287,9 @@ private:
             }
             transfer.type = reply->type;
             const int length = xcb_get_property_value_length(reply.get());
-            const qsizetype room = cap - transfer.bytes.size();
-            transfer.bytes.append(static_cast<const char*>(xcb_get_property_value(reply.get())),
-                                  std::min<qsizetype>(length, room));
-            if (length > room || (reply->bytes_after > 0 && transfer.bytes.size() >= cap)) {
-                transfer.truncated = true;
+            const QByteArrayView piece(
+                static_cast<const char*>(xcb_get_property_value(reply.get())), length);
+            if (!transfer.take(piece, reply->bytes_after > 0)) {
                 break;
             }
             if (reply->bytes_after == 0) {
@@ -325,6 +308,7 @@ private:
     std::optional<Transfer> incremental(qsizetype cap) {
         xcb_connection_t* c = m_connection.get();
         Transfer whole;
+        whole.cap = cap;
         for (;;) {
             const auto piece = waitFor([&](const xcb_generic_event_t* event) {
                 if (kind(event) != XCB_PROPERTY_NOTIFY) {
@@ -358,8 +342,7 @@ private:
                 return whole;
             }
             whole.type = part->type;
-            whole.bytes += part->bytes;
-            whole.truncated = part->truncated;
+            whole.take(part->bytes, part->truncated);
         }
     }
 
@@ -377,14 +360,14 @@ private:
 
     // The atoms of the names the program reads, where the server has them: a name it does not
     // know, no owner can offer.
-    QHash<xcb_atom_t, QByteArray> knownTargets() {
+    QHash<std::uint32_t, QByteArray> readableAtoms() {
         xcb_connection_t* c = m_connection.get();
         const QByteArrayList& names = readableTargets();
         QList<xcb_intern_atom_cookie_t> cookies;
         for (const QByteArray& name : names) {
             cookies.append(xcb_intern_atom(c, 1, uint16_t(name.size()), name.constData()));
         }
-        QHash<xcb_atom_t, QByteArray> known;
+        QHash<std::uint32_t, QByteArray> known;
         for (qsizetype i = 0; i < names.size(); ++i) {
             XcbPointer<xcb_intern_atom_reply_t> reply(
                 xcb_intern_atom_reply(c, cookies[i], nullptr));
