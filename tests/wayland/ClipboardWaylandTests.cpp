@@ -1,5 +1,5 @@
 // The clipboard layer against a real Wayland compositor, over data-control: wl-copy, wl-paste and a
-// small helper program play the other applications. Run through scripts/sway-run.sh.
+// small helper program play the other applications. Run through scripts/compositor-run.sh.
 #include "clipboard/ClipboardKeeper.h"
 #include "clipboard/ClipboardMonitor.h"
 #include "clipboard/ClipboardWriter.h"

@@ -1,6 +1,6 @@
 // Keys through our virtual keyboard and the active window through foreign-toplevel management,
-// against headless sway (run through scripts/sway-run.sh). Small Qt windows (paste_target) take
-// the keys and print their text; swaymsg tells where the compositor put the focus.
+// against headless sway (run through scripts/compositor-run.sh). Small Qt windows (paste_target)
+// take the keys and print their text; swaymsg tells where the compositor put the focus.
 #include "platform/wayland/ForeignToplevelWorkspace.h"
 #include "platform/wayland/VirtualKeyboardInjector.h"
 #include "platform/wayland/WaylandConnection.h"
