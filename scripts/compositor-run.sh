@@ -168,8 +168,7 @@ if [ -n "$bus_pid" ]; then
         "{'WAYLAND_DISPLAY': '$WAYLAND_DISPLAY', 'DISPLAY': '$DISPLAY', 'HOME': '$HOME',
           'XDG_RUNTIME_DIR': '$XDG_RUNTIME_DIR', 'XDG_CONFIG_HOME': '$XDG_CONFIG_HOME',
           'XDG_DATA_HOME': '$XDG_DATA_HOME', 'XDG_CACHE_HOME': '$XDG_CACHE_HOME',
-          'XDG_SESSION_TYPE': 'wayland', 'XDG_CURRENT_DESKTOP': '$XDG_CURRENT_DESKTOP',
-          'QT_QPA_PLATFORM': 'wayland'}" >/dev/null
+          'XDG_SESSION_TYPE': 'wayland', 'XDG_CURRENT_DESKTOP': '$XDG_CURRENT_DESKTOP'}" >/dev/null
 fi
 
 status=0

@@ -15,7 +15,7 @@ packages=(
     xterm rxvt-unicode stterm xfce4-terminal
     libwayland-dev libxkbcommon-dev sway xwayland wl-clipboard x11-xserver-utils
     dbus-daemon libglib2.0-bin gnome-settings-daemon-common qt6-wayland dpkg-dev file appstream
-    kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin mutter weston
+    kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin qtwayland5 mutter weston
 )
 read -r -a extra <<<"${EXTRA_PACKAGES:-}"
 packages+=("${extra[@]}")

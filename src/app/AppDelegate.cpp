@@ -86,6 +86,8 @@ bool AppDelegate::applicationDidFinishLaunching(bool quiet) {
     m_settings = std::make_unique<SettingsWindowController>(*m_preferences);
     m_permissions = std::make_unique<PermissionsWindowController>(m_platform->trust());
     m_settings->setDesktopShortcut(&m_desktopShortcut);
+    connect(m_settings.get(), &SettingsWindowController::permissionsRequested, this,
+            &AppDelegate::showPermissions);
     m_settings->setRemoteDesktopOffered(m_platform->offersRemoteDesktopKeys());
     connect(m_preferences.get(), &PreferencesStore::remoteDesktopKeysChanged, this,
             &AppDelegate::applyRemoteDesktopKeys);
@@ -144,6 +146,8 @@ bool AppDelegate::applicationDidFinishLaunching(bool quiet) {
     connect(m_commands.get(), &Commands::settingsRequested, this, &AppDelegate::openSettings,
             Qt::QueuedConnection);
     connect(m_commands.get(), &Commands::clearRequested, this, &AppDelegate::confirmClear,
+            Qt::QueuedConnection);
+    connect(m_commands.get(), &Commands::permissionsRequested, this, &AppDelegate::showPermissions,
             Qt::QueuedConnection);
     m_monitor.start();
     presentPermissionsIfNeeded();
@@ -280,8 +284,8 @@ void AppDelegate::applyRemoteDesktopKeys() {
     showMechanisms();
 }
 
-// A shortcut the desktop would not give is said where the mechanisms are listed, with the way
-// around it.
+// What is in force after each attempt, where the mechanisms are listed and once in the log: a
+// shortcut the desktop would not give with the way around it, a refused remote desktop with why.
 void AppDelegate::showMechanisms() {
     PlatformServices::Mechanisms mechanisms = m_platform->mechanisms();
     if (m_hotKey.combo() && m_hotKey.status() != 0) {
@@ -290,12 +294,18 @@ void AppDelegate::showMechanisms() {
                                 "ejecute «%2»")
                                 .arg(mechanisms.hotKey, DesktopShortcut::toggleCommand());
     }
-    if (const RemoteDesktopInjector* keys = m_platform->useRemoteDesktopKeys(
-            m_preferences->remoteDesktopKeys(), m_preferences->remoteDesktopToken());
-        keys != nullptr && !keys->failure().isEmpty()) {
-        mechanisms.paste += QStringLiteral(" (") + keys->failure() + u')';
+    const RemoteDesktopInjector* keys = m_platform->useRemoteDesktopKeys(
+        m_preferences->remoteDesktopKeys(), m_preferences->remoteDesktopToken());
+    m_settings->setRemoteDesktopNote(
+        keys != nullptr && !keys->failure().isEmpty()
+            ? QStringLiteral("No está disponible. %1 Mientras tanto se pega como sin él.")
+                  .arg(keys->failure())
+            : QString());
+    const QStringList lines = mechanisms.lines();
+    if (lines != m_permissions->mechanisms()) {
+        qCInfo(lcApp).noquote() << "in force:" << lines.join(QStringLiteral(", "));
     }
-    m_permissions->setMechanisms(mechanisms.lines());
+    m_permissions->setMechanisms(lines);
 }
 
 // The palette is closed by now: a notification says it, or the tray where no server answers.

@@ -113,6 +113,8 @@ bool Commands::activate(const QString& action) {
         emit settingsRequested();
     } else if (action == QLatin1String("clear")) {
         emit clearRequested();
+    } else if (action == QLatin1String("permissions")) {
+        emit permissionsRequested();
     } else {
         return false;
     }

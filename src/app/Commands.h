@@ -54,6 +54,7 @@ signals:
     void toggleRequested();
     void settingsRequested();
     void clearRequested();
+    void permissionsRequested();
 
 private:
     QCoro::Task<CommandResult> list(CommandLine::Request request);

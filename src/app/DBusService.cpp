@@ -70,7 +70,8 @@ public slots:
             message.setDelayedReply(true);
             m_bus.send(message.createErrorReply(
                 QDBusError::InvalidArgs,
-                QStringLiteral("Acción desconocida «%1»: hay toggle, preferences y clear")
+                QStringLiteral(
+                    "Acción desconocida «%1»: hay toggle, preferences, clear y permissions")
                     .arg(name)));
         }
     }

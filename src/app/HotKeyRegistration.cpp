@@ -25,6 +25,13 @@ QString statusText(const HotKeyCombo& combo, int status) {
         return QStringLiteral("Este escritorio no permite atajos globales a las aplicaciones.") +
                fallback;
     }
+    if (status == HotKeyService::noKeyAssigned) {
+        return QStringLiteral(
+                   "El escritorio aceptó el atajo pero no le asignó ninguna tecla: "
+                   "asígnasela en Preferencias del sistema → Accesos rápidos → "
+                   "Orvantide.") +
+               fallback;
+    }
     if (status == HotKeyService::refusedByDesktop) {
         return QStringLiteral("El escritorio no concedió %1.").arg(combo.display()) + fallback;
     }

@@ -26,6 +26,7 @@ public:
     void show();
     // Shown under the card: which mechanism each desktop service goes through.
     void setMechanisms(QStringList lines);
+    const QStringList& mechanisms() const { return m_mechanisms; }
 
     PermissionStatus& status() { return m_status; }
     // The window; null until the first show.

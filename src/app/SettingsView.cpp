@@ -171,12 +171,20 @@ SettingsCard* SettingsView::buildGeneralCard() {
                        "pegas tú con Ctrl+V."));
     m_remoteDesktopRow->hide();
     card->addItem(m_remoteDesktopRow);
+    m_remoteDesktopNote = caption(QString());
+    m_remoteDesktopNote->hide();
+    card->addItem(m_remoteDesktopNote);
     card->addItem(divider());
     card->addItem(toggleRow(m_paused));
     card->addItem(divider());
     card->addItem(toggleRow(m_launchAtLogin));
     m_launchStatus = caption(QString());
     card->addItem(m_launchStatus);
+    card->addItem(divider());
+    m_permissionsButton = new QPushButton(QStringLiteral("Permisos y servicios del escritorio…"));
+    m_permissionsButton->setFont(InterfaceStyle::font(font(), kBody));
+    card->addItem(m_permissionsButton);
+    connect(m_permissionsButton, &QPushButton::clicked, this, &SettingsView::permissionsRequested);
 
     // `clicked` comes only from the user, so following the preferences never writes back.
     connect(m_autoPaste, &QCheckBox::clicked, this,
@@ -307,6 +315,12 @@ QWidget* SettingsView::excludedBlock() {
 
 void SettingsView::setRemoteDesktopOffered(bool offered) {
     m_remoteDesktopRow->setVisible(offered);
+    m_remoteDesktopNote->setVisible(offered && !m_remoteDesktopNote->text().isEmpty());
+}
+
+void SettingsView::setRemoteDesktopNote(const QString& note) {
+    m_remoteDesktopNote->setText(note);
+    m_remoteDesktopNote->setVisible(!note.isEmpty() && !m_remoteDesktopRow->isHidden());
 }
 
 void SettingsView::setExclusionsNote(const QString& note) {

@@ -44,6 +44,11 @@ public:
     // Shown only where the desktop's remote-desktop portal is the one way to send keys.
     void setRemoteDesktopOffered(bool offered);
     QCheckBox* remoteDesktopSwitch() const { return m_remoteDesktopKeys; }
+    // Under the switch: why the remote desktop does not work; none while it does or is off.
+    void setRemoteDesktopNote(const QString& note);
+    QLabel* remoteDesktopNote() const { return m_remoteDesktopNote; }
+    // Opens "Permisos", where what each desktop service goes through is listed.
+    QPushButton* permissionsButton() const { return m_permissionsButton; }
     QLabel* launchAtLoginStatus() const { return m_launchStatus; }
     HotKeyRecorder* recorder() const { return m_recorder; }
     QLabel* hotKeyStatus() const { return m_hotKeyStatus; }
@@ -58,6 +63,9 @@ public:
     void setDesktopShortcut(DesktopShortcut* shortcut);
     QPushButton* desktopShortcutButton() const { return m_shortcutButton; }
     QLabel* desktopShortcutResult() const { return m_shortcutResult; }
+
+signals:
+    void permissionsRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -88,6 +96,8 @@ private:
     QCheckBox* m_launchAtLogin = nullptr;
     QCheckBox* m_remoteDesktopKeys = nullptr;
     QWidget* m_remoteDesktopRow = nullptr;
+    QLabel* m_remoteDesktopNote = nullptr;
+    QPushButton* m_permissionsButton = nullptr;
     QLabel* m_launchStatus = nullptr;
     HotKeyRecorder* m_recorder = nullptr;
     QLabel* m_hotKeyStatus = nullptr;

@@ -22,6 +22,9 @@ void SettingsWindowController::show() {
         m_window->setExclusionsNote(m_exclusionsNote);
         m_window->setDesktopShortcut(m_shortcut);
         m_window->setRemoteDesktopOffered(m_remoteDesktopOffered);
+        m_window->setRemoteDesktopNote(m_remoteDesktopNote);
+        connect(m_window.get(), &SettingsView::permissionsRequested, this,
+                &SettingsWindowController::permissionsRequested);
         m_window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
         m_window->setWindowTitle(QStringLiteral("Preferencias"));
@@ -33,6 +36,13 @@ void SettingsWindowController::show() {
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+}
+
+void SettingsWindowController::setRemoteDesktopNote(const QString& note) {
+    m_remoteDesktopNote = note;
+    if (m_window) {
+        m_window->setRemoteDesktopNote(note);
+    }
 }
 
 }  // namespace orv

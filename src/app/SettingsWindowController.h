@@ -27,9 +27,13 @@ public:
     void setExclusionsNote(QString note) { m_exclusionsNote = std::move(note); }
     void setDesktopShortcut(DesktopShortcut* shortcut) { m_shortcut = shortcut; }
     void setRemoteDesktopOffered(bool offered) { m_remoteDesktopOffered = offered; }
+    void setRemoteDesktopNote(const QString& note);
 
     // The window; null until the first show.
     SettingsView* window() const { return m_window.get(); }
+
+signals:
+    void permissionsRequested();
 
 private:
     PreferencesStore& m_preferences;
@@ -37,6 +41,7 @@ private:
     QString m_exclusionsNote;
     DesktopShortcut* m_shortcut = nullptr;
     bool m_remoteDesktopOffered = false;
+    QString m_remoteDesktopNote;
 };
 
 }  // namespace orv

@@ -2,6 +2,27 @@
 
 namespace orv {
 
+namespace {
+
+QString reason(int status) {
+    switch (status) {
+        case HotKeyService::badAccess:
+            return QStringLiteral("otra aplicación ya lo usa");
+        case HotKeyService::badValue:
+            return QStringLiteral("el teclado no tiene esa tecla");
+        case HotKeyService::unavailable:
+            return QStringLiteral("este escritorio no ofrece atajos globales a las aplicaciones");
+        case HotKeyService::refusedByDesktop:
+            return QStringLiteral("el escritorio no lo concedió");
+        case HotKeyService::noKeyAssigned:
+            return QStringLiteral("el escritorio lo aceptó sin asignarle ninguna tecla");
+        default:
+            return QStringLiteral("error");
+    }
+}
+
+}  // namespace
+
 GlobalHotKey::GlobalHotKey(HotKeyService& service, QObject* parent)
     : QObject(parent), m_service(service) {
     connect(&m_service, &HotKeyService::pressed, this, &GlobalHotKey::handle);
@@ -26,13 +47,21 @@ void GlobalHotKey::registerCombo(const HotKeyCombo& combo) {
     settle(true, combo, 0);
 }
 
+// Each retry (every --toggle) may fail the same way, and a desktop's refusal comes after the grab
+// looked fine: the log hears of a failure once for its combination.
 void GlobalHotKey::fail(const HotKeyCombo& combo, int status) {
-    emit failureLogged(
-        QStringLiteral("No se pudo registrar el atajo %1: %2").arg(combo.display()).arg(status));
+    const std::pair failure{combo, status};
+    if (m_loggedFailure != failure) {
+        m_loggedFailure = failure;
+        emit failureLogged(QStringLiteral("No se pudo registrar el atajo %1: %2 (%3)")
+                               .arg(combo.display(), reason(status))
+                               .arg(status));
+    }
     settle(false, combo, status);
 }
 
 void GlobalHotKey::unregister() {
+    m_loggedFailure.reset();
     if (m_registered) {
         m_service.ungrab();
     }

@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <optional>
+#include <utility>
 
 namespace orv {
 
@@ -18,8 +19,8 @@ public:
     explicit GlobalHotKey(HotKeyService& service, QObject* parent = nullptr);
 
     // Makes `combo` the one registered combination, replacing any earlier one. A failure leaves
-    // nothing registered and says "No se pudo registrar el atajo <symbols>: <status>" through
-    // `failureLogged`, for the system log.
+    // nothing registered and says "No se pudo registrar el atajo <symbols>: <reason> (<status>)"
+    // through `failureLogged`, for the system log, once for the same combination and status.
     void registerCombo(const HotKeyCombo& combo);
     void unregister();
     // Registers again a combination that was refused (its holder may have quit since, or the
@@ -50,6 +51,7 @@ private:
     bool m_registered = false;
     std::optional<HotKeyCombo> m_combo;
     int m_status = 0;
+    std::optional<std::pair<HotKeyCombo, int>> m_loggedFailure;
 };
 
 }  // namespace orv

@@ -18,11 +18,16 @@ public:
     static constexpr int unavailable = 1001;
     // The desktop refused the shortcut: the user declined it, or its service answered an error.
     static constexpr int refusedByDesktop = 1002;
+    // The desktop took the shortcut but gave it no key (KDE's portal, for a program it knows no
+    // app id of). The service stays bound: a key the user gives it later in the desktop's settings
+    // comes through `availabilityChanged`, and its presses through `pressed`.
+    static constexpr int noKeyAssigned = 1003;
 
     using QObject::QObject;
 
     // Grabs the combination in place of any earlier one: 0, or the failure status (nothing stays
-    // grabbed then). A service that asks the desktop answers 0 at once and `refused` later.
+    // grabbed then, but for noKeyAssigned). A service that asks the desktop answers 0 at once and
+    // `refused` later.
     virtual int grab(QKeyCombination combination) = 0;
     virtual void ungrab() = 0;
 

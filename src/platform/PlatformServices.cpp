@@ -106,16 +106,29 @@ std::unique_ptr<PlatformServices> PlatformServices::create() {
     }
     s.m_pointerMonitor = std::make_unique<X11PointerMonitor>();
 
-    s.m_pasteWithoutPortal = s.m_mechanisms.paste;
-
     qCInfo(lcPlatform).noquote() << "desktop services on Qt platform"
                                  << QGuiApplication::platformName() << "-"
                                  << s.m_mechanisms.lines().join(QStringLiteral(", "));
     return services;
 }
 
+// A remote desktop the desktop refused leaves the keys to the way that worked without it.
 KeyInjector& PlatformServices::keyInjector() {
-    return m_remoteKeys ? static_cast<KeyInjector&>(*m_remoteKeys) : *m_injector;
+    if (m_remoteKeys && m_remoteKeys->failure().isEmpty()) {
+        return *m_remoteKeys;
+    }
+    return *m_injector;
+}
+
+PlatformServices::Mechanisms PlatformServices::mechanisms() const {
+    Mechanisms mechanisms = m_mechanisms;
+    if (m_remoteKeys && !m_remoteKeys->failure().isEmpty()) {
+        mechanisms.paste += QStringLiteral(" (el escritorio remoto no está disponible. %1)")
+                                .arg(m_remoteKeys->failure());
+    } else if (m_remoteKeys) {
+        mechanisms.paste = QStringLiteral("portal de escritorio remoto");
+    }
+    return mechanisms;
 }
 
 RemoteDesktopInjector* PlatformServices::useRemoteDesktopKeys(bool on, const QString& token) {
@@ -124,12 +137,10 @@ RemoteDesktopInjector* PlatformServices::useRemoteDesktopKeys(bool on, const QSt
     }
     if (on) {
         m_remoteKeys = std::make_unique<RemoteDesktopInjector>(token);
-        m_mechanisms.paste = QStringLiteral("portal de escritorio remoto");
     } else {
         m_remoteKeys.reset();
-        m_mechanisms.paste = m_pasteWithoutPortal;
     }
-    qCInfo(lcPlatform).noquote() << "keys:" << m_mechanisms.paste;
+    qCInfo(lcPlatform).noquote() << "keys:" << mechanisms().paste;
     return m_remoteKeys.get();
 }
 

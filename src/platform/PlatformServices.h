@@ -42,7 +42,8 @@ public:
     PlatformServices(const PlatformServices&) = delete;
     PlatformServices& operator=(const PlatformServices&) = delete;
 
-    const Mechanisms& mechanisms() const { return m_mechanisms; }
+    // What is in force now: a refused remote desktop says why, beside what pastes instead.
+    Mechanisms mechanisms() const;
     // Every application's windows are known (else only XWayland ones, or none).
     bool knowsEveryWindow() const { return m_knowsEveryWindow; }
     Pasteboard& pasteboard() { return *m_pasteboard; }
@@ -55,7 +56,8 @@ public:
     // desktops without a virtual keyboard for clients). The user chooses it.
     bool offersRemoteDesktopKeys() const { return m_offersRemoteDesktopKeys; }
     // Sends keys through that portal from now on (it asks the user once; `token` spares asking
-    // again), or no longer. Nothing where it is not offered.
+    // again), or no longer; once the desktop refuses it, keys go the way they went without it.
+    // Nothing where it is not offered.
     RemoteDesktopInjector* useRemoteDesktopKeys(bool on, const QString& token = {});
     AccessibilityTrust& trust() { return *m_trust; }
     PointerMonitor& pointerMonitor() { return *m_pointerMonitor; }
@@ -66,7 +68,6 @@ private:
     Mechanisms m_mechanisms;
     bool m_knowsEveryWindow = true;
     bool m_offersRemoteDesktopKeys = false;
-    QString m_pasteWithoutPortal;
     // Before what uses them, so that they go last.
     std::unique_ptr<WaylandConnection> m_wayland;
     std::unique_ptr<WaylandDataControl> m_dataControl;

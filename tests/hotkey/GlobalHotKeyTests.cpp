@@ -66,13 +66,16 @@ TEST_F(GlobalHotKeyTest, RegisteringReplacesTheEarlierCombination) {
 TEST_F(GlobalHotKeyTest, AFailedRegistrationLogsOneLineAndALaterOneRecovers) {
     service.refuseWith = HotKeyService::badAccess;
     hotKey->registerCombo(HotKeyCombo{});
-    EXPECT_EQ(logged, QStringList{"No se pudo registrar el atajo Ctrl+Alt+V: 10"});
+    EXPECT_EQ(
+        logged,
+        QStringList{"No se pudo registrar el atajo Ctrl+Alt+V: otra aplicación ya lo usa (10)"});
     EXPECT_FALSE(hotKey->isRegistered());
 
     // A key that cannot be grabbed at all.
     service.refuseWith = 0;
     hotKey->registerCombo(HotKeyCombo{52, CarbonModifier::control});
-    EXPECT_EQ(logged.last(), "No se pudo registrar el atajo Ctrl+?: 2");
+    EXPECT_EQ(logged.last(),
+              "No se pudo registrar el atajo Ctrl+?: el teclado no tiene esa tecla (2)");
 
     hotKey->registerCombo(HotKeyCombo{49, CarbonModifier::control | CarbonModifier::shift});
     EXPECT_TRUE(hotKey->isRegistered());
@@ -94,6 +97,7 @@ TEST_F(GlobalHotKeyTest, ARetryTriesOnlyARefusedCombinationAgain) {
     hotKey->retry();
     EXPECT_EQ(service.grabCalls, 2);
     EXPECT_EQ(changes.count(), 1) << "failing the same way again changes nothing";
+    EXPECT_EQ(logged.size(), 1) << "nor is it logged again";
 
     service.refuseWith = 0;
     hotKey->retry();

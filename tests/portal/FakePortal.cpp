@@ -4,12 +4,15 @@
 // "remote-session", "select <restore token>", "key <keysym> <state>", "close <session>"), after
 // "ready". Standard input takes "activate <shortcut id>": an Activated, then a Deactivated, for the
 // newest session, and "activated <shortcut id>" on stdout once both are sent; and "close-remote":
-// a Closed for each started remote desktop session, then "closed-remote".
+// a Closed for each started remote desktop session, then "closed-remote"; and "assign <id>
+// <trigger>": a ShortcutsChanged giving the shortcut that trigger, then "assigned <id>".
 //   --refuse         BindShortcuts answers 1, as when the user declines
 //   --fail-session   CreateSession fails, registered or not
 //   --no-registry    an older portal: no Register, and no app id needed
 //   --no-shortcuts   a portal without the GlobalShortcuts interface
 //   --refuse-remote  the remote desktop's Start answers 1
+//   --no-trigger     BindShortcuts binds nothing, as KDE's 5.27 portal does for an empty app id
+//   --triggers       the bound trigger comes as "triggers", as KDE's portal names it
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -76,11 +79,17 @@ public:
             respond(message, bus, options, 0, {{QStringLiteral("session_handle"), m_session}});
         } else if (call == kShortcuts + QLatin1String(".BindShortcuts")) {
             auto shortcuts = qdbus_cast<Shortcuts>(args.value(1));
+            const QString field = m_flags.contains(QLatin1String("--triggers"))
+                                      ? QStringLiteral("triggers")
+                                      : QStringLiteral("trigger_description");
             for (auto& [id, properties] : shortcuts) {
                 const QString trigger =
                     properties.value(QStringLiteral("preferred_trigger")).toString();
                 say(QStringLiteral("bind %1 %2").arg(id, trigger));
-                properties = {{QStringLiteral("trigger_description"), trigger}};
+                properties = {{field, trigger}};
+            }
+            if (m_flags.contains(QLatin1String("--no-trigger"))) {
+                shortcuts.clear();
             }
             const bool refuse = m_flags.contains(QLatin1String("--refuse"));
             respond(message, bus, qdbus_cast<QVariantMap>(args.value(3)), refuse ? 1 : 0,
@@ -105,6 +114,14 @@ public:
                    << QVariantMap();
             QDBusConnection::sessionBus().send(signal);
         }
+    }
+
+    void assign(const QString& id, const QString& trigger) {
+        QDBusMessage signal =
+            QDBusMessage::createSignal(kPath, kShortcuts, QStringLiteral("ShortcutsChanged"));
+        const Shortcuts shortcuts{{id, {{QStringLiteral("trigger_description"), trigger}}}};
+        signal << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariant::fromValue(shortcuts);
+        QDBusConnection::sessionBus().send(signal);
     }
 
     void closeRemote() {
@@ -241,7 +258,12 @@ int main(int argc, char** argv) {
                 say(QStringLiteral("closed-remote"));
                 continue;
             }
-            const QString id = line.section(QLatin1Char(' '), 1);
+            const QString id = line.section(QLatin1Char(' '), 1, 1);
+            if (line.startsWith(QLatin1String("assign "))) {
+                portal.assign(id, line.section(QLatin1Char(' '), 2));
+                say(QStringLiteral("assigned ") + id);
+                continue;
+            }
             portal.activate(id);
             say(QStringLiteral("activated ") + id);
         }

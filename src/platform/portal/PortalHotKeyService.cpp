@@ -2,6 +2,7 @@
 
 #include "platform/portal/Portal.h"
 
+#include <QDBusArgument>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
@@ -26,6 +27,27 @@ const QString kDescription = QStringLiteral("Abrir o cerrar el historial del por
 
 // a(sa{sv}): shortcut ids with their properties.
 using Shortcuts = QList<std::pair<QString, QVariantMap>>;
+
+// How the desktop says our shortcut is pressed: "trigger_description" in the portal's words,
+// "triggers" in KDE's; empty when it gave the shortcut no key, or did not bind it at all.
+QString triggerOf(const QVariant& shortcuts) {
+    for (const auto& [id, properties] : qdbus_cast<Shortcuts>(shortcuts)) {
+        if (id != kShortcutId) {
+            continue;
+        }
+        for (const char* field : {"trigger_description", "triggers"}) {
+            const QVariant value = properties.value(QLatin1String(field));
+            const QStringList triggers = value.userType() == qMetaTypeId<QDBusArgument>()
+                                             ? qdbus_cast<QStringList>(value)
+                                             : value.toStringList();
+            const QString joined = triggers.join(QStringLiteral(", ")).trimmed();
+            if (!joined.isEmpty()) {
+                return joined;
+            }
+        }
+    }
+    return {};
+}
 
 }  // namespace
 
@@ -66,6 +88,8 @@ PortalHotKeyService::PortalHotKeyService(QDBusConnection bus, QObject* parent)
     // Any sender: naming the portal here would make QtDBus ask the bus for its owner, blocking.
     m_bus.connect(QString(), Portal::path, kShortcuts, QStringLiteral("Activated"), this,
                   SLOT(onActivated(QDBusMessage)));
+    m_bus.connect(QString(), Portal::path, kShortcuts, QStringLiteral("ShortcutsChanged"), this,
+                  SLOT(onShortcutsChanged(QDBusMessage)));
 }
 
 PortalHotKeyService::~PortalHotKeyService() {
@@ -74,7 +98,7 @@ PortalHotKeyService::~PortalHotKeyService() {
 
 int PortalHotKeyService::grab(QKeyCombination combination) {
     if (m_combination == combination) {
-        return 0;
+        return m_session.isEmpty() || !m_triggerDescription.isEmpty() ? 0 : noKeyAssigned;
     }
     ungrab();
     if (portalTrigger(combination).isEmpty()) {
@@ -161,12 +185,12 @@ void PortalHotKeyService::bindShortcuts() {
                 refuse(refusedByDesktop);
                 return;
             }
-            const auto bound = qdbus_cast<Shortcuts>(results.value(QStringLiteral("shortcuts")));
-            for (const auto& [id, properties] : bound) {
-                if (id == kShortcutId) {
-                    m_triggerDescription =
-                        properties.value(QStringLiteral("trigger_description")).toString();
-                }
+            m_triggerDescription = triggerOf(results.value(QStringLiteral("shortcuts")));
+            if (m_triggerDescription.isEmpty()) {
+                // Not a binding, but the session stays: the user may give it a key later.
+                qCWarning(lcPortal) << "the desktop took the shortcut without giving it a key";
+                emit refused(noKeyAssigned);
+                return;
             }
             qCInfo(lcPortal) << "shortcut bound, triggered by" << m_triggerDescription;
         });
@@ -193,6 +217,24 @@ void PortalHotKeyService::onActivated(const QDBusMessage& message) {
     if (Portal::objectPath(arguments.at(0)) == m_session &&
         arguments.at(1).toString() == kShortcutId) {
         emit pressed(1);
+    }
+}
+
+void PortalHotKeyService::onShortcutsChanged(const QDBusMessage& message) {
+    const QList<QVariant> arguments = message.arguments();
+    if (m_session.isEmpty() || !m_requests.fromPortal(message) || arguments.size() < 2 ||
+        Portal::objectPath(arguments.at(0)) != m_session) {
+        return;
+    }
+    const bool hadKey = !m_triggerDescription.isEmpty();
+    m_triggerDescription = triggerOf(arguments.at(1));
+    qCInfo(lcPortal) << "the desktop changed the shortcut's key to" << m_triggerDescription;
+    if (m_triggerDescription.isEmpty() == hadKey) {
+        if (hadKey) {
+            emit refused(noKeyAssigned);
+        } else {
+            emit availabilityChanged();
+        }
     }
 }
 

@@ -35,11 +35,13 @@ public:
     int grab(QKeyCombination combination) override;
     void ungrab() override;
 
-    // How the desktop says the bound shortcut is pressed; empty until it is bound.
+    // How the desktop says the bound shortcut is pressed; empty until it is bound, and while the
+    // desktop gave it no key (the grab's status is then noKeyAssigned).
     QString triggerDescription() const { return m_triggerDescription; }
 
 private slots:
     void onActivated(const QDBusMessage& message);
+    void onShortcutsChanged(const QDBusMessage& message);
 
 private:
     void start();
