@@ -3,10 +3,10 @@
 // the notification server.
 #include "app/StatusItem.h"
 #include "clipboard/PasteSequence.h"
+#include "support/FakeNotificationServer.h"
 
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDBusContext>
 #include <QDBusMessage>
 #include <QLabel>
 #include <QPixmap>
@@ -17,57 +17,6 @@
 using namespace orv;
 
 namespace {
-
-struct Notice {
-    QString app;
-    uint replaces = 0;
-    QString icon;
-    QString summary;
-    QString body;
-    QStringList actions;
-    QVariantMap hints;
-    int timeout = 0;
-};
-
-// org.freedesktop.Notifications on a connection of its own. A silent server takes the call and
-// never answers.
-class FakeServer : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-
-public:
-    explicit FakeServer(bool silent = false)
-        : m_silent(silent),
-          m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "notifications")) {
-        EXPECT_TRUE(m_bus.registerObject("/org/freedesktop/Notifications", this,
-                                         QDBusConnection::ExportAllSlots));
-        EXPECT_TRUE(m_bus.registerService("org.freedesktop.Notifications"));
-    }
-    ~FakeServer() override {
-        m_bus.unregisterService("org.freedesktop.Notifications");
-        m_bus.unregisterObject("/org/freedesktop/Notifications");
-        QDBusConnection::disconnectFromBus("notifications");
-    }
-
-    QList<Notice> notices;
-
-public slots:
-    uint Notify(const QString& app, uint replaces, const QString& icon, const QString& summary,
-                const QString& body, const QStringList& actions, const QVariantMap& hints,
-                int timeout) {
-        notices.append({app, replaces, icon, summary, body, actions, hints, timeout});
-        if (m_silent) {
-            setDelayedReply(true);
-            m_held.append(message());
-        }
-        return uint(notices.size());
-    }
-
-private:
-    bool m_silent;
-    QDBusConnection m_bus;
-    QList<QDBusMessage> m_held;
-};
 
 // The balloon on screen, if it shows `text`.
 bool balloonSays(const QString& text) {
@@ -96,7 +45,7 @@ void showInTray(StatusItem& item) {
 }  // namespace
 
 TEST(StatusItem, TheCopyOnlyHintIsANotificationOfTheProgramWhereAServerAnswers) {
-    FakeServer server;
+    FakeNotificationServer server;
     StatusItem item;
     showInTray(item);
 
@@ -129,7 +78,7 @@ TEST(StatusItem, WhereNoServerAnswersTheTrayBalloonSaysIt) {
     EXPECT_TRUE(QTest::qWaitFor([] { return balloonSays(PasteSequence::pasteByHandHint); }, 10000));
 
     // A server that never answers: the balloon, once the wait is over.
-    FakeServer silent(true);
+    FakeNotificationServer silent(true);
     item.notify("Otro aviso");
     ASSERT_TRUE(QTest::qWaitFor([&] { return silent.notices.size() == 1; }, 10000));
     EXPECT_TRUE(QTest::qWaitFor([] { return balloonSays("Otro aviso"); }, 30000));

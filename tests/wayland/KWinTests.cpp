@@ -1,7 +1,9 @@
 // The whole program under KWin with XWayland, on a session bus where the real xdg-desktop-portal
 // and KDE's portal start (run through scripts/compositor-run.sh --compositor kwin). KDE's portal
-// binds no key for a program it knows no app id of, and refuses the remote desktop.
+// binds no key for a program it knows no app id of, and refuses the remote desktop; KWin alone has
+// no tray, and the test plays the notification server.
 #include "support/ExternalTool.h"
+#include "support/FakeNotificationServer.h"
 #include "support/RawDatabase.h"
 
 #include <QDir>
@@ -71,6 +73,26 @@ protected:
         client.start(ORV_PROGRAM, arguments);
         ASSERT_TRUE(client.waitForFinished(kLimit));
     }
+    // Opens the palette with --toggle and chooses its first row with Return.
+    static void chooseTheNewest() {
+        command({"--toggle"});
+        const QByteArray palette = visibleWindow("^Orvantide$");
+        ASSERT_FALSE(palette.isEmpty());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return runTool("xdotool", {"getactivewindow"}, {}, true).trimmed() == palette; },
+            kLimit));
+        runTool("xdotool", {"key", "Return"});
+    }
+    static bool recorded(const QString& value) {
+        return QTest::qWaitFor(
+            [&] {
+                return RawDatabase::scalar(
+                           qEnvironmentVariable("XDG_DATA_HOME") +
+                               "/com.quarnelbrisk.orvantide/history.db",
+                           "SELECT count(*) FROM clips WHERE value = '" + value + "'") == "1";
+            },
+            kLimit);
+    }
     static QByteArray visibleWindow(const QString& name) {
         QByteArrayList found;
         (void)QTest::qWaitFor(
@@ -123,24 +145,27 @@ TEST_F(KWinTest, ARefusedRemoteDesktopLeavesThePasteToXTest) {
         << outputs[program].toStdString();
 
     runTool("wl-copy", {"pegado por XTest"});
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            return RawDatabase::scalar(qEnvironmentVariable("XDG_DATA_HOME") +
-                                           "/com.quarnelbrisk.orvantide/history.db",
-                                       "SELECT count(*) FROM clips WHERE value = "
-                                       "'pegado por XTest'") == "1";
-        },
-        kLimit));
+    ASSERT_TRUE(recorded("pegado por XTest"));
     runTool("xdotool", {"windowactivate", "--sync", window}, {}, true);
-    command({"--toggle"});
-    const QByteArray palette = visibleWindow("^Orvantide$");
-    ASSERT_FALSE(palette.isEmpty());
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return runTool("xdotool", {"getactivewindow"}, {}, true).trimmed() == palette; },
-        kLimit));
-    runTool("xdotool", {"key", "Return"});
+    chooseTheNewest();
     EXPECT_TRUE(said(target, "pegado por XTest")) << outputs[program].toStdString();
     EXPECT_TRUE(said(program,
                      "Pegado: X11 (solo ventanas XWayland; en las demás, pégalo con "
                      "Ctrl+V) (el escritorio remoto no está disponible."));
+}
+
+TEST_F(KWinTest, WithoutATrayTheCopyOnlyHintIsADesktopNotification) {
+    FakeNotificationServer server;
+    startProgram();
+    runTool("wl-copy", {"solo copiado"});
+    ASSERT_TRUE(recorded("solo copiado"));
+    // No XWayland window is in front to take XTest's keys.
+    chooseTheNewest();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.notices.isEmpty(); }, kLimit))
+        << outputs[program].toStdString();
+    EXPECT_EQ(server.notices.first().body,
+              "Copiado. Pulsa Ctrl+V para pegarlo (Ctrl+Mayús+V en un terminal).");
+    EXPECT_EQ(server.notices.first().hints.value("desktop-entry").toString(),
+              "com.quarnelbrisk.orvantide");
+    EXPECT_EQ(runTool("wl-paste", {"--no-newline"}), "solo copiado");
 }
