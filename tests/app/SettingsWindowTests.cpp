@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -317,6 +318,17 @@ TEST(SettingsWindow, WithoutGlobalShortcutsTheDesktopsOwnIsOfferedAndTheExclusio
     EXPECT_TRUE(view.remoteDesktopSwitch()->isVisible());
     view.remoteDesktopSwitch()->click();
     EXPECT_TRUE(s.preferences->remoteDesktopKeys());
+    // The desktop refused it: said under the switch, gone once it works.
+    s.controller->setRemoteDesktopNote(
+        "No está disponible. El escritorio no permitió enviar "
+        "teclas.");
+    EXPECT_TRUE(view.remoteDesktopNote()->isVisible());
+    EXPECT_TRUE(view.remoteDesktopNote()->text().contains("no permitió enviar teclas"));
+    s.controller->setRemoteDesktopNote({});
+    EXPECT_FALSE(view.remoteDesktopNote()->isVisible());
+    QSignalSpy permissions(s.controller.get(), &SettingsWindowController::permissionsRequested);
+    view.permissionsButton()->click();
+    EXPECT_EQ(permissions.count(), 1);
 
     service.refuseWith = HotKeyService::unavailable;
     registration.refresh();
@@ -330,6 +342,10 @@ TEST(SettingsWindow, WithoutGlobalShortcutsTheDesktopsOwnIsOfferedAndTheExclusio
     registration.refresh();
     emit service.refused(HotKeyService::refusedByDesktop);
     EXPECT_TRUE(view.hotKeyStatus()->text().startsWith("El escritorio no concedió Ctrl+Alt+V."));
+    registration.refresh();
+    emit service.refused(HotKeyService::noKeyAssigned);
+    EXPECT_TRUE(view.hotKeyStatus()->text().contains("Preferencias del sistema → Accesos rápidos"));
+    EXPECT_TRUE(view.hotKeyStatus()->text().endsWith(DesktopShortcut::toggleCommand() + "»."));
 }
 
 TEST(AppVersion, TheApplicationsVersionOrADash) {
