@@ -3,8 +3,8 @@
 // The command line's requests as they reach the instance over its socket or D-Bus: the header
 // line, then the arguments it carries.
 #include "FuzzEntries.h"
-#include "app/CommandLine.h"
-#include "app/CommandProtocol.h"
+#include "commands/CommandLine.h"
+#include "commands/CommandProtocol.h"
 
 namespace orv {
 

@@ -1,7 +1,6 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppVersion.h"
-#include "app/DesktopShortcut.h"
 #include "app/LaunchAlert.h"
 #include "app/StatusIcon.h"
 #include "app/TrayMenu.h"
@@ -9,6 +8,7 @@
 #include "clipboard/PasteSequence.h"
 #include "platform/SystemLog.h"
 #include "platform/portal/RemoteDesktopInjector.h"
+#include "settings/DesktopShortcut.h"
 #include "store/PrivateFolder.h"
 
 #include <QApplication>

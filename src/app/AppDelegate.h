@@ -1,15 +1,11 @@
 #pragma once
 
 #include "app/AppUpdater.h"
-#include "app/Commands.h"
-#include "app/DesktopShortcut.h"
-#include "app/HotKeyRegistration.h"
-#include "app/PermissionsWindowController.h"
-#include "app/SettingsWindowController.h"
 #include "app/StatusItem.h"
 #include "clipboard/ClipboardKeeper.h"
 #include "clipboard/ClipboardMonitor.h"
 #include "clipboard/PasteSequence.h"
+#include "commands/Commands.h"
 #include "hotkey/GlobalHotKey.h"
 #include "model/AppModel.h"
 #include "model/ClipRecorder.h"
@@ -20,6 +16,10 @@
 #include "platform/TimerScheduler.h"
 #include "platform/XdgAutostartLoginItem.h"
 #include "preview/PreviewPanelController.h"
+#include "settings/DesktopShortcut.h"
+#include "settings/HotKeyRegistration.h"
+#include "settings/PermissionsWindowController.h"
+#include "settings/SettingsWindowController.h"
 #include "store/HistoryStore.h"
 
 #include <QMenu>

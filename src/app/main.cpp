@@ -1,12 +1,12 @@
 // Orvantide: the clipboard history in the tray.
 #include "app/AppDelegate.h"
 #include "app/AppIcon.h"
-#include "app/CommandClient.h"
-#include "app/CommandLine.h"
-#include "app/DBusService.h"
 #include "app/Localization.h"
 #include "app/QuitSignals.h"
-#include "app/SingleInstance.h"
+#include "commands/CommandClient.h"
+#include "commands/CommandLine.h"
+#include "commands/DBusService.h"
+#include "commands/SingleInstance.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
-#include "app/CommandLine.h"
-#include "app/CommandProtocol.h"
-#include "app/SingleInstance.h"
+#include "commands/CommandLine.h"
+#include "commands/CommandProtocol.h"
+#include "commands/SingleInstance.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "app/Commands.h"
+#include "commands/Commands.h"
 
 #include "platform/fakes/FakeWorkspace.h"
 #include "platform/fakes/InMemoryPasteboard.h"

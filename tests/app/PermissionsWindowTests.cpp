@@ -1,7 +1,7 @@
-#include "app/PermissionStatus.h"
-#include "app/PermissionsView.h"
-#include "app/PermissionsWindowController.h"
 #include "platform/fakes/FakeKeyboard.h"
+#include "settings/PermissionStatus.h"
+#include "settings/PermissionsView.h"
+#include "settings/PermissionsWindowController.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,15 +1,15 @@
 #include "app/AppVersion.h"
-#include "app/DesktopShortcut.h"
-#include "app/HotKeyRecorder.h"
-#include "app/HotKeyRegistration.h"
-#include "app/SettingsCard.h"
-#include "app/SettingsView.h"
-#include "app/SettingsWindowController.h"
 #include "hotkey/GlobalHotKey.h"
 #include "model/PreferencesStore.h"
 #include "platform/fakes/FakeKeyboard.h"
 #include "platform/fakes/FakeLoginItemService.h"
 #include "platform/fakes/InMemoryUserDefaults.h"
+#include "settings/DesktopShortcut.h"
+#include "settings/HotKeyRecorder.h"
+#include "settings/HotKeyRegistration.h"
+#include "settings/SettingsCard.h"
+#include "settings/SettingsView.h"
+#include "settings/SettingsWindowController.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
-#include "app/DBusService.h"
+#include "commands/DBusService.h"
 
-#include "app/Commands.h"
+#include "commands/Commands.h"
 
 #include <QCoro/QCoroTask>
 #include <QDBusAbstractAdaptor>

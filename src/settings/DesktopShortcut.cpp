@@ -1,4 +1,4 @@
-#include "app/DesktopShortcut.h"
+#include "settings/DesktopShortcut.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "app/CommandClient.h"
+#include "commands/CommandClient.h"
 
-#include "app/CommandProtocol.h"
+#include "commands/CommandProtocol.h"
 #include "platform/FileDescriptor.h"
 
 #include <QFile>

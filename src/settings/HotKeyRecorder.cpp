@@ -1,4 +1,4 @@
-#include "app/HotKeyRecorder.h"
+#include "settings/HotKeyRecorder.h"
 
 #include "platform/KeyEvent.h"
 #include "ui/InterfaceStyle.h"

@@ -1,10 +1,10 @@
-#include "app/SettingsView.h"
+#include "settings/SettingsView.h"
 
-#include "app/DesktopShortcut.h"
-#include "app/HotKeyRecorder.h"
-#include "app/SettingsCard.h"
 #include "hotkey/HotKeyCombo.h"
 #include "model/PreferencesStore.h"
+#include "settings/DesktopShortcut.h"
+#include "settings/HotKeyRecorder.h"
+#include "settings/SettingsCard.h"
 #include "ui/InterfaceStyle.h"
 #include "ui/SymbolIcon.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/CommandLine.h"
 #include "clipboard/ClipboardMonitor.h"
+#include "commands/CommandLine.h"
 #include "model/AppModel.h"
 #include "model/ClipRecorder.h"
 #include "platform/Pasteboard.h"

@@ -1,4 +1,4 @@
-#include "app/PermissionStatus.h"
+#include "settings/PermissionStatus.h"
 
 #include "platform/AccessibilityTrust.h"
 

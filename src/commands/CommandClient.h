@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SingleInstance.h"
+#include "commands/SingleInstance.h"
 
 #include <QByteArray>
 #include <QString>

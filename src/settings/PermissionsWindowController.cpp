@@ -1,6 +1,6 @@
-#include "app/PermissionsWindowController.h"
+#include "settings/PermissionsWindowController.h"
 
-#include "app/PermissionsView.h"
+#include "settings/PermissionsView.h"
 
 #include "ui/InterfaceStyle.h"
 

@@ -1,7 +1,7 @@
-#include "app/PermissionsView.h"
+#include "settings/PermissionsView.h"
 
-#include "app/PermissionStatus.h"
 #include "hotkey/HotKeyCombo.h"
+#include "settings/PermissionStatus.h"
 #include "ui/InterfaceStyle.h"
 #include "ui/SymbolIcon.h"
 

@@ -1,4 +1,4 @@
-#include "app/Commands.h"
+#include "commands/Commands.h"
 
 #include "clipboard/ClipboardReader.h"
 #include "clipboard/ClipboardWriter.h"

@@ -1,5 +1,5 @@
-#include "app/HotKeyRegistration.h"
-#include "app/DesktopShortcut.h"
+#include "settings/HotKeyRegistration.h"
+#include "settings/DesktopShortcut.h"
 
 #include "hotkey/GlobalHotKey.h"
 #include "model/PreferencesStore.h"

@@ -1,4 +1,4 @@
-#include "app/CommandProtocol.h"
+#include "commands/CommandProtocol.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PermissionStatus.h"
+#include "settings/PermissionStatus.h"
 
 #include <QObject>
 #include <QStringList>

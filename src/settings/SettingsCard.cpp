@@ -1,4 +1,4 @@
-#include "app/SettingsCard.h"
+#include "settings/SettingsCard.h"
 
 #include "ui/InterfaceStyle.h"
 #include "ui/SymbolIcon.h"

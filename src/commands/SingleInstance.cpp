@@ -1,8 +1,8 @@
-#include "app/SingleInstance.h"
+#include "commands/SingleInstance.h"
 
-#include "app/CommandLine.h"
-#include "app/CommandProtocol.h"
-#include "app/Commands.h"
+#include "commands/CommandLine.h"
+#include "commands/CommandProtocol.h"
+#include "commands/Commands.h"
 #include "platform/FileDescriptor.h"
 
 #include <QCoro/QCoroTask>

@@ -1,6 +1,6 @@
-#include "app/SettingsWindowController.h"
+#include "settings/SettingsWindowController.h"
 
-#include "app/SettingsView.h"
+#include "settings/SettingsView.h"
 
 #include "ui/InterfaceStyle.h"
 
