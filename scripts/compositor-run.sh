@@ -11,6 +11,7 @@
 # share; the command finds it in DBUS_SESSION_BUS_ADDRESS.
 set -euo pipefail
 
+scripts=$(cd "$(dirname "$0")" && pwd)
 compositor=sway
 if [ "${1:-}" = "--compositor" ]; then
     compositor=$2
@@ -133,8 +134,20 @@ start_kwin() {
     export XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5
 }
 
+start_mutter() {
+    command -v mutter >/dev/null || cannot_start "mutter is not installed"
+    command -v Xwayland >/dev/null || cannot_start "Xwayland is not installed"
+    start_bus
+    # Mutter starts XWayland before the command it is given, which announces its display.
+    "${as_user[@]}" "${compositor_env[@]}" XDG_CURRENT_DESKTOP=GNOME \
+        mutter --headless --wayland --virtual-monitor 1280x800 --wayland-display wayland-orv \
+        -- sh -c "sh $announce; exec sleep infinity" >"$work/compositor.log" 2>&1 &
+    pids+=($!)
+    export XDG_CURRENT_DESKTOP=GNOME
+}
+
 case "$compositor" in
-sway | kwin) "start_$compositor" ;;
+sway | kwin | mutter) "start_$compositor" ;;
 *)
     echo "compositor-run.sh: unknown compositor $compositor" >&2
     exit 2
@@ -151,6 +164,20 @@ done
 if [ -z "$socket" ] || [ ! -s "$compositor_runtime/display" ]; then
     cat "$work/compositor.log" >&2
     cannot_start "no Wayland socket and XWayland display within 20 s"
+fi
+
+# Mutter's headless seat has no keyboard until a remote-desktop session of its own makes one; a
+# Wayland client that needs the keyboard focus (wl-copy) fails without.
+if [ "$compositor" = mutter ]; then
+    "${as_user[@]}" "${compositor_env[@]}" /usr/bin/python3 "$scripts/mutter-keyboard.py" \
+        >"$work/keyboard" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 1 400); do
+        grep -q '^ready' "$work/keyboard" 2>/dev/null && break
+        kill -0 "${pids[-1]}" 2>/dev/null || break
+        sleep 0.05
+    done
+    grep -q '^ready' "$work/keyboard" || cannot_start "no keyboard: $(cat "$work/keyboard")"
 fi
 
 export WAYLAND_DISPLAY="$socket"

@@ -4,6 +4,7 @@
 #include "clipboard/Keystroke.h"
 
 #include <QCoro/QCoroFuture>
+#include <QLoggingCategory>
 #include <QPromise>
 
 #include <memory>
@@ -14,6 +15,8 @@ namespace PasteSequence {
 
 namespace {
 
+Q_LOGGING_CATEGORY(lcPaste, "orv.clipboard.paste", QtInfoMsg)
+
 // Resumes after `delay`; the job lives in the coroutine's frame while it waits.
 QCoro::Task<> wait(Scheduler& scheduler, std::chrono::milliseconds delay) {
     auto promise = std::make_shared<QPromise<void>>();
@@ -21,6 +24,60 @@ QCoro::Task<> wait(Scheduler& scheduler, std::chrono::milliseconds delay) {
     promise->start();
     const auto job = scheduler.after(delay, [promise] { promise->finish(); });
     co_await done;
+}
+
+// The window the keys are for is in front: that one, or another of the same application (a dialog
+// it raised), never ours.
+bool isBack(const Workspace& workspace, const RunningApplication& previous) {
+    const auto front = workspace.frontmostApplication();
+    if (!front || front->bundleIdentifier == Workspace::ownBundleIdentifier) {
+        return false;
+    }
+    return front->window == previous.window ||
+           (previous.processId != 0 && front->processId == previous.processId);
+}
+
+// Resumes once `previous` is active again, seen from the workspace's notifications, or after
+// `limit`; true when it is. A workspace that cannot tell is taken at its word.
+QCoro::Task<bool> waitUntilBack(Workspace& workspace, Scheduler& scheduler,
+                                const RunningApplication& previous,
+                                std::chrono::milliseconds limit) {
+    struct Waiting {
+        QPromise<void> promise;
+        bool over = false;
+        void end() {
+            if (!over) {
+                over = true;
+                promise.finish();
+            }
+        }
+    };
+    auto waiting = std::make_shared<Waiting>();
+    QFuture<void> done = waiting->promise.future();
+    waiting->promise.start();
+    const auto watch = workspace.watchActivation([&workspace, previous, waiting] {
+        if (isBack(workspace, previous)) {
+            waiting->end();
+        }
+    });
+    if (!watch) {
+        co_return true;
+    }
+    if (isBack(workspace, previous)) {
+        co_return true;
+    }
+    qCDebug(lcPaste) << "waiting for" << previous.localizedName.value_or(QString())
+                     << "to be active again";
+    const auto job = scheduler.after(limit, [waiting] { waiting->end(); });
+    co_await done;
+    const bool back = isBack(workspace, previous);
+    if (back) {
+        qCDebug(lcPaste) << "active again:" << previous.localizedName.value_or(QString());
+    } else {
+        qCInfo(lcPaste) << "not active again in time, no keys:"
+                        << previous.localizedName.value_or(QString());
+    }
+    co_return back;
 }
 
 }  // namespace
@@ -44,12 +101,16 @@ QCoro::Task<> run(Clip clip, Services services, Host& host) {
         co_return;
     }
     co_await wait(services.scheduler, activationDelay);
-    if (previous) {
-        services.workspace.activate(*previous);
-    }
+    const bool activating = previous && services.workspace.activate(*previous);
     co_await wait(services.scheduler, keystrokeDelay);
     if (!services.trust.isTrusted()) {
         host.showPermissions();
+        co_return;
+    }
+    // Keys posted now would go to whatever still has the focus, or nowhere.
+    if (activating && !co_await waitUntilBack(services.workspace, services.scheduler, *previous,
+                                              activationLimit)) {
+        host.pasteByHand(pasteByHandHint);
         co_return;
     }
     const auto chord = Keystroke::pasteChord(services.workspace.frontmostApplication());

@@ -17,13 +17,17 @@ namespace orv {
 
 // Choosing a clip: it goes onto the clipboard (marked as our own change), the palette closes, and
 // with automatic pasting the previous application comes back and gets the paste keystroke (a
-// terminal that pastes PRIMARY gets the clip there too, just before). Where no keystroke can be
-// posted the user is told to paste by hand; nothing claims a paste that did not happen. The waits
-// suspend the sequence, never the main thread.
+// terminal that pastes PRIMARY gets the clip there too, just before), once the desktop says that
+// window is active again. Where no keystroke can be posted, or that window does not come back, the
+// user is told to paste by hand; nothing claims a paste that did not happen. The waits suspend the
+// sequence, never the main thread.
 namespace PasteSequence {
 
 inline constexpr std::chrono::milliseconds activationDelay{180};
 inline constexpr std::chrono::milliseconds keystrokeDelay{120};
+// After both delays, how long the previous window may still take to be active again (a loaded
+// Mutter takes well over a second); the keys go only to it.
+inline constexpr std::chrono::milliseconds activationLimit{6000};
 
 struct Services {
     Pasteboard& pasteboard;

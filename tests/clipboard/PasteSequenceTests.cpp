@@ -89,6 +89,39 @@ TEST_F(PasteSequenceTest, WritesClosesThenActivatesAndPastesAfterItsWaits) {
     EXPECT_EQ(captures, 0) << "our own write is not recorded";
 }
 
+TEST_F(PasteSequenceTest, ADesktopSlowToBringThePreviousWindowBackGetsTheKeysOnceItHas) {
+    workspace.activatesLate = true;
+    run(text("tarde"));
+    after(milliseconds(300));
+    ASSERT_EQ(workspace.activated.size(), 1);
+    EXPECT_TRUE(injector.taps.isEmpty()) << "our hidden palette is still the active window";
+
+    // Some other change of the active window: still not the one the paste is for.
+    workspace.becomeActive(std::nullopt);
+    after(milliseconds(1200));
+    EXPECT_TRUE(injector.taps.isEmpty());
+
+    workspace.becomeActive(FakeWorkspace::application("Editor"));
+    after(milliseconds(1));
+    EXPECT_EQ(injector.taps, (QList<QKeyCombination>{Qt::CTRL | Qt::Key_V}));
+    EXPECT_TRUE(hints.isEmpty());
+    EXPECT_TRUE(task->isReady());
+    EXPECT_TRUE(workspace.listeners.isEmpty()) << "the sequence stopped listening";
+}
+
+TEST_F(PasteSequenceTest, APreviousWindowThatNeverComesBackGetsNoKeysAndTheUserIsToldToPaste) {
+    workspace.activatesLate = true;
+    run(text("nunca"));
+    after(milliseconds(10000));
+    EXPECT_EQ(workspace.activated.size(), 1);
+    EXPECT_TRUE(injector.taps.isEmpty()) << "no keys into whatever window is in front";
+    EXPECT_EQ(hints, QStringList{PasteSequence::pasteByHandHint});
+    EXPECT_EQ(pasteboard.data("text/plain"), "nunca") << "it is on the clipboard all the same";
+    EXPECT_TRUE(task->isReady());
+    EXPECT_EQ(scheduler.pendingCount(), 0u);
+    EXPECT_TRUE(workspace.listeners.isEmpty());
+}
+
 TEST_F(PasteSequenceTest, ATerminalThatPastesPrimaryGetsTheClipThereJustBeforeTheKeystroke) {
     InMemoryPasteboard primary;
     services.primary = &primary;

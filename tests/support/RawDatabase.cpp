@@ -32,6 +32,18 @@ void execute(const QString& path, const QString& script) {
     sqlite3_free(error);
 }
 
+bool hasTable(const QString& path, const QString& table) {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    const bool ready = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                                       SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+                       sqlite3_prepare_v2(db, ("SELECT 1 FROM " + table).toUtf8().constData(), -1,
+                                          &statement, nullptr) == SQLITE_OK;
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return ready;
+}
+
 QString scalar(const QString& path, const QString& query) {
     Connection connection(path);
     sqlite3_stmt* statement = nullptr;

@@ -15,6 +15,8 @@ namespace RawDatabase {
 
 // Runs a script; fails the current test on error.
 void execute(const QString& path, const QString& script);
+// The file exists and holds the table: a program creating the file is done with it. Never fails.
+bool hasTable(const QString& path, const QString& table);
 // The first column of the first row, as text.
 QString scalar(const QString& path, const QString& query);
 // The files under a folder (links to folders not followed) that hold `bytes`, one a line: what a

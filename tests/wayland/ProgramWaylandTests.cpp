@@ -11,24 +11,10 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 using namespace orv;
 
 namespace {
-
-// The file exists a moment before its table does.
-bool hasHistoryTable(const QString& path) {
-    sqlite3* db = nullptr;
-    sqlite3_stmt* statement = nullptr;
-    const bool ready =
-        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
-            SQLITE_OK &&
-        sqlite3_prepare_v2(db, "SELECT 1 FROM clips", -1, &statement, nullptr) == SQLITE_OK;
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return ready;
-}
 
 class ProgramWaylandTest : public ::testing::Test {
 protected:
@@ -84,7 +70,7 @@ TEST_F(ProgramWaylandTest, RecordsWhatIsCopiedAndAChosenClipGoesBackOnTheClipboa
     const QByteArrayList terminal = findWindows({"--sync", "--onlyvisible", "--class", "XTerm"});
     ASSERT_FALSE(terminal.isEmpty());
     QProcess* program = start(ORV_PROGRAM);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return hasHistoryTable(database()); }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return RawDatabase::hasTable(database(), "clips"); }, 15000));
 
     const QByteArray png = TestImages::png(30, 20, Qt::yellow);
     wlCopy(png, "image/png");

@@ -12,8 +12,18 @@ public:
     std::optional<RunningApplication> frontmostApplication() const override { return frontmost; }
     bool activate(const RunningApplication& application) override {
         activated.append(application);
-        frontmost = application;
+        if (!activatesLate) {
+            frontmost = application;
+        }
         return true;
+    }
+    std::unique_ptr<Watch> watchActivation(std::function<void()> changed) override {
+        return listeners.add(std::move(changed));
+    }
+    // The desktop gets round to it: `application` is in front now, and the watchers hear so.
+    void becomeActive(const std::optional<RunningApplication>& application) {
+        frontmost = application;
+        listeners.notify();
     }
 
     static RunningApplication application(const QString& name) {
@@ -25,6 +35,9 @@ public:
 
     std::optional<RunningApplication> frontmost = application(QStringLiteral("Editor"));
     QList<RunningApplication> activated;
+    // activate() only asks: the window comes to the front when the test calls becomeActive().
+    bool activatesLate = false;
+    ActivationListeners listeners;
 };
 
 }  // namespace orv

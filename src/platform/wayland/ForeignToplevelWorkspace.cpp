@@ -182,17 +182,30 @@ void ForeignToplevelWorkspace::toplevelAnnounced(wl_proxy* proxy) {
     m_toplevels.push_back(std::move(toplevel));
 }
 
+std::unique_ptr<Workspace::Watch> ForeignToplevelWorkspace::watchActivation(
+    std::function<void()> changed) {
+    return m_listeners.add(std::move(changed));
+}
+
 void ForeignToplevelWorkspace::toplevelDone(Toplevel& toplevel) {
+    const bool activationChanged = toplevel.pending.activated != toplevel.current.activated;
     if (toplevel.pending.activated && !toplevel.current.activated) {
         toplevel.activatedAt = ++m_activations;
         qCDebug(lcWindows) << "active:" << toplevel.pending.appId << toplevel.number;
     }
     toplevel.current = toplevel.pending;
+    if (activationChanged) {
+        m_listeners.notify();
+    }
 }
 
 void ForeignToplevelWorkspace::toplevelClosed(Toplevel& toplevel) {
     qCDebug(lcWindows) << "closed:" << toplevel.current.appId << toplevel.number;
+    const bool wasActive = toplevel.current.activated;
     std::erase_if(m_toplevels, [&](const auto& each) { return each.get() == &toplevel; });
+    if (wasActive) {
+        m_listeners.notify();
+    }
 }
 
 // The compositor has destroyed the manager already: no `stop` may follow.

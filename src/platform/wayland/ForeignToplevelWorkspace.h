@@ -32,6 +32,8 @@ public:
     std::optional<RunningApplication> frontmostApplication() const override;
     // Asks the compositor to activate the window; false once it has closed.
     bool activate(const RunningApplication& application) override;
+    // Called once the `done` that changes which window is activated has been read.
+    std::unique_ptr<Watch> watchActivation(std::function<void()> changed) override;
 
 private:
     struct Toplevel;
@@ -49,6 +51,7 @@ private:
     quint64 m_lastNumber = 0;
     // Counts activations, so that the latest wins when several seats each have one.
     quint64 m_activations = 0;
+    ActivationListeners m_listeners;
 
     friend struct ToplevelEvents;
 };

@@ -1,5 +1,6 @@
 #include "platform/x11/X11Workspace.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
 #include <QWindow>
 
@@ -10,6 +11,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <xcb/xproto.h>
 
 namespace orv {
 
@@ -76,6 +78,49 @@ std::optional<QString> nonEmpty(const char* text) {
     }
     return QString::fromLocal8Bit(text);
 }
+
+// The window manager sets _NET_ACTIVE_WINDOW on the root window when it has moved the focus.
+class ActiveWindowWatch : public Workspace::Watch, public QAbstractNativeEventFilter {
+public:
+    ActiveWindowWatch(Display* display, std::function<void()> changed)
+        : m_changed(std::move(changed)),
+          m_root(DefaultRootWindow(display)),
+          m_property(XInternAtom(display, "_NET_ACTIVE_WINDOW", False)) {
+        // Qt listens to the root's properties already; this keeps whatever else it selected.
+        X11ErrorTrap trap(display);
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display, m_root, &attributes) != 0 &&
+            (attributes.your_event_mask & PropertyChangeMask) == 0) {
+            XSelectInput(display, m_root, attributes.your_event_mask | PropertyChangeMask);
+            XFlush(display);
+        }
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~ActiveWindowWatch() override {
+        if (QCoreApplication::instance() != nullptr) {
+            QCoreApplication::instance()->removeNativeEventFilter(this);
+        }
+    }
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") {
+            return false;
+        }
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+            const auto* notify = static_cast<const xcb_property_notify_event_t*>(message);
+            if (notify->window == m_root && notify->atom == m_property) {
+                m_changed();
+            }
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_changed;
+    Window m_root;
+    Atom m_property;
+};
 
 }  // namespace
 
@@ -161,6 +206,14 @@ bool X11Workspace::activate(const RunningApplication& application) {
     }
     XFlush(display);
     return trap.sync() == 0;
+}
+
+std::unique_ptr<Workspace::Watch> X11Workspace::watchActivation(std::function<void()> changed) {
+    Display* display = X11Display::get();
+    if (display == nullptr || QCoreApplication::instance() == nullptr) {
+        return nullptr;
+    }
+    return std::make_unique<ActiveWindowWatch>(display, std::move(changed));
 }
 
 }  // namespace orv

@@ -12,6 +12,8 @@ public:
     std::optional<RunningApplication> frontmostApplication() const override;
     // _NET_ACTIVE_WINDOW to the remembered window (as a pager would ask), else raise and focus it.
     bool activate(const RunningApplication& application) override;
+    // PropertyNotify of _NET_ACTIVE_WINDOW on the root window, as Qt's connection reads it.
+    std::unique_ptr<Watch> watchActivation(std::function<void()> changed) override;
 };
 
 }  // namespace orv
