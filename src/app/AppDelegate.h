@@ -62,7 +62,7 @@ public:
     // Asks before clearing the unpinned history.
     void confirmClear();
 
-    // $XDG_DATA_HOME/com.quarnelbrisk.orvantide, created private to the user. Raises FileError.
+    // $XDG_DATA_HOME/com.quarnelbrisk.orvantide, created private to the user. Raises Error.
     static QString supportDirectory();
 
 private:

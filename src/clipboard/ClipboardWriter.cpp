@@ -1,10 +1,9 @@
 #include "clipboard/ClipboardWriter.h"
 
 #include "clipboard/FileUrlList.h"
-#include "clipboard/WriteError.h"
 #include "platform/MimeTypes.h"
 #include "store/ClipIdentity.h"
-#include "store/FileError.h"
+#include "store/Error.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -35,7 +34,7 @@ void addText(PasteboardContents& contents, const QString& text) {
 PasteboardContents colorContents(const QString& value) {
     const auto rgba = ClipIdentity::parseHex(value);
     if (!rgba) {
-        throw WriteError::missing(QStringLiteral("El color no es válido."));
+        throw Error::missing(QStringLiteral("El color no es válido."));
     }
     const auto sixteen = [](double component) { return quint16(std::lround(component * 65535.0)); };
     PasteboardContents contents{
@@ -48,7 +47,7 @@ PasteboardContents colorContents(const QString& value) {
 
 PasteboardContents imageContents(const Clip& clip) {
     if (!clip.imagePath || !QFileInfo(*clip.imagePath).isFile()) {
-        throw WriteError::missing(QStringLiteral("La imagen original ya no está disponible."));
+        throw Error::missing(QStringLiteral("La imagen original ya no está disponible."));
     }
     QFile file(*clip.imagePath);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -67,11 +66,11 @@ PasteboardContents filesContents(const Clip& clip) {
         }
     }
     if (absent.size() == 1) {
-        throw WriteError::missing(QStringLiteral("No se encuentra: ") + absent.first());
+        throw Error::missing(QStringLiteral("No se encuentra: ") + absent.first());
     }
     if (absent.size() > 1) {
-        throw WriteError::missing(QStringLiteral("No se encuentran: ") +
-                                  absent.join(QStringLiteral(", ")));
+        throw Error::missing(QStringLiteral("No se encuentran: ") +
+                             absent.join(QStringLiteral(", ")));
     }
     if (paths.isEmpty()) {
         return {};

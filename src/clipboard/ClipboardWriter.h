@@ -10,7 +10,7 @@ namespace orv {
 // before the clipboard is touched: on failure it keeps what it had.
 namespace ClipboardWriter {
 
-// Raises WriteError (a missing image or file, an invalid colour) or FileError (an image file that
+// Raises Error (a missing image or file, an invalid colour) or Error (an image file that
 // cannot be read).
 void write(const Clip& clip, Pasteboard& pasteboard);
 
@@ -18,7 +18,7 @@ void write(const Clip& clip, Pasteboard& pasteboard);
 PasteboardContents contents(const Clip& clip);
 
 // A capture as it was just read, put back as a stored clip of it would be (its image from the
-// bytes read, its files whether or not they still exist). Raises WriteError for an invalid colour.
+// bytes read, its files whether or not they still exist). Raises Error for an invalid colour.
 void write(const CapturedClip& clip, Pasteboard& pasteboard);
 PasteboardContents contents(const CapturedClip& clip);
 

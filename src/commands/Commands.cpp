@@ -3,7 +3,7 @@
 #include "clipboard/ClipboardReader.h"
 #include "clipboard/ClipboardWriter.h"
 #include "model/StoreOutcome.h"
-#include "store/FileError.h"
+#include "store/Error.h"
 #include "store/Graphemes.h"
 
 #include <QException>

@@ -15,7 +15,7 @@
 namespace orv {
 
 // What the model asks of the history. Each operation runs off the calling thread and returns a
-// future that fails with the error to show (StoreError, FileError).
+// future that fails with the error to show (Error, Error).
 class ClipHistory {
 public:
     virtual ~ClipHistory() = default;

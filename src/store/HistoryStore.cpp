@@ -1,13 +1,12 @@
 #include "store/HistoryStore.h"
 
 #include "store/ClipIdentity.h"
-#include "store/FileError.h"
+#include "store/Error.h"
 #include "store/ImageFiles.h"
 #include "store/ImageThumbnail.h"
 #include "store/PrivateFolder.h"
 #include "store/SqliteDatabase.h"
 #include "store/SqliteStatement.h"
-#include "store/StoreError.h"
 #include "store/TextFolding.h"
 
 #include <QDir>
@@ -252,7 +251,7 @@ public:
           database(databasePath, SqliteDatabase::ReadOnly{}),
           file(identity(databasePath)) {
         if (!TextFolding::registerSqlFunctions(database.handle())) {
-            throw StoreError::sqlite(sqliteErrorMessage(database.handle()));
+            throw Error::sqlite(sqliteErrorMessage(database.handle()));
         }
     }
 
@@ -272,7 +271,7 @@ public:
         // Deleted clips are overwritten with zeros, not merely unlinked from the table.
         database.execute("PRAGMA secure_delete = ON;");
         if (!TextFolding::registerSqlFunctions(database.handle())) {
-            throw StoreError::sqlite(sqliteErrorMessage(database.handle()));
+            throw Error::sqlite(sqliteErrorMessage(database.handle()));
         }
         // A crash may have left deleted rows in the log (a prune's, not yet scrubbed).
         logHoldsDeleted = true;
@@ -611,7 +610,7 @@ private:
                     paths.append(*path);
                 }
             }
-        } catch (const StoreError& error) {
+        } catch (const Error& error) {
             qCWarning(lcStore) << "listing image files stopped early:" << error.message();
         }
         return paths;
@@ -654,7 +653,7 @@ private:
                 result.append(read(statement));
                 result.last().partial = statement.int64At(8) != 0;
             }
-        } catch (const StoreError&) {
+        } catch (const Error&) {
             if (!stop.stop_requested()) {
                 throw;
             }
@@ -671,7 +670,7 @@ private:
                                       : std::make_unique<SqliteDatabase>(databasePath);
             searchDatabase->execute("PRAGMA query_only = ON;");
             if (!TextFolding::registerSqlFunctions(searchDatabase->handle())) {
-                throw StoreError::sqlite(sqliteErrorMessage(searchDatabase->handle()));
+                throw Error::sqlite(sqliteErrorMessage(searchDatabase->handle()));
             }
         }
         const QByteArray sql =

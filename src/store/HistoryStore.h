@@ -20,7 +20,7 @@ namespace orv {
 // The clipboard history on disk: one SQLite table `clips` and a folder of image files.
 //
 // Every operation runs on the store's own worker thread, one at a time and in the order asked
-// for; each returns a future that fails with StoreError (database) or FileError (image files and
+// for; each returns a future that fails with Error (database) or Error (image files and
 // folders). The connection stays open for the life of the store and waits a few seconds for a
 // lock another process holds. Deleted clips are scrubbed from the database files: at once after
 // a delete or a clear, shortly after a prune, and at the latest when the store closes.
@@ -34,7 +34,7 @@ public:
     static constexpr double thumbnailMaxPixel = 360;
 
     // Creates both folders (private to the user), opens or creates the database (private too) and
-    // its table. Raises StoreError or FileError; a file that is not a database is left untouched.
+    // its table. Raises Error or Error; a file that is not a database is left untouched.
     HistoryStore(const QString& databasePath, const QString& imageDirectory);
     ~HistoryStore() override;
     HistoryStore(const HistoryStore&) = delete;

@@ -1,6 +1,6 @@
 #include "store/ImageFiles.h"
 
-#include "store/FileError.h"
+#include "store/Error.h"
 #include "store/ImageThumbnail.h"
 
 #include <QDir>

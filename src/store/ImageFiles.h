@@ -23,7 +23,7 @@ int removeFromFolder(const QString& folder, const QStringList& names);
 
 // A new file readable and writable by its owner only.
 void createPrivateFile(const QString& path);
-// Written whole or not at all, private to the user whatever the umask; raises FileError.
+// Written whole or not at all, private to the user whatever the umask; raises Error.
 void writeAtomically(const QString& path, const QByteArray& bytes);
 
 }  // namespace ImageFiles

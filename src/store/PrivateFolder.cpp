@@ -1,6 +1,6 @@
 #include "store/PrivateFolder.h"
 
-#include "store/FileError.h"
+#include "store/Error.h"
 
 #include <QDir>
 #include <QFileInfo>

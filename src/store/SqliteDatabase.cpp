@@ -1,6 +1,6 @@
 #include "store/SqliteDatabase.h"
 
-#include "store/StoreError.h"
+#include "store/Error.h"
 
 #include <QFile>
 #include <QUrl>
@@ -21,7 +21,7 @@ SqliteDatabase::SqliteDatabase(const QString& path) {
             }
             sqlite3_close_v2(db);
         }
-        throw StoreError::open(message);
+        throw Error::open(message);
     }
     // Before the first statement, so that even opening waits for another process's lock.
     sqlite3_busy_timeout(db, busyTimeoutMs);
@@ -46,7 +46,7 @@ SqliteDatabase::SqliteDatabase(const QString& path, ReadOnly) {
         }
         sqlite3_close_v2(db);
     }
-    throw StoreError::open(QStringLiteral("No se pudo leer la base de datos"));
+    throw Error::open(QStringLiteral("No se pudo leer la base de datos"));
 }
 
 SqliteDatabase::~SqliteDatabase() {
@@ -55,7 +55,7 @@ SqliteDatabase::~SqliteDatabase() {
 
 void SqliteDatabase::execute(const QByteArray& script) const {
     if (m_db == nullptr) {
-        throw StoreError::sqlite(sqliteErrorMessage(nullptr));
+        throw Error::sqlite(sqliteErrorMessage(nullptr));
     }
     char* error = nullptr;
     if (sqlite3_exec(m_db, script.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
@@ -64,7 +64,7 @@ void SqliteDatabase::execute(const QByteArray& script) const {
             message = QString::fromUtf8(error);
         }
         sqlite3_free(error);
-        throw StoreError::sqlite(message);
+        throw Error::sqlite(message);
     }
 }
 

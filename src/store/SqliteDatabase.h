@@ -18,12 +18,12 @@ public:
 
     // Opens read-write, creating the file, waiting for locks as above. Without SQLite's own
     // locking on every call: one thread at a time uses a connection (the store's worker). Raises
-    // StoreError::open with SQLite's message, or "No se pudo abrir la base de datos" when no
+    // Error::open with SQLite's message, or "No se pudo abrir la base de datos" when no
     // connection came back.
     explicit SqliteDatabase(const QString& path);
     struct ReadOnly {};
     // Reads only, creating nothing: on a read-only disk, where the log's index cannot be made,
-    // the file is read as one that nothing changes. Raises StoreError::open.
+    // the file is read as one that nothing changes. Raises Error::open.
     SqliteDatabase(const QString& path, ReadOnly);
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase&) = delete;
@@ -33,7 +33,7 @@ public:
     bool isOpen() const { return m_db != nullptr; }
 
     SqliteStatement prepare(const QByteArray& sql) const { return SqliteStatement(m_db, sql); }
-    // Runs a script without results; raises StoreError::sqlite with SQLite's text on failure.
+    // Runs a script without results; raises Error::sqlite with SQLite's text on failure.
     void execute(const QByteArray& script) const;
     // Rows changed by the latest INSERT, UPDATE or DELETE.
     qint64 changes() const;

@@ -1,6 +1,6 @@
 #include "store/SqliteStatement.h"
 
-#include "store/StoreError.h"
+#include "store/Error.h"
 
 #include <sqlite3.h>
 
@@ -17,13 +17,13 @@ QString sqliteErrorMessage(sqlite3* db) {
 
 SqliteStatement::SqliteStatement(sqlite3* db, const QByteArray& sql) : m_db(db) {
     if (db == nullptr) {
-        throw StoreError::sqlite(sqliteErrorMessage(nullptr));
+        throw Error::sqlite(sqliteErrorMessage(nullptr));
     }
     if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()) + 1, &m_stmt, nullptr) !=
         SQLITE_OK) {
         const QString message = sqliteErrorMessage(db);
         sqlite3_finalize(m_stmt);
-        throw StoreError::sqlite(message);
+        throw Error::sqlite(message);
     }
 }
 
@@ -32,7 +32,7 @@ SqliteStatement::~SqliteStatement() {
 }
 
 void SqliteStatement::fail() const {
-    throw StoreError::sqlite(sqliteErrorMessage(m_db));
+    throw Error::sqlite(sqliteErrorMessage(m_db));
 }
 
 void SqliteStatement::bind(int index, const std::optional<QString>& text) {

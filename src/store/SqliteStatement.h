@@ -9,7 +9,7 @@ struct sqlite3_stmt;
 
 namespace orv {
 
-// One compiled statement, finalized when it goes out of scope. Errors raise StoreError with the
+// One compiled statement, finalized when it goes out of scope. Errors raise Error with the
 // connection's message, read before the statement is finalized.
 class SqliteStatement {
 public:

@@ -1,8 +1,8 @@
 #include "clipboard/ClipboardReader.h"
 #include "clipboard/ClipboardWriter.h"
-#include "clipboard/WriteError.h"
 #include "platform/fakes/FakeWorkspace.h"
 #include "platform/fakes/InMemoryPasteboard.h"
+#include "store/Error.h"
 #include "support/TestImages.h"
 
 #include <QDir>
@@ -32,17 +32,17 @@ protected:
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         return file.fileName();
     }
-    // Fails the test unless writing raises WriteError; its message.
+    // Fails the test unless writing raises Error; its message.
     QString failure(const Clip& clip) {
         try {
             ClipboardWriter::write(clip, pasteboard);
-        } catch (const WriteError& error) {
+        } catch (const Error& error) {
             EXPECT_EQ(pasteboard.contents(), (PasteboardContents{{"text/plain", "anterior"}}))
                 << "the clipboard keeps what it had";
             EXPECT_EQ(pasteboard.writes, 0);
             return error.message();
         }
-        ADD_FAILURE() << "no WriteError";
+        ADD_FAILURE() << "no Error";
         return {};
     }
 

@@ -1,5 +1,5 @@
+#include "store/Error.h"
 #include "store/HistoryStore.h"
-#include "store/StoreError.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroFuture>
@@ -33,7 +33,7 @@ TEST(HistoryStoreAwait, CoroutinesResumeOnTheMainThreadWithResultsAndErrors) {
         co_await store.close();
         try {
             co_await store.clips(QString());
-        } catch (const StoreError& e) {
+        } catch (const Error& e) {
             error = e.message();
         }
         resumedOn.append(QThread::currentThread());

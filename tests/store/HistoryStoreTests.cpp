@@ -1,7 +1,6 @@
 #include "store/ClipIdentity.h"
-#include "store/FileError.h"
+#include "store/Error.h"
 #include "store/HistoryStore.h"
-#include "store/StoreError.h"
 #include "support/RawDatabase.h"
 #include "support/TestImages.h"
 
@@ -517,12 +516,12 @@ TEST_F(HistoryStoreTest, AFailedDeleteKeepsTheFilesOfItsRows) {
     try {
         store->deleteClip(id).waitForFinished();
         FAIL() << "the delete must fail";
-    } catch (const StoreError& error) {
-        EXPECT_EQ(error.kind(), StoreError::Kind::sqlite);
+    } catch (const Error& error) {
+        EXPECT_EQ(error.kind(), Error::Kind::sqlite);
         EXPECT_EQ(error.message(), "borrado rechazado");
     }
-    EXPECT_THROW(store->clearUnpinned().waitForFinished(), StoreError);
-    EXPECT_THROW(store->prune(1, 0).waitForFinished(), StoreError);
+    EXPECT_THROW(store->clearUnpinned().waitForFinished(), Error);
+    EXPECT_THROW(store->prune(1, 0).waitForFinished(), Error);
     EXPECT_EQ(list().size(), 2);
     EXPECT_EQ(imageFiles().size(), 4);
 }
@@ -531,7 +530,7 @@ TEST_F(HistoryStoreTest, AFailedImageRecordLeavesNoFiles) {
     RawDatabase::execute(databasePath(),
                          "CREATE TRIGGER refuse BEFORE INSERT ON clips "
                          "BEGIN SELECT RAISE(ABORT, 'lleno'); END;");
-    EXPECT_THROW(image(TestImages::png(10, 10), 1), StoreError);
+    EXPECT_THROW(image(TestImages::png(10, 10), 1), Error);
     EXPECT_TRUE(imageFiles().isEmpty());
 
     RawDatabase::execute(databasePath(), "DROP TRIGGER refuse;");
@@ -541,7 +540,7 @@ TEST_F(HistoryStoreTest, AFailedImageRecordLeavesNoFiles) {
     try {
         image(TestImages::png(10, 10), 1);
         ADD_FAILURE() << "writing into a folder that is gone must fail";
-    } catch (const FileError& error) {
+    } catch (const Error& error) {
         EXPECT_TRUE(error.message().startsWith("No se pudo guardar la imagen")) << error.what();
     }
     EXPECT_TRUE(list().isEmpty());
@@ -652,8 +651,8 @@ TEST(HistoryStoreOpening, AFileThatIsNoDatabaseIsReportedAndLeftAlone) {
     try {
         HistoryStore store(path, temp.filePath("images"));
         FAIL() << "opening must fail";
-    } catch (const StoreError& error) {
-        EXPECT_EQ(error.kind(), StoreError::Kind::sqlite);
+    } catch (const Error& error) {
+        EXPECT_EQ(error.kind(), Error::Kind::sqlite);
         EXPECT_EQ(error.message(), "file is not a database");
     }
     QFile file(path);
@@ -663,13 +662,13 @@ TEST(HistoryStoreOpening, AFileThatIsNoDatabaseIsReportedAndLeftAlone) {
 
     // A folder where the database file should be cannot be opened at all.
     QDir().mkpath(temp.filePath("folder.db"));
-    EXPECT_THROW(HistoryStore(temp.filePath("folder.db"), temp.filePath("images")), StoreError);
+    EXPECT_THROW(HistoryStore(temp.filePath("folder.db"), temp.filePath("images")), Error);
 
     // A file where the image folder should be.
     QFile blocker(temp.filePath("blocked"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    EXPECT_THROW(HistoryStore(temp.filePath("other.db"), temp.filePath("blocked")), FileError);
+    EXPECT_THROW(HistoryStore(temp.filePath("other.db"), temp.filePath("blocked")), Error);
 }
 
 TEST(HistoryStoreOpening, WaitsForALockThatAnotherProgramHolds) {
@@ -707,8 +706,8 @@ TEST(HistoryStoreOpening, WaitsForALockThatAnotherProgramHolds) {
         store->upsert(ClipKind::text, "perdido", {}, {}, {}, QDateTime::currentDateTimeUtc())
             .waitForFinished();
         ADD_FAILURE() << "the lock was never released";
-    } catch (const StoreError& error) {
-        EXPECT_EQ(error.kind(), StoreError::Kind::sqlite);
+    } catch (const Error& error) {
+        EXPECT_EQ(error.kind(), Error::Kind::sqlite);
         EXPECT_EQ(error.message(), "database is locked");
     }
 }
@@ -772,6 +771,6 @@ TEST_F(HistoryStoreTest, AHistoryThatCannotBeWrittenIsStillRead) {
     ASSERT_EQ(found.size(), 1);
     EXPECT_EQ(found[0].value, "se lee aún");
     EXPECT_THROW(reading.upsert(ClipKind::text, "nuevo", {}, {}, {}, at(0)).waitForFinished(),
-                 StoreError);
+                 Error);
     EXPECT_EQ(reading.clips({}).result().size(), 2);
 }

@@ -1,6 +1,6 @@
 #include "support/ControllableHistory.h"
 
-#include "store/StoreError.h"
+#include "store/Error.h"
 
 namespace orv {
 
@@ -17,7 +17,7 @@ bool ControllableHistory::fails(const QString& operation, QFuture<T>& failed) {
     QPromise<T> promise;
     failed = promise.future();
     promise.start();
-    promise.setException(StoreError::sqlite(failing.value(operation)));
+    promise.setException(Error::sqlite(failing.value(operation)));
     promise.finish();
     return true;
 }

@@ -22,7 +22,7 @@ public:
 
     // Operations by name ("upsert", "recordImage", "togglePinned", "deleteClip", "clearUnpinned",
     // "prune", "clips", "listing", "clip"): a message here makes them fail with
-    // StoreError(message).
+    // Error(message).
     QHash<QString, QString> failing;
     QHash<QString, int> calls;
     // What each listing was told to watch, in order.
