@@ -12,6 +12,17 @@ void apply(QWindow* window) {
     }
 }
 
+void applyTakingKeyboard(QWindow* window) {
+    apply(window);
+    if (window != nullptr && X11Desktop::focusesOnlyToplevels()) {
+        X11Desktop::setNormalWindowType(window);
+    }
+}
+
+bool requestKeyboard(QWindow* window) {
+    return window != nullptr && X11Desktop::requestActivation(window);
+}
+
 }  // namespace PopupWindowHints
 
 }  // namespace orv

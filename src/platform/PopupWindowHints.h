@@ -9,6 +9,12 @@ namespace orv {
 // (from the window's showEvent, which comes before it is mapped). Does nothing outside X11.
 namespace PopupWindowHints {
 void apply(QWindow* window);
-}
+// Also for a popup that takes the keyboard: where the window manager gives it only to windows
+// mapped as toplevels (Weston), it is mapped as one.
+void applyTakingKeyboard(QWindow* window);
+// Asks the window manager for the keyboard, the way it honours; false where there is none to ask
+// (outside X11, the toolkit's own request is all there is).
+bool requestKeyboard(QWindow* window);
+}  // namespace PopupWindowHints
 
 }  // namespace orv
