@@ -230,7 +230,8 @@ void PalettePanelController::pointerPressed() {
 
 // Typing into a palette without the keyboard would land in the window behind it.
 void PalettePanelController::checkKeyboard() {
-    if (!isShown() || m_window->isActiveWindow()) {
+    // An alert of its own over it may have the keyboard.
+    if (!isShown() || PopupWindowHints::ownWindowHasKeyboard()) {
         return;
     }
     qCWarning(lcPanel) << "the desktop did not give the palette the keyboard within"

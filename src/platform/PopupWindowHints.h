@@ -15,6 +15,9 @@ void applyTakingKeyboard(QWindow* window);
 // Asks the window manager for the keyboard, the way it honours; false where there is none to ask
 // (outside X11, the toolkit's own request is all there is).
 bool requestKeyboard(QWindow* window);
+// Whether one of this program's windows has the keyboard: on X11 as the server has it (a window
+// manager may take the focus straight back from a window Qt saw get it), else as Qt has it.
+bool ownWindowHasKeyboard();
 }  // namespace PopupWindowHints
 
 }  // namespace orv

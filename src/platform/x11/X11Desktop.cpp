@@ -242,6 +242,17 @@ bool requestActivation(QWindow* window) {
     return xcb_connection_has_error(c) == 0;
 }
 
+std::optional<unsigned long> inputFocus() {
+    Display* display = X11Display::get();
+    if (display == nullptr) {
+        return std::nullopt;
+    }
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    return focus;
+}
+
 }  // namespace X11Desktop
 
 }  // namespace orv

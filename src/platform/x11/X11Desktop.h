@@ -29,6 +29,8 @@ void setNormalWindowType(QWindow* window);
 // Asks the window manager to give the window the keyboard: _NET_ACTIVE_WINDOW as the user's own
 // request (source 2), stamped with the server's time of now. False when it could not be sent.
 bool requestActivation(QWindow* window);
+// The window that has the X keyboard focus; nothing outside X11.
+std::optional<unsigned long> inputFocus();
 
 }  // namespace X11Desktop
 
