@@ -62,6 +62,14 @@ inline void selection(QByteArrayView input) {
     } else {
         ORV_FUZZ_EXPECT(transfer.bytes == all);
     }
+
+    // What passes as text has no NUL, and a whole UTF-8 text decodes and encodes back unchanged.
+    if (whyNotText(transfer.bytes, false, transfer.truncated) == nullptr) {
+        ORV_FUZZ_EXPECT(!transfer.bytes.contains('\0'));
+    }
+    if (whyNotText(transfer.bytes, true, false) == nullptr) {
+        ORV_FUZZ_EXPECT(QString::fromUtf8(transfer.bytes).toUtf8() == transfer.bytes);
+    }
 }
 
 }  // namespace FuzzEntries

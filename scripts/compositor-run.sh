@@ -6,6 +6,8 @@
 # run a skip: one line says why and the exit status is 77.
 # Compositors refuse to run as root: as root, the compositor runs as the unprivileged user
 # "orvsway" (created when missing) and the command stays root, reaching it by socket path.
+# Weston draws into a private Xvfb of its own (its X11 backend); keys typed there with xdotool reach
+# it, and the command finds that outer display in ORV_OUTER_DISPLAY.
 # KWin and Mutter get a session bus of the run's own, which the compositor, the desktop's own
 # services (started by the bus: the real xdg-desktop-portal and its backends) and the command
 # share; the command finds it in DBUS_SESSION_BUS_ADDRESS.
@@ -22,11 +24,17 @@ work=$(mktemp -d -t "orvantide-$compositor.XXXXXX")
 chmod 755 "$work"
 pids=()
 bus_pid=""
+outer_pid=""
 cleanup() {
     for pid in "${pids[@]}"; do
         kill "$pid" 2>/dev/null || true
     done
     [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null || true
+    if [ -n "$outer_pid" ]; then
+        # Weston draws into it: it goes once Weston is gone.
+        wait "${pids[@]}" 2>/dev/null || true
+        kill "$outer_pid" 2>/dev/null || true
+    fi
     wait 2>/dev/null || true
     rm -rf "$work"
 }
@@ -146,8 +154,46 @@ start_mutter() {
     export XDG_CURRENT_DESKTOP=GNOME
 }
 
+# Weston 10 runs no command given to it; weston.ini's autolaunch entry starts one inside the session,
+# where DISPLAY names Weston's XWayland.
+start_weston() {
+    command -v weston >/dev/null || cannot_start "weston is not installed"
+    command -v Xwayland >/dev/null || cannot_start "Xwayland is not installed"
+    command -v Xvfb >/dev/null || cannot_start "Xvfb is not installed"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/outer-display" \
+        2>"$work/outer.log" &
+    outer_pid=$!
+    for _ in $(seq 1 200); do
+        [ -s "$work/outer-display" ] && break
+        sleep 0.05
+    done
+    [ -s "$work/outer-display" ] || cannot_start "its Xvfb did not start"
+    ORV_OUTER_DISPLAY=":$(head -n1 "$work/outer-display")"
+    export ORV_OUTER_DISPLAY
+    DISPLAY=$ORV_OUTER_DISPLAY xhost "+si:localuser:$user" >/dev/null
+    cat >"$work/autolaunch.sh" <<EOF
+#!/bin/sh
+exec sh $announce
+EOF
+    chmod 755 "$work/autolaunch.sh"
+    cat >"$work/weston.ini" <<EOF
+[core]
+xwayland=true
+idle-time=0
+[shell]
+panel-position=none
+[autolaunch]
+path=$work/autolaunch.sh
+EOF
+    "${as_user[@]}" "${compositor_env[@]}" DISPLAY="$ORV_OUTER_DISPLAY" \
+        weston --backend=x11-backend.so --xwayland --socket=wayland-orv --width=1280 \
+        --height=800 --config="$work/weston.ini" >"$work/compositor.log" 2>&1 &
+    pids+=($!)
+    export XDG_CURRENT_DESKTOP=weston
+}
+
 case "$compositor" in
-sway | kwin | mutter) "start_$compositor" ;;
+sway | kwin | mutter | weston) "start_$compositor" ;;
 *)
     echo "compositor-run.sh: unknown compositor $compositor" >&2
     exit 2

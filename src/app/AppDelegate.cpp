@@ -111,6 +111,8 @@ bool AppDelegate::applicationDidFinishLaunching(bool quiet) {
             &AppDelegate::confirmClear);
     connect(m_palette.get(), &PalettePanelController::settingsRequested, this,
             &AppDelegate::openSettings);
+    connect(m_palette.get(), &PalettePanelController::keyboardUnavailable, this,
+            [this](const QString& notice) { m_statusItem->notify(notice); });
     configureStatusItem();
     connect(model, &AppModel::persistentErrorChanged, this, &AppDelegate::showTrayState);
     connect(&m_hotKey, &GlobalHotKey::pressed, this, &AppDelegate::togglePalette);

@@ -9,6 +9,7 @@
 #include <QCursor>
 #include <QDateTime>
 #include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -18,6 +19,8 @@
 namespace orv {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcPanel, "orv.palette", QtInfoMsg)
 
 constexpr int kCornerRadius = 12;
 
@@ -67,7 +70,7 @@ void PaletteWindow::paintEvent(QPaintEvent*) {
 }
 
 void PaletteWindow::showEvent(QShowEvent* event) {
-    PopupWindowHints::apply(windowHandle());
+    PopupWindowHints::applyTakingKeyboard(windowHandle());
     QWidget::showEvent(event);
 }
 
@@ -113,6 +116,9 @@ PalettePanelController::PalettePanelController(AppModel& model, const Workspace&
         connect(pointerMonitor, &PointerMonitor::pressed, this,
                 &PalettePanelController::pointerPressed);
     }
+    m_keyboardCheck.setSingleShot(true);
+    m_keyboardCheck.setInterval(keyboardLimitMs);
+    connect(&m_keyboardCheck, &QTimer::timeout, this, &PalettePanelController::checkKeyboard);
     qApp->installEventFilter(this);
 }
 
@@ -174,6 +180,11 @@ void PalettePanelController::show(const std::optional<QRect>& anchor) {
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+    // Qt's own request carries the time of the last event it saw, which a desktop guarding against
+    // focus stealing may find too old when the command line opened the palette.
+    const bool asked = PopupWindowHints::requestKeyboard(m_window->windowHandle());
+    qCDebug(lcPanel) << "shown; keyboard asked of the window manager:" << asked;
+    m_keyboardCheck.start();
     didShow();
     m_model.prepareForDisplay();
 }
@@ -217,7 +228,20 @@ void PalettePanelController::pointerPressed() {
     close();
 }
 
+// Typing into a palette without the keyboard would land in the window behind it.
+void PalettePanelController::checkKeyboard() {
+    // An alert of its own over it may have the keyboard.
+    if (!isShown() || PopupWindowHints::ownWindowHasKeyboard()) {
+        return;
+    }
+    qCWarning(lcPanel) << "the desktop did not give the palette the keyboard within"
+                       << keyboardLimitMs << "ms; closing it";
+    close();
+    emit keyboardUnavailable(keyboardNotice);
+}
+
 void PalettePanelController::didClose() {
+    m_keyboardCheck.stop();
     if (m_pointerMonitor) {
         m_pointerMonitor->stop();
     }

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -45,6 +46,12 @@ class PalettePanelController : public QObject {
 
 public:
     static constexpr qint64 reopenGuardMs = 300;
+    // How long a shown palette waits for the keyboard before it gives up (generous: a loaded
+    // desktop is slow to hand it over).
+    static constexpr int keyboardLimitMs = 4000;
+    static inline const QString keyboardNotice = QStringLiteral(
+        "Este escritorio no le da el teclado a la paleta de Orvantide, así que se ha cerrado: lo "
+        "que escribieras en ella iría a otra ventana.");
 
     // Without a pointer monitor, only losing the keyboard closes the palette from outside.
     PalettePanelController(AppModel& model, const Workspace& workspace,
@@ -85,6 +92,8 @@ signals:
     // The palette's footer asks for the settings window, or to clear the unpinned history.
     void settingsRequested();
     void clearRequested();
+    // The palette was shown but the desktop never gave it the keyboard: it is closed again.
+    void keyboardUnavailable(const QString& notice);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -92,6 +101,7 @@ protected:
 private:
     void didShow();
     void didClose();
+    void checkKeyboard();
 
     AppModel& m_model;
     const Workspace& m_workspace;
@@ -101,6 +111,7 @@ private:
     QPointer<WindowHandle> m_handle;
     qint64 m_closedAt;
     bool m_closingIntentionally = false;
+    QTimer m_keyboardCheck;
 };
 
 }  // namespace orv

@@ -15,6 +15,13 @@ DesktopNotifications::DesktopNotifications(QDBusConnection bus, QObject* parent)
     : QObject(parent), m_bus(std::move(bus)) {}
 
 void DesktopNotifications::notify(const QString& summary, const QString& body) {
+    // A call on a bus that is not there never answers.
+    if (!m_bus.isConnected()) {
+        qCInfo(lcNotifications) << "no notification shown: no session bus";
+        QMetaObject::invokeMethod(
+            this, [this, summary, body] { emit notShown(summary, body); }, Qt::QueuedConnection);
+        return;
+    }
     QDBusMessage message = QDBusMessage::createMethodCall(
         service, path, QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     // Normal urgency: GNOME Shell shows no banner for a low one. Transient: a hint that is no

@@ -29,6 +29,11 @@ struct SelectionTarget {
     bool operator==(const SelectionTarget&) const = default;
 };
 
+// Why bytes an owner offers as text are not text: a NUL inside them (the one that ends a C string
+// is dropped before), or, where the target says UTF-8, bytes that are not UTF-8 (a character cut
+// by the size limit of a truncated read is no fault). Null when they are text.
+const char* whyNotText(QByteArrayView bytes, bool utf8, bool truncated);
+
 // The targets of a TARGETS answer (32-bit atoms, host order) that `known` names, in the owner's
 // order and once each; any other atom is never named.
 QList<SelectionTarget> knownTargets(QByteArrayView answer,

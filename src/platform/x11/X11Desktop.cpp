@@ -1,8 +1,15 @@
 #include "platform/x11/X11Desktop.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QWindow>
+
+#include <cstdlib>
+#include <memory>
+
+#include <poll.h>
+#include <xcb/xcb.h>
 
 // Xlib's macros clash with Qt's names: after Qt.
 #include "platform/x11/X11Display.h"
@@ -13,6 +20,45 @@
 namespace orv {
 
 namespace X11Desktop {
+
+namespace {
+
+// The server's time of now: what a property change on a window of our own is stamped with. Read
+// on a connection of its own, as Qt's takes every event of its connection.
+std::optional<xcb_timestamp_t> serverTime(xcb_connection_t* c, xcb_window_t root) {
+    const xcb_window_t window = xcb_generate_id(c);
+    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(c, 0, window, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0,
+                        nullptr);
+    xcb_flush(c);
+    std::optional<xcb_timestamp_t> time;
+    const QDeadlineTimer deadline(1000);
+    while (!time && xcb_connection_has_error(c) == 0 && !deadline.hasExpired()) {
+        if (std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event{xcb_poll_for_event(c),
+                                                                             &std::free}) {
+            if ((event->response_type & 0x7F) == XCB_PROPERTY_NOTIFY) {
+                time = reinterpret_cast<xcb_property_notify_event_t*>(event.get())->time;
+            }
+            continue;
+        }
+        pollfd descriptor{xcb_get_file_descriptor(c), POLLIN, 0};
+        ::poll(&descriptor, 1, int(std::max<qint64>(deadline.remainingTime(), 0)));
+    }
+    xcb_destroy_window(c, window);
+    xcb_flush(c);
+    return time;
+}
+
+xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(qstrlen(name)), name), nullptr),
+        &std::free);
+    return reply ? reply->atom : XCB_NONE;
+}
+
+}  // namespace
 
 std::optional<bool> compositingActive() {
     Display* display = X11Display::get();
@@ -91,6 +137,120 @@ void applyPopupHints(QWindow* window) {
     XChangeProperty(display, id, state, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(atoms.constData()), int(atoms.size()));
     trap.sync();
+}
+
+std::optional<QString> windowManagerName() {
+    Display* display = X11Display::get();
+    if (display == nullptr) {
+        return std::nullopt;
+    }
+    X11ErrorTrap trap(display);
+    const auto property = [&](Window window, const char* name, Atom type, long length) {
+        Atom actualType = None;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        QByteArray value;
+        if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, length, False,
+                               type, &actualType, &format, &count, &remaining, &data) == Success &&
+            data != nullptr) {
+            value = QByteArray(reinterpret_cast<const char*>(data),
+                               format == 32 ? qsizetype(count * sizeof(long)) : qsizetype(count));
+        }
+        if (data != nullptr) {
+            XFree(data);
+        }
+        return value;
+    };
+    const QByteArray check =
+        property(DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 1);
+    if (check.size() != sizeof(long)) {
+        return std::nullopt;
+    }
+    const auto window = Window(*reinterpret_cast<const long*>(check.constData()));
+    const QByteArray name =
+        property(window, "_NET_WM_NAME", XInternAtom(display, "UTF8_STRING", False), 256);
+    if (trap.sync() != 0 || name.isEmpty()) {
+        return std::nullopt;
+    }
+    return QString::fromUtf8(name);
+}
+
+bool focusesOnlyToplevels() {
+    return windowManagerName() == QStringLiteral("Weston WM");
+}
+
+void setNormalWindowType(QWindow* window) {
+    Display* display = X11Display::get();
+    if (display == nullptr || window == nullptr) {
+        return;
+    }
+    X11ErrorTrap trap(display);
+    const Atom normal = XInternAtom(display, "_NET_WM_WINDOW_TYPE_NORMAL", False);
+    XChangeProperty(display, Window(window->winId()),
+                    XInternAtom(display, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&normal), 1);
+    trap.sync();
+}
+
+bool requestActivation(QWindow* window) {
+    Display* display = X11Display::get();
+    if (display == nullptr || window == nullptr) {
+        return false;
+    }
+    int screen = 0;
+    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection(
+        xcb_connect(DisplayString(display), &screen), &xcb_disconnect);
+    xcb_connection_t* c = connection.get();
+    if (xcb_connection_has_error(c) != 0) {
+        return false;
+    }
+    xcb_screen_iterator_t roots = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screen && roots.rem > 0; ++i) {
+        xcb_screen_next(&roots);
+    }
+    if (roots.rem == 0) {
+        return false;
+    }
+    const xcb_window_t root = roots.data->root;
+    const auto time = serverTime(c, root);
+    if (!time) {
+        return false;
+    }
+    const xcb_atom_t active = internAtom(c, "_NET_ACTIVE_WINDOW");
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> current(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, root, active, XCB_ATOM_WINDOW, 0, 1),
+                               nullptr),
+        &std::free);
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = xcb_window_t(window->winId());
+    message.type = active;
+    message.data.data32[0] = 2;
+    message.data.data32[1] = *time;
+    if (current && xcb_get_property_value_length(current.get()) == 4) {
+        message.data.data32[2] =
+            *static_cast<const uint32_t*>(xcb_get_property_value(current.get()));
+    }
+    xcb_send_event(c, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    // The request has reached the server once it answers the next one.
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    return xcb_connection_has_error(c) == 0;
+}
+
+std::optional<unsigned long> inputFocus() {
+    Display* display = X11Display::get();
+    if (display == nullptr) {
+        return std::nullopt;
+    }
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    return focus;
 }
 
 }  // namespace X11Desktop

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 
 #include <optional>
 
@@ -18,6 +19,18 @@ std::optional<bool> compositingActive();
 std::optional<QColor> trayIconColor();
 // _NET_WM_STATE_SKIP_TASKBAR and _SKIP_PAGER, kept beside what the window already has.
 void applyPopupHints(QWindow* window);
+// The name the window manager gives itself (_NET_WM_NAME of its _NET_SUPPORTING_WM_CHECK window).
+std::optional<QString> windowManagerName();
+// Weston's window manager gives the keyboard only to windows its shell maps as toplevels of their
+// own (never to utility windows) and ignores _NET_ACTIVE_WINDOW requests.
+bool focusesOnlyToplevels();
+// _NET_WM_WINDOW_TYPE_NORMAL alone, before the window is mapped.
+void setNormalWindowType(QWindow* window);
+// Asks the window manager to give the window the keyboard: _NET_ACTIVE_WINDOW as the user's own
+// request (source 2), stamped with the server's time of now. False when it could not be sent.
+bool requestActivation(QWindow* window);
+// The window that has the X keyboard focus; nothing outside X11.
+std::optional<unsigned long> inputFocus();
 
 }  // namespace X11Desktop
 

@@ -455,16 +455,25 @@ QByteArray X11SelectionReader::data(const QString& mimeType) const {
             return bytes;
         }
         m_imageTooBig = m_imageTooBig || (image && transfer->truncated);
-        bytes = transfer->bytes;
-        if (s->isPlainText(*target)) {
-            if (bytes.endsWith('\0')) {
-                bytes.chop(1);
+        QByteArray offer = transfer->bytes;
+        const bool plainText = s->isPlainText(*target);
+        if (plainText || mimeType.startsWith(QStringLiteral("text/plain"))) {
+            if (offer.endsWith('\0')) {
+                offer.chop(1);
             }
             // STRING is Latin-1, and so is TEXT unless the owner says otherwise.
-            if (!s->isUtf8(*target) && !s->isUtf8(transfer->type)) {
-                bytes = QString::fromLatin1(bytes).toUtf8();
+            const bool latin1 = plainText && !s->isUtf8(*target) && !s->isUtf8(transfer->type);
+            // A bridge that offers every selection as text (Weston's) hands over an image's bytes
+            // under UTF8_STRING.
+            if (const char* why = whyNotText(offer, !latin1, transfer->truncated)) {
+                qCInfo(lcSelection).noquote() << "skipping" << name << "as text:" << why;
+                continue;
+            }
+            if (latin1) {
+                offer = QString::fromLatin1(offer).toUtf8();
             }
         }
+        bytes = offer;
         return bytes;
     }
     return bytes;
