@@ -135,6 +135,24 @@ pid_t startInstance() {
     return pid;
 }
 
+// Why the instance this command started ended in failure, once it has ended (within a few
+// seconds); nothing for one that did not fail, or that this command did not start.
+std::optional<QString> failureOf(pid_t started, const QString& name) {
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    int status = 0;
+    while (started > 0 && Clock::now() < deadline) {
+        if (::waitpid(started, &status, WNOHANG) == started) {
+            if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+                return std::nullopt;
+            }
+            const QString why = SingleInstance::note(name);
+            return why.isEmpty() ? QStringLiteral("no se pudo iniciar Orvantide") : why;
+        }
+        std::this_thread::sleep_for(kRetryInterval);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int run(const QStringList& arguments, const QByteArray& input, const QString& name, Waits waits) {
@@ -199,6 +217,12 @@ int run(const QStringList& arguments, const QByteArray& input, const QString& na
                 say(QStringLiteral("la instancia en marcha no responde"));
                 return 1;
             case Read::closed:
+                // The instance this command started listens before it opens the history: one
+                // that then failed says why in its note.
+                if (const auto why = failureOf(started, name)) {
+                    say(*why);
+                    return 1;
+                }
                 say(QStringLiteral("la instancia en marcha cerró la conexión sin responder"));
                 return 1;
         }

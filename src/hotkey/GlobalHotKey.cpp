@@ -32,6 +32,8 @@ GlobalHotKey::GlobalHotKey(HotKeyService& service, QObject* parent)
         }
     });
     connect(&m_service, &HotKeyService::availabilityChanged, this, &GlobalHotKey::retry);
+    // Working again: the next failure is news.
+    connect(&m_service, &HotKeyService::bound, this, [this] { m_loggedFailure.reset(); });
 }
 
 void GlobalHotKey::registerCombo(const HotKeyCombo& combo) {
@@ -44,11 +46,14 @@ void GlobalHotKey::registerCombo(const HotKeyCombo& combo) {
         fail(combo, status);
         return;
     }
+    if (!m_service.answersLater()) {
+        m_loggedFailure.reset();
+    }
     settle(true, combo, 0);
 }
 
 // Each retry (every --toggle) may fail the same way, and a desktop's refusal comes after the grab
-// looked fine: the log hears of a failure once for its combination.
+// looked fine: the log hears of a failure once, until the hot key works again.
 void GlobalHotKey::fail(const HotKeyCombo& combo, int status) {
     const std::pair failure{combo, status};
     if (m_loggedFailure != failure) {

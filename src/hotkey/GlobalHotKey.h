@@ -20,7 +20,7 @@ public:
 
     // Makes `combo` the one registered combination, replacing any earlier one. A failure leaves
     // nothing registered and says "No se pudo registrar el atajo <symbols>: <reason> (<status>)"
-    // through `failureLogged`, for the system log, once for the same combination and status.
+    // through `failureLogged`, for the system log, once until the hot key works again.
     void registerCombo(const HotKeyCombo& combo);
     void unregister();
     // Registers again a combination that was refused (its holder may have quit since, or the

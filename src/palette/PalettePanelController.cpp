@@ -1,5 +1,6 @@
 #include "palette/PalettePanelController.h"
 
+#include "logging/Logging.h"
 #include "palette/PaletteView.h"
 #include "platform/Compositing.h"
 #include "platform/PopupWindowHints.h"
@@ -9,18 +10,16 @@
 #include <QCursor>
 #include <QDateTime>
 #include <QKeyEvent>
-#include <QLoggingCategory>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
 
 #include <limits>
+#include <utility>
 
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcPanel, "orv.palette", QtInfoMsg)
 
 constexpr int kCornerRadius = 12;
 
@@ -116,8 +115,7 @@ PalettePanelController::PalettePanelController(AppModel& model, const Workspace&
         connect(pointerMonitor, &PointerMonitor::pressed, this,
                 &PalettePanelController::pointerPressed);
     }
-    m_keyboardCheck.setSingleShot(true);
-    m_keyboardCheck.setInterval(keyboardLimitMs);
+    m_keyboardCheck.setInterval(keyboardPollMs);
     connect(&m_keyboardCheck, &QTimer::timeout, this, &PalettePanelController::checkKeyboard);
     qApp->installEventFilter(this);
 }
@@ -180,10 +178,8 @@ void PalettePanelController::show(const std::optional<QRect>& anchor) {
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
-    // Qt's own request carries the time of the last event it saw, which a desktop guarding against
-    // focus stealing may find too old when the command line opened the palette.
-    const bool asked = PopupWindowHints::requestKeyboard(m_window->windowHandle());
-    qCDebug(lcPanel) << "shown; keyboard asked of the window manager:" << asked;
+    m_keyboardAsked = false;
+    m_keyboardDeadline.setRemainingTime(keyboardLimitMs);
     m_keyboardCheck.start();
     didShow();
     m_model.prepareForDisplay();
@@ -228,14 +224,26 @@ void PalettePanelController::pointerPressed() {
     close();
 }
 
-// Typing into a palette without the keyboard would land in the window behind it.
+// Typing into a palette without the keyboard would land in the window behind it. Judged until one
+// of our windows first has it: what the user does afterwards (an alert that closes, a click
+// elsewhere) is theirs.
 void PalettePanelController::checkKeyboard() {
-    // An alert of its own over it may have the keyboard.
     if (!isShown() || PopupWindowHints::ownWindowHasKeyboard()) {
+        m_keyboardCheck.stop();
         return;
     }
-    qCWarning(lcPanel) << "the desktop did not give the palette the keyboard within"
-                       << keyboardLimitMs << "ms; closing it";
+    if (!std::exchange(m_keyboardAsked, true)) {
+        // Qt's own request carries the time of the last event it saw, which a desktop guarding
+        // against focus stealing finds too old when the command line opened the palette.
+        const bool asked = PopupWindowHints::requestKeyboard(m_window->windowHandle());
+        qCInfo(lcPalette) << "no keyboard yet; asked the window manager for it:" << asked;
+    }
+    if (!m_keyboardDeadline.hasExpired()) {
+        return;
+    }
+    m_keyboardCheck.stop();
+    qCWarning(lcPalette) << "the desktop did not give the palette the keyboard within"
+                         << keyboardLimitMs << "ms; closing it";
     close();
     emit keyboardUnavailable(keyboardNotice);
 }

@@ -4,6 +4,7 @@
 #include "platform/PointerMonitor.h"
 #include "platform/Workspace.h"
 
+#include <QDeadlineTimer>
 #include <QKeyCombination>
 #include <QObject>
 #include <QPointer>
@@ -49,6 +50,7 @@ public:
     // How long a shown palette waits for the keyboard before it gives up (generous: a loaded
     // desktop is slow to hand it over).
     static constexpr int keyboardLimitMs = 4000;
+    static constexpr int keyboardPollMs = 100;
     static inline const QString keyboardNotice = QStringLiteral(
         "Este escritorio no le da el teclado a la paleta de Orvantide, así que se ha cerrado: lo "
         "que escribieras en ella iría a otra ventana.");
@@ -112,6 +114,8 @@ private:
     qint64 m_closedAt;
     bool m_closingIntentionally = false;
     QTimer m_keyboardCheck;
+    QDeadlineTimer m_keyboardDeadline;
+    bool m_keyboardAsked = false;
 };
 
 }  // namespace orv

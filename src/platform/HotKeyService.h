@@ -30,10 +30,14 @@ public:
     // `refused` later.
     virtual int grab(QKeyCombination combination) = 0;
     virtual void ungrab() = 0;
+    // The desktop answers a grab later: it is in force only once `bound` says so.
+    virtual bool answersLater() const { return false; }
 
 signals:
     // Once per press, from inside the native event dispatch, with the grab's id (1).
     void pressed(quint32 id);
+    // A grab that the desktop answers later is in force.
+    void bound();
     // A grab that grab() accepted was refused afterwards; nothing is grabbed now.
     void refused(int status);
     // A refused grab may work if asked again (the desktop's service appeared).

@@ -1,5 +1,6 @@
 #include "platform/portal/PortalHotKeyService.h"
 
+#include "logging/Logging.h"
 #include "platform/portal/Portal.h"
 
 #include <QDBusArgument>
@@ -7,7 +8,6 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
-#include <QLoggingCategory>
 
 #include <xkbcommon/xkbcommon.h>
 
@@ -18,8 +18,6 @@
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcPortal, "orv.portal")
 
 const QString kShortcuts = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString kShortcutId = QStringLiteral("toggle");
@@ -193,6 +191,7 @@ void PortalHotKeyService::bindShortcuts() {
                 return;
             }
             qCInfo(lcPortal) << "shortcut bound, triggered by" << m_triggerDescription;
+            emit bound();
         });
     const Shortcuts shortcuts{
         {kShortcutId,
@@ -233,6 +232,7 @@ void PortalHotKeyService::onShortcutsChanged(const QDBusMessage& message) {
         if (hadKey) {
             emit refused(noKeyAssigned);
         } else {
+            emit bound();
             emit availabilityChanged();
         }
     }

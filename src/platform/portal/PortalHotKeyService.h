@@ -34,6 +34,7 @@ public:
     // 0 while the portal is not known to be missing: the binding goes on in the background.
     int grab(QKeyCombination combination) override;
     void ungrab() override;
+    bool answersLater() const override { return true; }
 
     // How the desktop says the bound shortcut is pressed; empty until it is bound, and while the
     // desktop gave it no key (the grab's status is then noKeyAssigned).
