@@ -6,6 +6,7 @@
 #include "app/TrayMenu.h"
 #include "clipboard/ClipboardWriter.h"
 #include "clipboard/PasteSequence.h"
+#include "logging/Logging.h"
 #include "platform/SystemLog.h"
 #include "platform/portal/RemoteDesktopInjector.h"
 #include "settings/DesktopShortcut.h"
@@ -14,17 +15,12 @@
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
-#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
 
 namespace orv {
-
-namespace {
-Q_LOGGING_CATEGORY(lcApp, "orv.app", QtInfoMsg)
-}
 
 AppDelegate::AppDelegate(QObject* parent)
     : QObject(parent),

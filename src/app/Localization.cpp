@@ -1,10 +1,10 @@
 #include "app/Localization.h"
 
+#include "logging/Logging.h"
 #include "platform/ShortcutText.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
-#include <QLoggingCategory>
 #include <QTranslator>
 
 #include <memory>
@@ -12,8 +12,6 @@
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcLocalization, "orv.app")
 
 // Asked before Qt's translation: the modifier and key names of shortcuts, nothing else.
 class DesktopShortcutWords : public QTranslator {
@@ -54,9 +52,9 @@ bool installQtTranslations(QCoreApplication& application) {
         translator->load(QStringLiteral("qtbase_es"), folder)) {
         installed = install(application, std::move(translator));
     } else {
-        qCWarning(lcLocalization) << "no Spanish Qt translation in" << folder
-                                  << "(package qt6-translations-l10n): standard buttons stay in "
-                                     "English";
+        qCWarning(lcApp) << "no Spanish Qt translation in" << folder
+                         << "(package qt6-translations-l10n): standard buttons stay in "
+                            "English";
     }
     // Installed last, so asked first; even over Qt's English.
     install(application, std::make_unique<DesktopShortcutWords>());

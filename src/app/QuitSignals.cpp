@@ -1,7 +1,8 @@
 #include "app/QuitSignals.h"
 
+#include "logging/Logging.h"
+
 #include <QCoreApplication>
-#include <QLoggingCategory>
 #include <QSocketNotifier>
 
 #include <atomic>
@@ -14,8 +15,6 @@
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcQuit, "orv.app", QtInfoMsg)
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
@@ -50,7 +49,7 @@ QuitSignals* QuitSignals::install(QCoreApplication* app) {
 QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0) {
-        qCWarning(lcQuit) << "no socket pair for the quit signals:" << qt_error_string(errno);
+        qCWarning(lcApp) << "no socket pair for the quit signals:" << qt_error_string(errno);
         return;
     }
     m_read = fds[0];
@@ -81,7 +80,7 @@ void QuitSignals::quit() {
     while ((count = ::read(m_read, bytes, sizeof bytes)) > 0) {
         number = bytes[count - 1];
     }
-    qCInfo(lcQuit) << "signal" << number << "received: quitting";
+    qCInfo(lcApp) << "signal" << number << "received: quitting";
     // exit(), not quit(): a signal is no request that an open window could turn down.
     QCoreApplication::exit(0);
 }

@@ -1,11 +1,10 @@
 #include "app/StatusItem.h"
 
-#include <QLoggingCategory>
+#include "logging/Logging.h"
 
 namespace orv {
 
 namespace {
-Q_LOGGING_CATEGORY(lcStatusItem, "orv.tray")
 
 const QString title = QStringLiteral("Orvantide");
 constexpr int balloonTime = 5000;
@@ -73,8 +72,7 @@ void StatusItem::showBalloon(const QString& text, QSystemTrayIcon::MessageIcon k
     if (isShown()) {
         m_icon->showMessage(title, text, kind, balloonTime);
     } else {
-        qCInfo(lcStatusItem).noquote()
-            << "neither a notification server nor a tray to say:" << text;
+        qCInfo(lcTray).noquote() << "neither a notification server nor a tray to say:" << text;
     }
 }
 

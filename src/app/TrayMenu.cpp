@@ -1,5 +1,7 @@
 #include "app/TrayMenu.h"
 
+#include "logging/Logging.h"
+
 #include <QPointer>
 
 #include "app/AppUpdater.h"
@@ -10,15 +12,12 @@
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QKeySequence>
-#include <QLoggingCategory>
 
 #include <QCoro/QCoroFuture>
 
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcTray, "orv.app.tray", QtInfoMsg)
 
 constexpr int kTitlePixels = 320;
 

@@ -1,14 +1,9 @@
 #include "clipboard/ClipboardKeeper.h"
 
 #include "clipboard/ClipboardWriter.h"
-
-#include <QLoggingCategory>
+#include "logging/Logging.h"
 
 namespace orv {
-
-namespace {
-Q_LOGGING_CATEGORY(lcKeeper, "orv.clipboard.keeper", QtInfoMsg)
-}
 
 ClipboardKeeper::ClipboardKeeper(Pasteboard& pasteboard, ClipboardMonitor& monitor, QObject* parent)
     : QObject(parent), m_pasteboard(pasteboard), m_monitor(monitor) {

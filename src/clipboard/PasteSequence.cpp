@@ -2,9 +2,9 @@
 
 #include "clipboard/ClipboardWriter.h"
 #include "clipboard/Keystroke.h"
+#include "logging/Logging.h"
 
 #include <QCoro/QCoroFuture>
-#include <QLoggingCategory>
 #include <QPromise>
 
 #include <memory>
@@ -14,8 +14,6 @@ namespace orv {
 namespace PasteSequence {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcPaste, "orv.clipboard.paste", QtInfoMsg)
 
 // Resumes after `delay`; the job lives in the coroutine's frame while it waits.
 QCoro::Task<> wait(Scheduler& scheduler, std::chrono::milliseconds delay) {

@@ -2,6 +2,7 @@
 
 #include "clipboard/ClipboardReader.h"
 #include "clipboard/ClipboardWriter.h"
+#include "logging/Logging.h"
 #include "model/StoreOutcome.h"
 #include "store/Error.h"
 #include "store/Graphemes.h"
@@ -11,7 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLoggingCategory>
 #include <QPointer>
 #include <QPromise>
 #include <QThreadPool>
@@ -21,8 +21,6 @@
 #include <variant>
 
 namespace orv {
-
-Q_LOGGING_CATEGORY(lcCommands, "orv.app.commands", QtInfoMsg)
 
 using StoreOutcome::outcome;
 

@@ -1,6 +1,7 @@
 #include "commands/DBusService.h"
 
 #include "commands/Commands.h"
+#include "logging/Logging.h"
 
 #include <QCoro/QCoroTask>
 #include <QDBusAbstractAdaptor>
@@ -8,12 +9,9 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QPointer>
 
 namespace orv {
-
-Q_LOGGING_CATEGORY(lcDBus, "orv.app.dbus", QtInfoMsg)
 
 namespace {
 

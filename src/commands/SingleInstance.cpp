@@ -3,6 +3,7 @@
 #include "commands/CommandLine.h"
 #include "commands/CommandProtocol.h"
 #include "commands/Commands.h"
+#include "logging/Logging.h"
 #include "platform/FileDescriptor.h"
 
 #include <QCoro/QCoroTask>
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
-#include <QLoggingCategory>
 #include <QRegularExpression>
 
 #include <cerrno>
@@ -27,8 +27,6 @@
 #include <unistd.h>
 
 namespace orv {
-
-Q_LOGGING_CATEGORY(lcInstance, "orv.app.instance", QtInfoMsg)
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "model/AppModel.h"
 
+#include "logging/Logging.h"
 #include "model/StoreOutcome.h"
 
 #include <QCoro/QCoroFuture>
 #include <QCoro/QCoroSignal>
 #include <QCursor>
-#include <QLoggingCategory>
 #include <QMetaMethod>
 
 #include <exception>
@@ -16,9 +16,6 @@ namespace orv {
 using StoreOutcome::outcome;
 
 namespace {
-
-// Off unless asked for (QT_LOGGING_RULES="orv.model.debug=true").
-Q_LOGGING_CATEGORY(lcModel, "orv.model", QtInfoMsg)
 
 std::optional<qsizetype> positionOf(const QList<Clip>& clips, std::optional<qint64> id) {
     if (!id) {

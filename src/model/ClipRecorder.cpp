@@ -1,17 +1,15 @@
 #include "model/ClipRecorder.h"
 
+#include "logging/Logging.h"
 #include "model/StoreOutcome.h"
 
 #include <QCoro/QCoroSignal>
-#include <QLoggingCategory>
 
 namespace orv {
 
 using StoreOutcome::outcome;
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcRecorder, "orv.model", QtInfoMsg)
 
 qsizetype bytesOf(const CapturedClip& clip) {
     const auto characters = [](const QString& text) { return text.size() * qsizetype(2); };
@@ -88,7 +86,7 @@ QCoro::Task<bool> ClipRecorder::recordAndConfirm(CapturedClip clip) {
 
 ClipRecorder::~ClipRecorder() {
     for (const WaitingCapture& capture : m_waiting) {
-        qCWarning(lcRecorder).noquote()
+        qCWarning(lcModel).noquote()
             << "a capture copied at" << capture.copiedAt.toString(Qt::ISODate)
             << "could not be stored before quitting and is lost (" << capture.bytes << "bytes)";
     }
@@ -105,7 +103,7 @@ void ClipRecorder::keepWaiting(WaitingCapture capture) {
     m_waiting.push_back(std::move(capture));
     while (m_waiting.size() > 1 && (m_waiting.size() > size_t(maximumWaitingCaptures) ||
                                     m_waitingBytes > maximumWaitingBytes)) {
-        qCWarning(lcRecorder) << "a capture the history could not take is dropped: too many wait";
+        qCWarning(lcModel) << "a capture the history could not take is dropped: too many wait";
         drop(m_waiting.begin());
     }
 }
@@ -191,7 +189,7 @@ void ClipRecorder::dropRefused(bool othersStored, const QString& error) {
     for (auto capture = m_waiting.begin(); capture != m_waiting.end();) {
         if (othersStored && capture->triedInPass == m_passes &&
             ++capture->refusals >= maximumRefusals) {
-            qCWarning(lcRecorder) << "a capture the history keeps refusing is dropped:" << error;
+            qCWarning(lcModel) << "a capture the history keeps refusing is dropped:" << error;
             const auto* image = std::get_if<CapturedClip::Image>(&capture->clip.payload);
             emit failed(QStringLiteral("No se pudo guardar %1 (%2 MB) y se ha descartado: %3")
                             .arg(image ? QStringLiteral("una imagen") : QStringLiteral("un clip"))

@@ -1,5 +1,6 @@
 #include "palette/PaletteView.h"
 
+#include "logging/Logging.h"
 #include "platform/ShortcutText.h"
 #include "preview/FilePreview.h"
 #include "ui/InterfaceStyle.h"
@@ -11,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLoggingCategory>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
@@ -23,9 +23,6 @@
 namespace orv {
 
 namespace {
-
-// Off unless asked for (QT_LOGGING_RULES="orv.palette.debug=true"): it names what is typed.
-Q_LOGGING_CATEGORY(lcPalette, "orv.palette", QtInfoMsg)
 
 constexpr int kWidth = 420;
 constexpr int kHeight = 460;

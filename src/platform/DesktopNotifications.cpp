@@ -1,15 +1,12 @@
 #include "platform/DesktopNotifications.h"
 
+#include "logging/Logging.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QLoggingCategory>
 #include <QVariantMap>
 
 namespace orv {
-
-namespace {
-Q_LOGGING_CATEGORY(lcNotifications, "orv.notifications")
-}
 
 DesktopNotifications::DesktopNotifications(QDBusConnection bus, QObject* parent)
     : QObject(parent), m_bus(std::move(bus)) {}

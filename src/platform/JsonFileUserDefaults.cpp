@@ -1,18 +1,15 @@
 #include "platform/JsonFileUserDefaults.h"
 
+#include "logging/Logging.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStandardPaths>
 
 namespace orv {
-
-namespace {
-Q_LOGGING_CATEGORY(lcSettings, "orv.settings")
-}
 
 JsonFileUserDefaults::JsonFileUserDefaults(const QString& path) : m_path(path) {
     QFile file(path);

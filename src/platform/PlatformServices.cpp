@@ -1,5 +1,6 @@
 #include "platform/PlatformServices.h"
 
+#include "logging/Logging.h"
 #include "platform/portal/PortalHotKeyService.h"
 #include "platform/portal/RemoteDesktopInjector.h"
 #include "platform/wayland/ForeignToplevelWorkspace.h"
@@ -15,13 +16,8 @@
 #include "platform/x11/X11Workspace.h"
 
 #include <QGuiApplication>
-#include <QLoggingCategory>
 
 namespace orv {
-
-namespace {
-Q_LOGGING_CATEGORY(lcPlatform, "orv.platform")
-}
 
 QStringList PlatformServices::Mechanisms::lines() const {
     return {QStringLiteral("Portapapeles: ") + clipboard, QStringLiteral("Atajo: ") + hotKey,

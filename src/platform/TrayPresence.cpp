@@ -1,17 +1,16 @@
 #include "platform/TrayPresence.h"
 
+#include "logging/Logging.h"
 #include "platform/x11/X11SystemTray.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
-#include <QLoggingCategory>
 
 namespace orv {
 
 namespace {
-Q_LOGGING_CATEGORY(lcTray, "orv.tray")
 
 const QString watcherInterface = QStringLiteral("org.kde.StatusNotifierWatcher");
 }  // namespace

@@ -1,9 +1,9 @@
 #include "preview/ImageDecoding.h"
 
+#include "logging/Logging.h"
 #include "store/ImageThumbnail.h"
 
 #include <QImageReader>
-#include <QLoggingCategory>
 #include <QPromise>
 #include <QThreadPool>
 
@@ -12,8 +12,6 @@
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcImages, "orv.preview", QtInfoMsg)
 
 // `size` shrunk to `bound` in the given mode; unchanged when it is small enough already.
 QSize shrunk(const QSize& size, const QSize& bound, Qt::AspectRatioMode mode) {

@@ -1,9 +1,10 @@
 #include "settings/DesktopShortcut.h"
 
+#include "logging/Logging.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QKeySequence>
-#include <QLoggingCategory>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -15,8 +16,6 @@
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcShortcut, "orv.app.shortcut", QtInfoMsg)
 
 const QString kListSchema = QStringLiteral("org.gnome.settings-daemon.plugins.media-keys");
 const QString kBindingSchema =

@@ -1,5 +1,6 @@
 #include "store/HistoryStore.h"
 
+#include "logging/Logging.h"
 #include "store/ClipIdentity.h"
 #include "store/Error.h"
 #include "store/ImageFiles.h"
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QPromise>
 #include <QSet>
 #include <QUuid>
@@ -63,8 +63,6 @@ private:
     const SqliteDatabase& m_database;
     bool m_done = false;
 };
-
-Q_LOGGING_CATEGORY(lcStore, "orv.store", QtInfoMsg)
 
 constexpr auto kSchema =
     "PRAGMA journal_mode = WAL;\n"

@@ -1,18 +1,15 @@
 #include "platform/portal/Portal.h"
 
+#include "logging/Logging.h"
+
 #include <QDBusArgument>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
-#include <QLoggingCategory>
 
 #include <atomic>
 
 namespace orv {
-
-namespace {
-Q_LOGGING_CATEGORY(lcPortalRequests, "orv.portal")
-}
 
 namespace Portal {
 
@@ -102,8 +99,7 @@ void PortalRequests::registerApp(std::function<void()> registered,
              }
              if (!error.isEmpty() && !Portal::noMember(error)) {
                  // Likely another client of this connection registered it already.
-                 qCInfo(lcPortalRequests)
-                     << "cannot register the app id:" << error << reply.errorMessage();
+                 qCInfo(lcPortal) << "cannot register the app id:" << error << reply.errorMessage();
              }
              // An error from the portal names it too; one from the bus or libdbus does not.
              setPortal(reply);

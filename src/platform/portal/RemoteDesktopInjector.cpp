@@ -1,12 +1,12 @@
 #include "platform/portal/RemoteDesktopInjector.h"
 
+#include "logging/Logging.h"
 #include "platform/portal/Portal.h"
 
 #include <QDBusArgument>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
-#include <QLoggingCategory>
 
 #include <xkbcommon/xkbcommon-keysyms.h>
 
@@ -18,8 +18,6 @@
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcKeys, "orv.portal.keys")
 
 const QString kRemote = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
 

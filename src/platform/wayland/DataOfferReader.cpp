@@ -1,10 +1,10 @@
 #include "platform/wayland/DataOfferReader.h"
 
+#include "logging/Logging.h"
 #include "platform/MimeTypes.h"
 #include "platform/wayland/DataOffer.h"
 
 #include <QElapsedTimer>
-#include <QLoggingCategory>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -15,8 +15,6 @@
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcOfferReader, "orv.wayland.read")
 
 // Waits wake this often to see a cancel.
 constexpr int kPollSliceMs = 50;

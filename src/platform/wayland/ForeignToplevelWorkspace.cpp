@@ -1,8 +1,7 @@
 #include "platform/wayland/ForeignToplevelWorkspace.h"
 
+#include "logging/Logging.h"
 #include "platform/wayland/WaylandConnection.h"
-
-#include <QLoggingCategory>
 
 #include <wayland-client.h>
 
@@ -13,8 +12,6 @@
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcWindows, "orv.wayland.windows")
 
 template <typename T, auto destroy>
 struct Destroyer {

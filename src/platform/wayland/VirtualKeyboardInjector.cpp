@@ -1,10 +1,10 @@
 #include "platform/wayland/VirtualKeyboardInjector.h"
 
+#include "logging/Logging.h"
 #include "platform/FileDescriptor.h"
 #include "platform/wayland/WaylandConnection.h"
 
 #include <QKeySequence>
-#include <QLoggingCategory>
 
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
@@ -26,8 +26,6 @@
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcKeyboard, "orv.wayland.keyboard")
 
 template <typename T, auto destroy>
 struct Destroyer {

@@ -1,6 +1,6 @@
 #include "platform/wayland/WaylandConnection.h"
 
-#include <QLoggingCategory>
+#include "logging/Logging.h"
 
 #include <wayland-client.h>
 
@@ -10,8 +10,6 @@
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcWayland, "orv.wayland")
 
 void announce(void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version) {
     static_cast<std::vector<WaylandConnection::Global>*>(data)->push_back(

@@ -1,11 +1,11 @@
 #include "platform/wayland/WaylandDataControl.h"
 
+#include "logging/Logging.h"
 #include "platform/MimeTypes.h"
 #include "platform/wayland/DataOffer.h"
 #include "platform/wayland/OutgoingTransfer.h"
 #include "platform/wayland/WaylandConnection.h"
 
-#include <QLoggingCategory>
 #include <QSet>
 
 #include <wayland-client.h>
@@ -18,8 +18,6 @@
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcDataControl, "orv.wayland.clipboard")
 
 // The two protocols are one protocol under two names: the same requests and events in the same
 // order with the same arguments. The requests and listeners of the ext- names serve both; only

@@ -1,7 +1,8 @@
 #include "platform/x11/X11HotKeyService.h"
 
+#include "logging/Logging.h"
+
 #include <QCoreApplication>
-#include <QLoggingCategory>
 
 #include <xcb/xcb.h>
 
@@ -16,8 +17,6 @@
 namespace orv {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcHotKey, "orv.x11.hotkey", QtInfoMsg)
 
 constexpr unsigned int kMatchedModifiers = ShiftMask | ControlMask | Mod1Mask | Mod4Mask;
 

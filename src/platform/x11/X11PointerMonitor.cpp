@@ -1,16 +1,13 @@
 #include "platform/x11/X11PointerMonitor.h"
 
-#include <QLoggingCategory>
+#include "logging/Logging.h"
+
 #include <QSocketNotifier>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
 namespace orv {
-
-namespace {
-Q_LOGGING_CATEGORY(lcPointer, "orv.x11.pointer")
-}
 
 void X11PointerMonitor::DisplayCloser::operator()(_XDisplay* display) const {
     XCloseDisplay(display);

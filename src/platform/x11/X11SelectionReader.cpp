@@ -1,11 +1,11 @@
 #include "platform/x11/X11SelectionReader.h"
 
+#include "logging/Logging.h"
 #include "platform/MimeTypes.h"
 #include "platform/x11/SelectionTransfer.h"
 
 #include <QDeadlineTimer>
 #include <QList>
-#include <QLoggingCategory>
 #include <QSet>
 #include <QStringList>
 
@@ -18,8 +18,6 @@
 #include <xcb/xcb.h>
 
 namespace orv {
-
-Q_LOGGING_CATEGORY(lcSelection, "orv.x11.selection", QtInfoMsg)
 
 namespace {
 
