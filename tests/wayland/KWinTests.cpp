@@ -2,114 +2,12 @@
 // and KDE's portal start (run through scripts/compositor-run.sh --compositor kwin). KDE's portal
 // binds no key for a program it knows no app id of, and refuses the remote desktop; KWin alone has
 // no tray, and the test plays the notification server.
-#include "support/ExternalTool.h"
 #include "support/FakeNotificationServer.h"
-#include "support/RawDatabase.h"
-
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTest>
-
-#include <gtest/gtest.h>
+#include "support/ProgramSession.h"
 
 using namespace orv;
 
-namespace {
-
-constexpr int kLimit = 30000;
-
-class KWinTest : public ::testing::Test {
-protected:
-    ~KWinTest() override {
-        for (QProcess* process : processes) {
-            process->kill();
-            process->waitForFinished();
-            delete process;
-        }
-    }
-
-    QProcess* start(const QString& program, const QStringList& arguments = {},
-                    const QString& platform = {}) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove("QT_QPA_PLATFORM");
-        if (!platform.isEmpty()) {
-            environment.insert("QT_QPA_PLATFORM", platform);
-        }
-        environment.insert("QT_LOGGING_RULES", "orv.*=true");
-        auto* process = new QProcess;
-        processes.append(process);
-        process->setProcessChannelMode(QProcess::MergedChannels);
-        process->setProcessEnvironment(environment);
-        process->start(program, arguments);
-        EXPECT_TRUE(process->waitForStarted(5000));
-        return process;
-    }
-    QProcess* startProgram(const QByteArray& defaults = {}) {
-        if (!defaults.isEmpty()) {
-            const QString folder =
-                qEnvironmentVariable("XDG_CONFIG_HOME") + "/com.quarnelbrisk.orvantide";
-            QDir().mkpath(folder);
-            QFile file(folder + "/defaults.json");
-            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(defaults);
-        }
-        program = start(ORV_PROGRAM);
-        return program;
-    }
-    // Waits for the line in what the process wrote; keeps it all in `output`.
-    bool said(QProcess* process, const QByteArray& line) {
-        QByteArray& output = outputs[process];
-        return QTest::qWaitFor(
-            [&] {
-                output += process->readAll();
-                return output.contains(line);
-            },
-            kLimit);
-    }
-    // Another process of the program hands the request to the running one and ends.
-    static void command(const QStringList& arguments) {
-        QProcess client;
-        client.start(ORV_PROGRAM, arguments);
-        ASSERT_TRUE(client.waitForFinished(kLimit));
-    }
-    // Opens the palette with --toggle and chooses its first row with Return.
-    static void chooseTheNewest() {
-        command({"--toggle"});
-        const QByteArray palette = visibleWindow("^Orvantide$");
-        ASSERT_FALSE(palette.isEmpty());
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return runTool("xdotool", {"getactivewindow"}, {}, true).trimmed() == palette; },
-            kLimit));
-        runTool("xdotool", {"key", "Return"});
-    }
-    static bool recorded(const QString& value) {
-        return QTest::qWaitFor(
-            [&] {
-                return RawDatabase::scalar(
-                           qEnvironmentVariable("XDG_DATA_HOME") +
-                               "/com.quarnelbrisk.orvantide/history.db",
-                           "SELECT count(*) FROM clips WHERE value = '" + value + "'") == "1";
-            },
-            kLimit);
-    }
-    static QByteArray visibleWindow(const QString& name) {
-        QByteArrayList found;
-        (void)QTest::qWaitFor(
-            [&] {
-                found = findWindows({"--onlyvisible", "--name", name});
-                return !found.isEmpty();
-            },
-            kLimit);
-        return found.value(0);
-    }
-
-    QProcess* program = nullptr;
-    QList<QProcess*> processes;
-    QHash<QProcess*, QByteArray> outputs;
-};
-
-}  // namespace
+using KWinTest = ProgramSession;
 
 TEST_F(KWinTest, AShortcutBoundWithoutAKeyIsSaidOnceWithTheWayAround) {
     startProgram();
@@ -126,6 +24,8 @@ TEST_F(KWinTest, AShortcutBoundWithoutAKeyIsSaidOnceWithTheWayAround) {
         command({"--toggle"});
     }
     command({"list"});
+    // Its log read past the toggles.
+    ASSERT_TRUE(said(program, "command list"));
     EXPECT_EQ(outputs[program].count("No se pudo registrar el atajo"), 1)
         << outputs[program].toStdString();
 
@@ -147,7 +47,7 @@ TEST_F(KWinTest, ARefusedRemoteDesktopLeavesThePasteToXTest) {
     runTool("wl-copy", {"pegado por XTest"});
     ASSERT_TRUE(recorded("pegado por XTest"));
     runTool("xdotool", {"windowactivate", "--sync", window}, {}, true);
-    chooseTheNewest();
+    chooseNewest();
     EXPECT_TRUE(said(target, "pegado por XTest")) << outputs[program].toStdString();
     EXPECT_TRUE(said(program,
                      "Pegado: X11 (solo ventanas XWayland; en las demás, pégalo con "
@@ -160,8 +60,8 @@ TEST_F(KWinTest, WithoutATrayTheCopyOnlyHintIsADesktopNotification) {
     runTool("wl-copy", {"solo copiado"});
     ASSERT_TRUE(recorded("solo copiado"));
     // No XWayland window is in front to take XTest's keys.
-    chooseTheNewest();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.notices.isEmpty(); }, kLimit))
+    chooseNewest();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.notices.isEmpty(); }, limit))
         << outputs[program].toStdString();
     EXPECT_EQ(server.notices.first().body,
               "Copiado. Pulsa Ctrl+V para pegarlo (Ctrl+Mayús+V en un terminal).");

@@ -1,18 +1,11 @@
 // The whole program under GNOME's Mutter (headless, with XWayland), through
 // scripts/compositor-run.sh --compositor mutter: chosen clips pasted into an XWayland terminal
 // while the machine is busy, and the copy-only notice where no tray exists.
-#include "support/ExternalTool.h"
 #include "support/FakeNotificationServer.h"
-#include "support/RawDatabase.h"
+#include "support/ProgramSession.h"
 
-#include <QDBusConnection>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
-
-#include <gtest/gtest.h>
 
 using namespace orv;
 
@@ -23,66 +16,8 @@ QString contents(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-class MutterProgramTest : public ::testing::Test {
+class MutterProgramTest : public ProgramSession {
 protected:
-    ~MutterProgramTest() override {
-        for (QProcess* process : processes) {
-            process->kill();
-            process->waitForFinished();
-            delete process;
-        }
-    }
-
-    // As a user starts it: the test's own offscreen platform is not passed on.
-    QProcess* start(const QString& program, const QStringList& arguments = {}) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove("QT_QPA_PLATFORM");
-        auto* process = new QProcess;
-        processes.append(process);
-        process->setProcessEnvironment(environment);
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(program, arguments);
-        EXPECT_TRUE(process->waitForStarted(5000));
-        return process;
-    }
-    QProcess* startProgram() {
-        QProcess* program = start(ORV_PROGRAM);
-        EXPECT_TRUE(
-            QTest::qWaitFor([&] { return RawDatabase::hasTable(database(), "clips"); }, 15000));
-        return program;
-    }
-    QString database() const {
-        return qEnvironmentVariable("XDG_DATA_HOME") + "/com.quarnelbrisk.orvantide/history.db";
-    }
-    bool recorded(const QString& value) {
-        return QTest::qWaitFor(
-            [&] {
-                return !RawDatabase::scalar(database(),
-                                            "SELECT id FROM clips WHERE value = '" + value + "'")
-                            .isEmpty();
-            },
-            15000);
-    }
-    static QByteArray activeWindow() {
-        return runTool("xdotool", {"getactivewindow"}, {}, true).trimmed();
-    }
-    // The palette of a second launch, in front with the keyboard; Return chooses the newest clip.
-    static void chooseNewest() {
-        QProcess toggle;
-        toggle.start(ORV_PROGRAM, {"--toggle"});
-        ASSERT_TRUE(toggle.waitForFinished(15000));
-        QByteArrayList palette;
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] {
-                palette = findWindows({"--onlyvisible", "--name", "^Orvantide$"});
-                return !palette.isEmpty() && activeWindow() == palette.first();
-            },
-            15000))
-            << "the palette is in front";
-        runTool("xdotool", {"key", "Return"});
-    }
-
-    QList<QProcess*> processes;
     QTemporaryDir temp;
 };
 
@@ -99,7 +34,7 @@ TEST_F(MutterProgramTest,
         [&] {
             return !(terminal = findWindows({"--onlyvisible", "--class", "PasteTerm"})).isEmpty();
         },
-        15000));
+        limit));
     startProgram();
     // As many busy loops as cores, and one more: the desktop is slow to move the focus.
     for (int i = 0; i <= QThread::idealThreadCount(); ++i) {
@@ -138,7 +73,7 @@ TEST_F(MutterProgramTest, WithNoTrayTheCopyOnlyNoticeGoesOutAsADesktopNotificati
     FakeNotificationServer server;
     QProcess* monitor =
         start("dbus-monitor", {"--session", "interface='org.freedesktop.Notifications'"});
-    QProcess* program = startProgram();
+    startProgram();
     // No window to go back to: there is nothing to paste into.
     runTool("wl-copy", {"solo copiado"});
     ASSERT_TRUE(recorded("solo copiado"));
@@ -146,13 +81,7 @@ TEST_F(MutterProgramTest, WithNoTrayTheCopyOnlyNoticeGoesOutAsADesktopNotificati
     ASSERT_TRUE(QTest::qWaitFor([&] { return !server.notices.isEmpty(); }, 15000));
     EXPECT_EQ(server.notices.first().body,
               "Copiado. Pulsa Ctrl+V para pegarlo (Ctrl+Mayús+V en un terminal).");
-    QByteArray seen;
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            seen += monitor->readAllStandardOutput();
-            return seen.contains("member=Notify") && seen.contains("Copiado. Pulsa Ctrl+V");
-        },
-        15000))
-        << seen.toStdString();
+    EXPECT_TRUE(said(monitor, "member=Notify"));
+    EXPECT_TRUE(said(monitor, "Copiado. Pulsa Ctrl+V")) << outputs[monitor].toStdString();
     EXPECT_EQ(program->state(), QProcess::Running);
 }

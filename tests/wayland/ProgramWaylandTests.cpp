@@ -1,64 +1,19 @@
 // The whole program in a Wayland session (headless sway): its clipboard over data-control, its
 // palette an XWayland window. wl-copy, wl-paste and a helper are the other applications.
-#include "support/ExternalTool.h"
-#include "support/RawDatabase.h"
+#include "support/ProgramSession.h"
 #include "support/TestImages.h"
 
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QUrl>
-
-#include <gtest/gtest.h>
 
 using namespace orv;
 
 namespace {
 
-class ProgramWaylandTest : public ::testing::Test {
+class ProgramWaylandTest : public ProgramSession {
 protected:
-    ~ProgramWaylandTest() override {
-        for (QProcess* process : processes) {
-            process->kill();
-            process->waitForFinished();
-            delete process;
-        }
-    }
-
-    // As a user starts it: the test's own offscreen platform is not passed on.
-    QProcess* start(const QString& program, const QStringList& arguments = {}) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove("QT_QPA_PLATFORM");
-        auto* process = new QProcess;
-        processes.append(process);
-        process->setProcessEnvironment(environment);
-        process->start(program, arguments);
-        EXPECT_TRUE(process->waitForStarted(5000));
-        return process;
-    }
     static void wlCopy(const QByteArray& data, const QString& type) {
         runTool("wl-copy", {"--type", type}, data);
     }
-    QString database() const {
-        return qEnvironmentVariable("XDG_DATA_HOME") + "/com.quarnelbrisk.orvantide/history.db";
-    }
-    // Waits (generously: the machine may be loaded) for the query to give something.
-    QString scalarSoon(const QString& query) {
-        QString result;
-        (void)QTest::qWaitFor(
-            [&] {
-                result = RawDatabase::scalar(database(), query);
-                return !result.isEmpty();
-            },
-            15000);
-        return result;
-    }
-    QString kindOfRowSoon(const QString& value) {
-        return scalarSoon("SELECT kind FROM clips WHERE value = '" + value + "'");
-    }
-
-    QList<QProcess*> processes;
 };
 
 }  // namespace
@@ -69,8 +24,7 @@ TEST_F(ProgramWaylandTest, RecordsWhatIsCopiedAndAChosenClipGoesBackOnTheClipboa
     start("xterm", {"-e", "sleep", "300"});
     const QByteArrayList terminal = findWindows({"--sync", "--onlyvisible", "--class", "XTerm"});
     ASSERT_FALSE(terminal.isEmpty());
-    QProcess* program = start(ORV_PROGRAM);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return RawDatabase::hasTable(database(), "clips"); }, 15000));
+    startProgram();
 
     const QByteArray png = TestImages::png(30, 20, Qt::yellow);
     wlCopy(png, "image/png");
@@ -86,23 +40,21 @@ TEST_F(ProgramWaylandTest, RecordsWhatIsCopiedAndAChosenClipGoesBackOnTheClipboa
     QFile(b).open(QIODevice::WriteOnly);
     wlCopy(QUrl::fromLocalFile(a).toEncoded() + "\r\n" + QUrl::fromLocalFile(b).toEncoded(),
            "text/uri-list");
-    EXPECT_EQ(kindOfRowSoon(a + "\n" + b), "files");
+    EXPECT_EQ(kindSoon(a + "\n" + b), "files");
 
     start(ORV_WAYLAND_OWNER, {"text/plain=con formato", "text/html=<b>con formato</b>"});
-    EXPECT_EQ(kindOfRowSoon("con formato"), "text");
+    EXPECT_EQ(kindSoon("con formato"), "text");
     EXPECT_EQ(RawDatabase::scalar(database(), "SELECT html FROM clips WHERE value = 'con formato'"),
               "<b>con formato</b>");
     const QString chosenAt =
         RawDatabase::scalar(database(), "SELECT created_at FROM clips WHERE value = 'con formato'");
 
     wlCopy("el más reciente", "text/plain");
-    ASSERT_EQ(kindOfRowSoon("el más reciente"), "text");
+    ASSERT_EQ(kindSoon("el más reciente"), "text");
     const QString rows = RawDatabase::scalar(database(), "SELECT count(*) FROM clips");
 
     // The hand-over of a second launch opens the palette; Down reaches the clip before the newest.
-    QProcess* toggle = start(ORV_PROGRAM, {"--toggle"});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return toggle->state() == QProcess::NotRunning; }, 15000));
-    EXPECT_EQ(toggle->exitCode(), 0);
+    command({"--toggle"});
     const QByteArrayList palette =
         findWindows({"--sync", "--onlyvisible", "--name", "^Orvantide$"});
     ASSERT_FALSE(palette.isEmpty()) << "the palette is on screen";
@@ -131,7 +83,7 @@ TEST_F(ProgramWaylandTest, RecordsWhatIsCopiedAndAChosenClipGoesBackOnTheClipboa
         15000));
     QTest::qWait(1000);
     wlCopy("después de elegir", "text/plain");
-    EXPECT_EQ(kindOfRowSoon("después de elegir"), "text");
+    EXPECT_EQ(kindSoon("después de elegir"), "text");
     EXPECT_EQ(RawDatabase::scalar(database(), "SELECT count(*) FROM clips").toInt(),
               rows.toInt() + 1);
     EXPECT_EQ(
