@@ -7,6 +7,7 @@
 #include "clipboard/ClipboardWriter.h"
 #include "clipboard/PasteSequence.h"
 #include "logging/Logging.h"
+#include "platform/ApplicationId.h"
 #include "platform/SystemLog.h"
 #include "platform/portal/RemoteDesktopInjector.h"
 #include "settings/DesktopShortcut.h"
@@ -32,7 +33,7 @@ AppDelegate::~AppDelegate() = default;
 
 QString AppDelegate::supportDirectory() {
     const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                         QStringLiteral("/com.quarnelbrisk.orvantide");
+                         u'/' + applicationId;
     makePrivateFolder(path);
     return path;
 }
@@ -120,9 +121,9 @@ bool AppDelegate::applicationDidFinishLaunching(bool quiet) {
     ClipboardKeeper* keeper = m_keeper.get();
     PreferencesStore* preferences = m_preferences.get();
     connect(&m_monitor, &ClipboardMonitor::captured, recorder,
-            [recorder, keeper, preferences](const CapturedClip& clip, qint64 change) {
-                // The recorder skips these too: what it keeps may go back if its owner quits.
-                if (!preferences->paused() && !preferences->excludes(clip.source)) {
+            [recorder, keeper](const CapturedClip& clip, qint64 change) {
+                // What the recorder skips is not kept either: it may go back if its owner quits.
+                if (recorder->takes(clip)) {
                     keeper->recorded(clip, change);
                 }
                 recorder->record(clip);

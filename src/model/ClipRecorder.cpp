@@ -63,8 +63,12 @@ QFuture<void> ClipRecorder::storeCapture(const CapturedClip& clip, const QDateTi
                             source, now);
 }
 
+bool ClipRecorder::takes(const CapturedClip& clip) const {
+    return !m_preferences.paused() && !m_preferences.excludes(clip.source);
+}
+
 QCoro::Task<> ClipRecorder::record(CapturedClip clip) {
-    if (m_preferences.paused() || m_preferences.excludes(clip.source)) {
+    if (!takes(clip)) {
         co_return;
     }
     const qsizetype bytes = bytesOf(clip);

@@ -42,6 +42,8 @@ public:
     // The time a capture is stamped with.
     std::function<QDateTime()> clock;
 
+    // Capture is not paused and the application copied from is not excluded.
+    bool takes(const CapturedClip& clip) const;
     QCoro::Task<> record(CapturedClip clip);
     // As `record`, resuming once this capture is in the history (true) or waits for a retry, or was
     // skipped (false): for a caller that must say which. Pruning may still follow.
