@@ -1,4 +1,5 @@
 #include "app/AppIcon.h"
+#include "platform/ApplicationId.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -36,7 +37,7 @@ QPixmap drawn(int side) {
 }  // namespace
 
 QIcon icon() {
-    const QIcon themed = QIcon::fromTheme(QString::fromLatin1(themeName));
+    const QIcon themed = QIcon::fromTheme(applicationId);
     if (!themed.isNull() && !themed.pixmap(32).isNull()) {
         return themed;
     }

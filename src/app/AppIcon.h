@@ -8,8 +8,6 @@ namespace orv {
 // here, so that windows and alerts carry it even when run from the build folder.
 namespace AppIcon {
 
-inline constexpr auto themeName = "com.quarnelbrisk.orvantide";
-
 QIcon icon();
 
 }  // namespace AppIcon

@@ -1,5 +1,6 @@
 #include "app/StatusIcon.h"
 
+#include "platform/ApplicationId.h"
 #include "platform/TrayIconColor.h"
 #include "ui/SymbolIcon.h"
 
@@ -23,7 +24,8 @@ QIcon choose(const std::optional<QColor>& panelColor, const QIcon& themed, const
 }
 
 QIcon forDesktop() {
-    return choose(TrayIconColor::fromPanel(), QIcon::fromTheme(QString::fromLatin1(symbolicName)),
+    return choose(TrayIconColor::fromPanel(),
+                  QIcon::fromTheme(applicationId + QStringLiteral("-symbolic")),
                   QGuiApplication::palette().color(QPalette::WindowText));
 }
 

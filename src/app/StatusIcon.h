@@ -12,8 +12,6 @@ namespace orv {
 // else drawn in the text colour of the desktop's palette.
 namespace StatusIcon {
 
-inline constexpr auto symbolicName = "com.quarnelbrisk.orvantide-symbolic";
-
 QIcon choose(const std::optional<QColor>& panelColor, const QIcon& themed, const QColor& text);
 
 // The same with what this desktop offers.

@@ -7,6 +7,7 @@
 #include "commands/CommandLine.h"
 #include "commands/DBusService.h"
 #include "commands/SingleInstance.h"
+#include "platform/ApplicationId.h"
 
 #include <QApplication>
 
@@ -157,7 +158,7 @@ int main(int argc, char** argv) {
     QuitSignals::install(&app);
     QApplication::setApplicationName(QStringLiteral("Orvantide"));
     QApplication::setApplicationVersion(QStringLiteral(ORV_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("com.quarnelbrisk.orvantide"));
+    QApplication::setDesktopFileName(applicationId);
     Localization::installQtTranslations(app);
     // Every window and alert carries it.
     QApplication::setWindowIcon(AppIcon::icon());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ApplicationId.h"
+
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
@@ -28,7 +30,7 @@ class DBusService : public QObject {
     Q_OBJECT
 
 public:
-    static inline const QString serviceName = QStringLiteral("com.quarnelbrisk.orvantide");
+    static inline const QString serviceName = applicationId;
     static inline const QString objectPath = QStringLiteral("/com/quarnelbrisk/orvantide");
 
     explicit DBusService(Commands& commands, QDBusConnection bus = QDBusConnection::sessionBus(),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ApplicationId.h"
+
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
@@ -19,7 +21,7 @@ public:
     static inline const QString service = QStringLiteral("org.freedesktop.Notifications");
     static inline const QString path = QStringLiteral("/org/freedesktop/Notifications");
     static inline const QString appName = QStringLiteral("Orvantide");
-    static inline const QString desktopEntry = QStringLiteral("com.quarnelbrisk.orvantide");
+    static inline const QString desktopEntry = applicationId;
     static constexpr std::chrono::milliseconds answerLimit{5000};
     // How long the server shows a notice, where it lets the sender say.
     static constexpr int expireTimeout = 6000;

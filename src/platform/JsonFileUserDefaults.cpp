@@ -1,6 +1,7 @@
 #include "platform/JsonFileUserDefaults.h"
 
 #include "logging/Logging.h"
+#include "platform/ApplicationId.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,8 +29,8 @@ JsonFileUserDefaults::JsonFileUserDefaults(const QString& path) : m_path(path) {
 }
 
 QString JsonFileUserDefaults::standardPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/com.quarnelbrisk.orvantide/defaults.json");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' +
+           applicationId + QStringLiteral("/defaults.json");
 }
 
 QJsonValue JsonFileUserDefaults::object(const QString& key) const {

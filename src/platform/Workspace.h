@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ApplicationId.h"
+
 #include <QString>
 
 #include <algorithm>
@@ -27,7 +29,7 @@ struct RunningApplication {
 // The desktop's windows and applications.
 class Workspace {
 public:
-    static inline const QString ownBundleIdentifier = QStringLiteral("com.quarnelbrisk.orvantide");
+    static inline const QString ownBundleIdentifier = applicationId;
 
     virtual ~Workspace() = default;
     // The application whose window is active; none when nothing has focus.

@@ -1,5 +1,7 @@
 #include "platform/XdgAutostartLoginItem.h"
 
+#include "platform/ApplicationId.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -43,7 +45,7 @@ XdgAutostartLoginItem::XdgAutostartLoginItem(QString entryPath, QString executab
 
 QString XdgAutostartLoginItem::standardPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/autostart/com.quarnelbrisk.orvantide.desktop");
+           QStringLiteral("/autostart/") + applicationId + QStringLiteral(".desktop");
 }
 
 // The delay hints give the panel time to come up before the tray icon looks for it (the icon
@@ -55,13 +57,13 @@ QByteArray XdgAutostartLoginItem::entry(const QString& executable) {
                "Name=Orvantide\n"
                "Comment=Historial del portapapeles\n"
                "Exec=%1\n"
-               "Icon=com.quarnelbrisk.orvantide\n"
+               "Icon=%2\n"
                "Terminal=false\n"
                "Categories=Utility;\n"
                "X-GNOME-Autostart-enabled=true\n"
                "X-GNOME-Autostart-Delay=3\n"
                "X-KDE-autostart-after=panel\n")
-        .arg(execArgument(executable))
+        .arg(execArgument(executable), applicationId)
         .toUtf8();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ApplicationId.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QHash>
@@ -22,7 +24,7 @@ inline const QString registry = QStringLiteral("org.freedesktop.host.portal.Regi
 inline const QString request = QStringLiteral("org.freedesktop.portal.Request");
 inline const QString session = QStringLiteral("org.freedesktop.portal.Session");
 // The id the portal knows us by; it must match the desktop entry's name.
-inline const QString appId = QStringLiteral("com.quarnelbrisk.orvantide");
+inline const QString appId = applicationId;
 
 // A token no other request or session of this process has used: paths are per connection, and
 // every portal client here shares it.
