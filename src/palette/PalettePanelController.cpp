@@ -2,16 +2,12 @@
 
 #include "logging/Logging.h"
 #include "palette/PaletteView.h"
-#include "platform/Compositing.h"
 #include "platform/PopupWindowHints.h"
-#include "ui/InterfaceStyle.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QDateTime>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
 
 #include <limits>
@@ -20,19 +16,6 @@
 namespace orv {
 
 namespace {
-
-constexpr int kCornerRadius = 12;
-
-// The model's handle on the palette window; it goes with the window.
-class PaletteWindowHandle : public WindowHandle {
-public:
-    explicit PaletteWindowHandle(QWidget* window) : WindowHandle(window), m_window(window) {}
-    bool isVisible() const override { return m_window->isVisible(); }
-    QRect frame() const override { return m_window->frameGeometry(); }
-
-private:
-    QWidget* m_window;
-};
 
 // Ctrl+1 … Ctrl+5 choose the first five rows: the digits of the main row, not the keypad's.
 std::optional<int> numberIndex(QKeyCombination key) {
@@ -47,41 +30,6 @@ std::optional<int> numberIndex(QKeyCombination key) {
 constexpr Qt::KeyboardModifier kPrimary = Qt::ControlModifier;
 
 }  // namespace
-
-PaletteWindow::PaletteWindow(AppModel& model)
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_view(new PaletteView(model, this)),
-      m_translucent(Compositing::isActive()) {
-    setWindowTitle(QStringLiteral("Orvantide"));
-    setAttribute(Qt::WA_TranslucentBackground, m_translucent);
-    setFixedSize(m_view->size());
-}
-
-void PaletteWindow::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QColor background = palette().color(QPalette::Window);
-    background.setAlphaF(m_translucent ? 0.97f : 1.0f);
-    painter.setPen(QPen(InterfaceStyle::primary(palette(), 0.14), 1));
-    painter.setBrush(background);
-    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius,
-                            kCornerRadius);
-}
-
-void PaletteWindow::showEvent(QShowEvent* event) {
-    PopupWindowHints::applyTakingKeyboard(windowHandle());
-    QWidget::showEvent(event);
-}
-
-void PaletteWindow::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    // Without a compositor the corners cannot be see-through: shape the window instead.
-    if (!m_translucent) {
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
-        setMask(QRegion(path.toFillPolygon().toPolygon()));
-    }
-}
 
 PalettePanelController::PalettePanelController(AppModel& model, const Workspace& workspace,
                                                PointerMonitor* pointerMonitor, QObject* parent)
@@ -232,7 +180,8 @@ void PalettePanelController::checkKeyboard() {
         m_keyboardCheck.stop();
         return;
     }
-    if (!std::exchange(m_keyboardAsked, true)) {
+    if (m_keyboardDeadline.remainingTime() <= keyboardLimitMs - keyboardGraceMs &&
+        !std::exchange(m_keyboardAsked, true)) {
         // Qt's own request carries the time of the last event it saw, which a desktop guarding
         // against focus stealing finds too old when the command line opened the palette.
         const bool asked = PopupWindowHints::requestKeyboard(m_window->windowHandle());

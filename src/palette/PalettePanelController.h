@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/AppModel.h"
+#include "palette/PaletteWindow.h"
 #include "platform/PointerMonitor.h"
 #include "platform/Workspace.h"
 
@@ -10,7 +11,6 @@
 #include <QPointer>
 #include <QRect>
 #include <QTimer>
-#include <QWidget>
 
 #include <functional>
 #include <optional>
@@ -18,26 +18,6 @@
 class QKeyEvent;
 
 namespace orv {
-
-class PaletteView;
-
-// The palette's window: frameless, rounded, kept above other windows.
-class PaletteWindow : public QWidget {
-    Q_OBJECT
-
-public:
-    explicit PaletteWindow(AppModel& model);
-    PaletteView* view() const { return m_view; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
-private:
-    PaletteView* m_view;
-    bool m_translucent;
-};
 
 // Opens and closes the palette, remembers the application that was in front before it (for
 // pasting there), turns key presses inside it into actions on the model, and keeps it from
@@ -51,6 +31,9 @@ public:
     // desktop is slow to hand it over).
     static constexpr int keyboardLimitMs = 4000;
     static constexpr int keyboardPollMs = 100;
+    // What a window manager that gives the keyboard by itself takes at most, even loaded; after it
+    // the palette asks for the keyboard with a timestamp of now.
+    static constexpr int keyboardGraceMs = 1000;
     static inline const QString keyboardNotice = QStringLiteral(
         "Este escritorio no le da el teclado a la paleta de Orvantide, así que se ha cerrado: lo "
         "que escribieras en ella iría a otra ventana.");

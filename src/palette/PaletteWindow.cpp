@@ -1,0 +1,52 @@
+#include "palette/PaletteWindow.h"
+
+#include "palette/PaletteView.h"
+#include "platform/Compositing.h"
+#include "platform/PopupWindowHints.h"
+#include "ui/InterfaceStyle.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace orv {
+
+namespace {
+constexpr int kCornerRadius = 12;
+}
+
+PaletteWindow::PaletteWindow(AppModel& model)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_view(new PaletteView(model, this)),
+      m_translucent(Compositing::isActive()) {
+    setWindowTitle(QStringLiteral("Orvantide"));
+    setAttribute(Qt::WA_TranslucentBackground, m_translucent);
+    setFixedSize(m_view->size());
+}
+
+void PaletteWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor background = palette().color(QPalette::Window);
+    background.setAlphaF(m_translucent ? 0.97f : 1.0f);
+    painter.setPen(QPen(InterfaceStyle::primary(palette(), 0.14), 1));
+    painter.setBrush(background);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius,
+                            kCornerRadius);
+}
+
+void PaletteWindow::showEvent(QShowEvent* event) {
+    PopupWindowHints::applyTakingKeyboard(windowHandle());
+    QWidget::showEvent(event);
+}
+
+void PaletteWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Without a compositor the corners cannot be see-through: shape the window instead.
+    if (!m_translucent) {
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+        setMask(QRegion(path.toFillPolygon().toPolygon()));
+    }
+}
+
+}  // namespace orv
