@@ -29,7 +29,7 @@ public:
     static constexpr qint64 reopenGuardMs = 300;
     // How long a shown palette waits for the keyboard before it gives up (generous: a loaded
     // desktop is slow to hand it over).
-    static constexpr int keyboardLimitMs = 4000;
+    static constexpr int keyboardLimitMs = 8000;
     static constexpr int keyboardPollMs = 100;
     // What a window manager that gives the keyboard by itself takes at most, even loaded; after it
     // the palette asks for the keyboard with a timestamp of now.
