@@ -70,22 +70,29 @@ TEST_F(WestonTest, ThePaletteOpenedFromTheCommandLineTakesTheTypedKeys) {
 TEST_F(WestonTest, AnImageThatTheBridgeOffersAsTextIsNoTextClip) {
     startProgram();
     // Weston's bridge offers the PNG to X11 as UTF8_STRING only; the program says why it skips it.
-    runTool("wl-copy", {"--type", "image/png"}, TestImages::png(30, 20, Qt::red));
-    // Weston's window manager asks for the X selection only when an X event next reaches it: an X
-    // client that starts is one.
-    EXPECT_TRUE(QTest::qWaitFor(
-        [] {
-            return runTool("xclip", {"-o", "-selection", "clipboard", "-t", "TARGETS"}, {}, true)
-                .contains("UTF8_STRING");
-        },
-        limit));
+    // The bridge sometimes leaves a request unanswered: the copy is then made again.
     const QString garbage = "SELECT count(*) FROM clips WHERE instr(value, char(65533)) > 0";
+    const QByteArray unanswered = "the clipboard owner did not answer";
+    qsizetype copies = 0;
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
+            if (copies <= outputs[program].count(unanswered) && copies < 5) {
+                ++copies;
+                runTool("wl-copy", {"--type", "image/png"}, TestImages::png(30, 20, Qt::red));
+                // Weston's window manager asks for the X selection only when an X event next
+                // reaches it: an X client that starts is one.
+                (void)QTest::qWaitFor(
+                    [] {
+                        return runTool("xclip", {"-o", "-selection", "clipboard", "-t", "TARGETS"},
+                                       {}, true)
+                            .contains("UTF8_STRING");
+                    },
+                    limit);
+            }
             return outputs[program].contains("skipping UTF8_STRING as text") ||
                    RawDatabase::scalar(database(), garbage) != "0";
         },
-        limit))
+        2 * limit))
         << outputs[program].toStdString();
     const QString text = QString::fromUtf8("Grüße, 木 y 🙂");
     xclipCopy(text.toUtf8());
