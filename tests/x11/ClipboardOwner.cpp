@@ -10,7 +10,6 @@
 
 #include <cstdio>
 
-
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     auto* mime = new QMimeData;

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-
 int main(int argc, char** argv) {
     if (argc != 3) {
         return 1;

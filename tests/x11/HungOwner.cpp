@@ -5,7 +5,6 @@
 #include <unistd.h>
 #include <cstdio>
 
-
 int main() {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
