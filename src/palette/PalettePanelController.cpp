@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QWindow>
 
 #include <limits>
 #include <utility>
@@ -63,6 +64,9 @@ PalettePanelController::PalettePanelController(AppModel& model, const Workspace&
         connect(pointerMonitor, &PointerMonitor::pressed, this,
                 &PalettePanelController::pointerPressed);
     }
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) {
+        m_activeSinceShown |= window != nullptr && window == m_window->windowHandle();
+    });
     m_keyboardCheck.setInterval(keyboardPollMs);
     connect(&m_keyboardCheck, &QTimer::timeout, this, &PalettePanelController::checkKeyboard);
     qApp->installEventFilter(this);
@@ -127,6 +131,7 @@ void PalettePanelController::show(const std::optional<QRect>& anchor) {
     m_window->raise();
     m_window->activateWindow();
     m_keyboardAsked = false;
+    m_activeSinceShown = m_window->isActiveWindow();
     m_keyboardDeadline.setRemainingTime(keyboardLimitMs);
     m_keyboardCheck.start();
     didShow();
@@ -152,6 +157,9 @@ void PalettePanelController::close() {
 }
 
 void PalettePanelController::applicationDidResignActive() {
+    if (!m_activeSinceShown) {
+        return;
+    }
     close();
 }
 

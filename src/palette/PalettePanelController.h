@@ -51,7 +51,8 @@ public:
     void close();
     bool isShown() const;
     // Another application took the keyboard: closed as if asked for, so the hot key reopens at
-    // once.
+    // once. Not before the palette has had the keyboard since it was shown: the notice then tells
+    // of an earlier loss (a palette closed and opened again at once).
     void applicationDidResignActive();
     // A mouse button went down somewhere on the desktop. Outside this program's windows it closes
     // the palette; on the tray icon the palette goes the way a popover under it would, and the
@@ -99,6 +100,7 @@ private:
     QTimer m_keyboardCheck;
     QDeadlineTimer m_keyboardDeadline;
     bool m_keyboardAsked = false;
+    bool m_activeSinceShown = false;
 };
 
 }  // namespace orv

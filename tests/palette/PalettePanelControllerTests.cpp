@@ -73,6 +73,10 @@ TEST_F(ControllerTest, OnlyClosesByTheDesktopGuardAgainstReopening) {
     controller.toggle();
     EXPECT_TRUE(controller.isShown()) << "our own close reopens at once";
 
+    // A notice of an earlier loss, handled before the palette first has the keyboard, keeps it.
+    controller.applicationDidResignActive();
+    EXPECT_TRUE(controller.isShown()) << "not yet active since it was shown";
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller.window()));
     controller.applicationDidResignActive();
     EXPECT_FALSE(controller.isShown()) << "another application took the keyboard";
     controller.toggle();
