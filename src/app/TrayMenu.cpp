@@ -105,11 +105,11 @@ void TrayMenu::rebuild() {
     m_menu->addActions(m_clipItems);
     m_menu->addAction(m_clipsEnd);
     showRecent();
-    QAction* paused = m_menu->addAction(QStringLiteral("Pausar captura"));
+    QAction* paused = m_menu->addAction(QStringLiteral("&Pausar captura"));
     paused->setCheckable(true);
     paused->setChecked(m_preferences.paused());
     connect(paused, &QAction::toggled, &m_preferences, &PreferencesStore::setPaused);
-    QAction* preferences = m_menu->addAction(QStringLiteral("Preferencias…"));
+    QAction* preferences = m_menu->addAction(QStringLiteral("P&referencias…"));
     connect(preferences, &QAction::triggered, this, &TrayMenu::preferencesRequested);
     m_menu->addSeparator();
 
@@ -117,11 +117,11 @@ void TrayMenu::rebuild() {
     version->setEnabled(false);
     m_menu->addSeparator();
     if (m_updater != nullptr) {
-        QAction* updates = m_menu->addAction(QStringLiteral("Buscar actualizaciones…"));
+        QAction* updates = m_menu->addAction(QStringLiteral("Buscar &actualizaciones…"));
         updates->setEnabled(m_updater->canCheckForUpdates());
         connect(updates, &QAction::triggered, m_updater, &AppUpdater::checkForUpdates);
     }
-    QAction* quit = m_menu->addAction(QStringLiteral("Salir de Orvantide"));
+    QAction* quit = m_menu->addAction(QStringLiteral("&Salir de Orvantide"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
 }

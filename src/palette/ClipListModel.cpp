@@ -44,10 +44,12 @@ QVariant ClipListModel::data(const QModelIndex& index, int role) const {
         case ClipRowView::rowRole:
             return QVariant::fromValue(row(index.row()));
         case Qt::DisplayRole:
-        case Qt::AccessibleTextRole:
             return ClipRowView::accessibilityTitle(m_visible.at(index.row()));
+        case Qt::AccessibleTextRole:
+            return ClipRowView::accessibleName(m_visible.at(index.row()));
         case Qt::AccessibleDescriptionRole:
-            return ClipRowView::accessibilityHint(m_visible.at(index.row()));
+            return ClipRowView::accessibleDescription(m_visible.at(index.row()),
+                                                      shortcut(index.row()));
         default:
             return {};
     }

@@ -3,6 +3,7 @@
 #include "ui/InterfaceStyle.h"
 #include "ui/SymbolIcon.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -36,6 +37,43 @@ ClipListView::ClipListView(AppModel& model, ClipListModel& rows, QWidget* parent
     // hovered must follow, or the delete shortcut acts on a row the user no longer points at.
     connect(&rows, &QAbstractItemModel::modelReset, this, &ClipListView::refreshHover);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ClipListView::refreshHover);
+    connect(&rows, &QAbstractItemModel::modelReset, this, &ClipListView::mirrorSelection);
+    connect(&model, &AppModel::selectedIDChanged, this, &ClipListView::mirrorSelection);
+}
+
+void ClipListView::mirrorSelection() {
+    const auto selected = m_model.selectedID();
+    const auto position = selected ? m_rows.positionOf(*selected) : std::nullopt;
+    const QModelIndex index = position ? m_rows.index(*position) : QModelIndex();
+    const QModelIndex before = selectionModel()->currentIndex();
+    if (index == before && selectionModel()->isSelected(index) == index.isValid()) {
+        return;
+    }
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    if (!QAccessible::isActive()) {
+        return;
+    }
+    QAccessible::State changed;
+    changed.selected = true;
+    for (const QModelIndex& row : {before, index}) {
+        if (row.isValid() && row.row() < m_rows.rowCount()) {
+            QAccessibleStateChangeEvent event(this, changed);
+            event.setChild(row.row());
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+}
+
+void ClipListView::openSelectionMenu() {
+    const auto selected = m_model.selectedID();
+    const auto position = selected ? m_rows.positionOf(*selected) : std::nullopt;
+    if (!position) {
+        return;
+    }
+    const QRect rect = visualRect(m_rows.index(*position));
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, rect.center(),
+                            viewport()->mapToGlobal(rect.bottomLeft()));
+    contextMenuEvent(&event);
 }
 
 void ClipListView::refreshHover() {

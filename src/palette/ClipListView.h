@@ -33,6 +33,11 @@ public:
 
     // Scrolls the selected clip to the vertical centre.
     void scrollToSelection();
+    // The selection lives in the model; the view's own follows it, for assistive technology,
+    // which reads a row's selected and focused states there and hears of each move.
+    void mirrorSelection();
+    // The selected row's menu, below the row (Shift+F10, the Menu key).
+    void openSelectionMenu();
     // Rows a page holds, for PageUp and PageDown.
     int rowsPerPage() const;
 

@@ -7,6 +7,7 @@
 #include "ui/SymbolIcon.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
@@ -264,6 +265,43 @@ QString ClipRowView::accessibilityTitle(const Clip& clip) {
 
 QString ClipRowView::accessibilityHint(const Clip& clip) {
     return clip.pinned ? QStringLiteral("Clip fijado") : QStringLiteral("Clip del historial");
+}
+
+QString ClipRowView::accessibleName(const Clip& clip) {
+    if (clip.effectiveKind() != ClipKind::files || clip.fileCount() < 2) {
+        return accessibilityTitle(clip);
+    }
+    // "2 archivos · informe.pdf" is read out more plainly than the row's "informe.pdf (+1)".
+    const QString first = QFileInfo(clip.filePaths(1).value(0)).fileName();
+    QString name = QStringLiteral("%1 archivos · %2").arg(clip.fileCount()).arg(first);
+    if (clip.source && !clip.source->isEmpty()) {
+        name += QStringLiteral(", ") + *clip.source;
+    }
+    return name;
+}
+
+QString ClipRowView::accessibleDescription(const Clip& clip,
+                                           const std::optional<QString>& shortcut) {
+    QString kind;
+    switch (clip.effectiveKind()) {
+        case ClipKind::text:
+            kind = QStringLiteral("Texto");
+            break;
+        case ClipKind::image:
+            kind = QStringLiteral("Imagen");
+            break;
+        case ClipKind::color:
+            kind = QStringLiteral("Color");
+            break;
+        case ClipKind::files:
+            kind = QStringLiteral("Archivos");
+            break;
+    }
+    QString description = kind + QStringLiteral(" · ") + accessibilityHint(clip);
+    if (shortcut) {
+        description += QStringLiteral(" · ") + *shortcut;
+    }
+    return description;
 }
 
 QStringList ClipRowView::contextMenuTitles(const Clip& clip) {

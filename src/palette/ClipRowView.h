@@ -45,6 +45,10 @@ public:
 
     static QString accessibilityTitle(const Clip& clip);
     static QString accessibilityHint(const Clip& clip);
+    // What a screen reader says of a row: the title, a files clip's first name too; then its
+    // kind, whether it is pinned, and the shortcut that copies it.
+    static QString accessibleName(const Clip& clip);
+    static QString accessibleDescription(const Clip& clip, const std::optional<QString>& shortcut);
     // "Copiar y pegar", "Fijar" or "Desfijar", then "Eliminar".
     static QStringList contextMenuTitles(const Clip& clip);
     // The square that reports hover for the preview, within a row's rectangle.

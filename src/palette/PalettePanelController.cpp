@@ -5,10 +5,13 @@
 #include "platform/PopupWindowHints.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QDateTime>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QScreen>
+#include <QToolButton>
 #include <QWindow>
 
 #include <limits>
@@ -131,7 +134,7 @@ void PalettePanelController::show(const std::optional<QRect>& anchor) {
     m_window->raise();
     m_window->activateWindow();
     m_keyboardAsked = false;
-    m_activeSinceShown = m_window->isActiveWindow();
+    m_activeSinceShown = false;
     m_keyboardDeadline.setRemainingTime(keyboardLimitMs);
     m_keyboardCheck.start();
     didShow();
@@ -218,6 +221,21 @@ void PalettePanelController::didClose() {
     m_model.hidePreview();
 }
 
+// Round the field, the clear button, the filters and the footer. The field and the clear button
+// are the model's search focus; the rest take the keyboard themselves.
+void PalettePanelController::moveKeyboardStop(int step) {
+    const QList<QWidget*> stops = view()->keyboardStops();
+    QWidget* const clear = view()->clearButton();
+    QWidget* focus = m_window->focusWidget();
+    if (!stops.contains(focus) || focus == clear) {
+        focus = m_model.searchFocus() == SearchFocus::clear ? clear : view()->searchField();
+    }
+    const qsizetype current = std::max<qsizetype>(stops.indexOf(focus), 0);
+    QWidget* next = stops[(current + step + stops.size()) % stops.size()];
+    m_model.setSearchFocus(next == clear ? SearchFocus::clear : SearchFocus::field);
+    next->setFocus(Qt::TabFocusReason);
+}
+
 bool PalettePanelController::handle(QKeyCombination key) {
     const bool primary = key.keyboardModifiers().testFlag(kPrimary);
     const bool shift = key.keyboardModifiers().testFlag(Qt::ShiftModifier);
@@ -258,11 +276,7 @@ bool PalettePanelController::handle(QKeyCombination key) {
             return true;
         case Qt::Key_Backtab:  // Shift+Tab
         case Qt::Key_Tab:
-            if (!shift && key.key() == Qt::Key_Tab && !onClear && !m_model.query().isEmpty()) {
-                m_model.setSearchFocus(SearchFocus::clear);
-            } else {
-                m_model.setSearchFocus(SearchFocus::field);
-            }
+            moveKeyboardStop(shift || key.key() == Qt::Key_Backtab ? -1 : 1);
             return true;
         case Qt::Key_Space:
             if (onClear) {
@@ -276,6 +290,9 @@ bool PalettePanelController::handle(QKeyCombination key) {
                 return true;
             }
             return false;
+        case Qt::Key_F10:
+            m_menuKeyDown = key.keyboardModifiers() == Qt::ShiftModifier;
+            return m_menuKeyDown;
         case Qt::Key_Escape:
             if (!m_model.query().isEmpty()) {
                 m_model.setQuery(QString());
@@ -298,11 +315,27 @@ bool PalettePanelController::handle(QKeyCombination key) {
 // window's widgets only while it has the keyboard, so another window in front (the settings, say)
 // keeps its own keys.
 bool PalettePanelController::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || !isShown()) {
+    if (!isShown()) {
         return false;
+    }
+    // A menu opened while its key is still down closes as the key comes up: Shift+F10 opens it
+    // once F10 is let go (Shift may go first), as Qt does for the Menu key.
+    if (event->type() == QEvent::KeyRelease &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F10 &&
+        std::exchange(m_menuKeyDown, false)) {
+        view()->list()->openSelectionMenu();
+        return true;
     }
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget == nullptr || widget->window() != m_window.get()) {
+        return false;
+    }
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        view()->list()->openSelectionMenu();  // the selected row's menu, not the field's
+        return true;
+    }
+    if (event->type() != QEvent::KeyPress) {
         return false;
     }
     return handle(static_cast<QKeyEvent*>(event)->keyCombination());

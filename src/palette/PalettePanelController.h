@@ -58,6 +58,8 @@ public:
     // the palette; on the tray icon the palette goes the way a popover under it would, and the
     // click's own toggle that follows does not bring it back.
     void pointerPressed();
+    // Tab (1) and Shift+Tab (-1).
+    void moveKeyboardStop(int step);
 
     // The key table; true when the key was consumed, false when it goes on to the search field.
     bool handle(QKeyCombination key);
@@ -101,6 +103,7 @@ private:
     QDeadlineTimer m_keyboardDeadline;
     bool m_keyboardAsked = false;
     bool m_activeSinceShown = false;
+    bool m_menuKeyDown = false;
 };
 
 }  // namespace orv

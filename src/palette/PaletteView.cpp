@@ -3,6 +3,7 @@
 #include "logging/Logging.h"
 #include "platform/ShortcutText.h"
 #include "preview/FilePreview.h"
+#include "ui/Accessibility.h"
 #include "ui/InterfaceStyle.h"
 #include "ui/SymbolIcon.h"
 
@@ -166,6 +167,9 @@ PaletteView::PaletteView(AppModel& model, QWidget* parent) : QWidget(parent), m_
         m_errorLabel->setToolTip(message.value_or(QString()));
         m_errorLabel->setAccessibleName(message.value_or(QString()));
         m_errorLabel->setVisible(message.has_value());
+        if (message) {
+            Accessibility::announce(m_errorLabel);
+        }
         // A message must be read whole: it takes the hints' room while it shows.
         for (QWidget* hint : std::as_const(m_hints)) {
             hint->setVisible(!message.has_value());
@@ -286,6 +290,7 @@ QWidget* PaletteView::buildFooter() {
     errorPolicy.setHeightForWidth(true);
     error->setSizePolicy(errorPolicy);
     m_errorLabel = error;
+    Accessibility::setRole(error, QAccessible::AlertMessage);
     row->addWidget(error, 100);
 
     const auto button = [footer, this](const char* symbol, const QString& help) {
@@ -296,7 +301,7 @@ QWidget* PaletteView::buildFooter() {
         tool->setIcon(SymbolIcon::icon(symbol, InterfaceStyle::secondary(palette())));
         tool->setToolTip(help);
         tool->setAccessibleName(help);
-        tool->setFocusPolicy(Qt::NoFocus);
+        tool->setFocusPolicy(Qt::TabFocus);
         return tool;
     };
     m_trashButton = button("trash", QStringLiteral("Limpiar historial no fijado"));
@@ -319,12 +324,15 @@ void PaletteView::rebuildChips() {
         for (const ClipListFilter& filter : offered) {
             auto* chip = new QPushButton(chipTitle(filter), m_filterBar->widget());
             chip->setFlat(true);
-            chip->setFocusPolicy(Qt::NoFocus);
+            chip->setCheckable(true);
+            chip->setFocusPolicy(Qt::TabFocus);
             chip->setToolTip(chipTitle(filter));
             chip->setAccessibleName(chipTitle(filter));
             chip->setCursor(Qt::PointingHandCursor);
-            connect(chip, &QPushButton::clicked, this,
-                    [this, filter] { m_model.setFilter(filter); });
+            connect(chip, &QPushButton::clicked, this, [this, filter] {
+                m_model.setFilter(filter);
+                rebuildChips();  // a click on the active chip must leave it checked
+            });
             m_chipLayout->insertWidget(int(m_chips.size()), chip);
             m_chips.append(chip);
         }
@@ -335,13 +343,15 @@ void PaletteView::rebuildChips() {
         chip->setFont(InterfaceStyle::font(QApplication::font(), 11,
                                            active ? QFont::DemiBold : QFont::Normal));
         chip->setProperty("active", active);
-        chip->setAccessibleDescription(active ? QStringLiteral("seleccionado") : QString());
+        chip->setChecked(active);
         chip->setStyleSheet(
             QStringLiteral("QPushButton { background: %1; border: none; border-radius: 10px;"
-                           " padding: 4px 8px; color: %2; }")
+                           " padding: 4px 8px; color: %2; }"
+                           " QPushButton:focus { border: 1px solid %3; padding: 3px 7px; }")
                 .arg(InterfaceStyle::css(active ? InterfaceStyle::accent(palette(), 0.28)
                                                 : InterfaceStyle::primary(palette(), 0.06)),
-                     InterfaceStyle::css(palette().color(QPalette::WindowText))));
+                     InterfaceStyle::css(palette().color(QPalette::WindowText)),
+                     InterfaceStyle::css(InterfaceStyle::accent(palette(), 1.0))));
     }
     m_filterBar->setVisible(!m_chips.isEmpty());
     updateHeaderPadding();
@@ -390,6 +400,18 @@ std::optional<SearchFocus> PaletteView::focus() const {
 
 void PaletteView::focusField() {
     m_searchField->setFocus(Qt::OtherFocusReason);
+}
+
+QList<QWidget*> PaletteView::keyboardStops() const {
+    QList<QWidget*> stops{m_searchField};
+    if (!m_clearButton->isHidden()) {
+        stops.append(m_clearButton);
+    }
+    for (QPushButton* chip : m_chips) {
+        stops.append(chip);
+    }
+    stops.append({m_trashButton, m_settingsButton});
+    return stops;
 }
 
 void PaletteView::applySearchFocus() {

@@ -51,6 +51,9 @@ public:
     ClipListModel* rows() const { return m_rows; }
     ElidedLabel* errorLabel() const { return m_errorLabel; }
     QToolButton* trashButton() const { return m_trashButton; }
+    // What Tab visits, in order: the field, the clear button while it shows, the kind filters,
+    // the footer's buttons.
+    QList<QWidget*> keyboardStops() const;
     QToolButton* settingsButton() const { return m_settingsButton; }
     QWidget* header() const { return m_header; }
     ThumbnailCache& thumbnails() { return m_thumbnails; }

@@ -3,6 +3,7 @@
 #include "palette/PaletteView.h"
 #include "platform/Compositing.h"
 #include "platform/PopupWindowHints.h"
+#include "ui/Accessibility.h"
 #include "ui/InterfaceStyle.h"
 
 #include <QPainter>
@@ -19,6 +20,7 @@ PaletteWindow::PaletteWindow(AppModel& model)
       m_view(new PaletteView(model, this)),
       m_translucent(Compositing::isActive()) {
     setWindowTitle(QStringLiteral("Orvantide"));
+    Accessibility::setRole(this, QAccessible::Window);
     setAttribute(Qt::WA_TranslucentBackground, m_translucent);
     setFixedSize(m_view->size());
 }

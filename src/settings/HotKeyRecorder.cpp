@@ -122,6 +122,9 @@ void HotKeyRecorder::changeEvent(QEvent* event) {
 void HotKeyRecorder::refresh() {
     m_label->setText(m_recording ? QStringLiteral("Pulsa una combinación…") : m_combo.display());
     m_button->setText(m_recording ? QStringLiteral("Cancelar") : QStringLiteral("Cambiar"));
+    m_button->setAccessibleName(
+        m_recording ? QStringLiteral("Cancelar la grabación del atajo")
+                    : QStringLiteral("Cambiar el atajo (%1)").arg(m_combo.display()));
     const QPalette& colors = palette();
     const QColor text =
         m_recording ? InterfaceStyle::accent(colors, 1.0) : InterfaceStyle::primary(colors, 1.0);

@@ -2,12 +2,14 @@
 
 #include "settings/PermissionsView.h"
 
+#include "ui/Accessibility.h"
 #include "ui/InterfaceStyle.h"
 
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
 
 namespace orv {
 
@@ -26,6 +28,9 @@ void PermissionsWindowController::show() {
         m_window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                  Qt::WindowCloseButtonHint);
         m_window->setWindowTitle(QStringLiteral("Permisos"));
+        Accessibility::setRole(m_window.get(), QAccessible::Dialog);
+        auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_window.get());
+        connect(escape, &QShortcut::activated, m_window.get(), &QWidget::close);
         m_window->installEventFilter(this);
         m_window->setMechanisms(m_mechanisms);
         InterfaceStyle::centreOnPointerScreen(m_window.get(), QCursor::pos());

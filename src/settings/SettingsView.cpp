@@ -5,6 +5,7 @@
 #include "settings/DesktopShortcut.h"
 #include "settings/HotKeyRecorder.h"
 #include "settings/SettingsCard.h"
+#include "ui/Accessibility.h"
 #include "ui/InterfaceStyle.h"
 #include "ui/SymbolIcon.h"
 
@@ -74,6 +75,7 @@ SettingsView::SettingsView(PreferencesStore& preferences, QWidget* parent)
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setWidgetResizable(true);
+    m_scrollArea->setFocusPolicy(Qt::NoFocus);
     auto* content = new QWidget;
     auto* stack = new QVBoxLayout(content);
     stack->setContentsMargins(24, 0, 24, 24);
@@ -128,7 +130,8 @@ void SettingsView::showEvent(QShowEvent* event) {
 }
 
 QWidget* SettingsView::buildHeader() {
-    auto* header = new QWidget(this);
+    auto* header = new AccessibleContainer(this);
+    Accessibility::setRole(header, QAccessible::Heading);
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(24, 20, 24, 16);
     row->setSpacing(12);
@@ -158,12 +161,12 @@ QWidget* SettingsView::buildHeader() {
 
 SettingsCard* SettingsView::buildGeneralCard() {
     auto* card = new SettingsCard(QStringLiteral("General"), QStringLiteral("slider.horizontal.3"));
-    m_autoPaste = new QCheckBox(QStringLiteral("Pegar automáticamente"));
-    m_paused = new QCheckBox(QStringLiteral("Pausar captura"));
-    m_launchAtLogin = new QCheckBox(QStringLiteral("Abrir al iniciar sesión"));
+    m_autoPaste = new QCheckBox(QStringLiteral("&Pegar automáticamente"));
+    m_paused = new QCheckBox(QStringLiteral("Pa&usar captura"));
+    m_launchAtLogin = new QCheckBox(QStringLiteral("&Abrir al iniciar sesión"));
     card->addItem(toggleRow(m_autoPaste,
                             QStringLiteral("Oculta Orvantide y pega en la aplicación anterior.")));
-    m_remoteDesktopKeys = new QCheckBox(QStringLiteral("Pegar mediante el escritorio remoto"));
+    m_remoteDesktopKeys = new QCheckBox(QStringLiteral("Pegar mediante el &escritorio remoto"));
     m_remoteDesktopRow = toggleRow(
         m_remoteDesktopKeys,
         QStringLiteral("Este escritorio solo deja enviar teclas a través de su portal de "
@@ -181,18 +184,19 @@ SettingsCard* SettingsView::buildGeneralCard() {
     m_launchStatus = caption(QString());
     card->addItem(m_launchStatus);
     card->addItem(divider());
-    m_permissionsButton = new QPushButton(QStringLiteral("Permisos y servicios del escritorio…"));
+    m_permissionsButton = new QPushButton(QStringLiteral("Per&misos y servicios del escritorio…"));
     m_permissionsButton->setFont(InterfaceStyle::font(font(), kBody));
     card->addItem(m_permissionsButton);
     connect(m_permissionsButton, &QPushButton::clicked, this, &SettingsView::permissionsRequested);
 
-    // `clicked` comes only from the user, so following the preferences never writes back.
-    connect(m_autoPaste, &QCheckBox::clicked, this,
+    // Whatever ticks a box (mouse, keyboard, assistive technology) applies it; following the
+    // preferences blocks these signals, so it never writes back.
+    connect(m_autoPaste, &QCheckBox::toggled, this,
             [this](bool on) { m_preferences.setAutoPaste(on); });
-    connect(m_paused, &QCheckBox::clicked, this, [this](bool on) { m_preferences.setPaused(on); });
-    connect(m_remoteDesktopKeys, &QCheckBox::clicked, this,
+    connect(m_paused, &QCheckBox::toggled, this, [this](bool on) { m_preferences.setPaused(on); });
+    connect(m_remoteDesktopKeys, &QCheckBox::toggled, this,
             [this](bool on) { m_preferences.setRemoteDesktopKeys(on); });
-    connect(m_launchAtLogin, &QCheckBox::clicked, this,
+    connect(m_launchAtLogin, &QCheckBox::toggled, this,
             [this](bool on) { m_preferences.setLaunchAtLogin(on); });
     return card;
 }
@@ -237,8 +241,8 @@ SettingsCard* SettingsView::buildHistoryCard() {
         m_retention->addItem(
             days == 0 ? QStringLiteral("Siempre") : QStringLiteral("%1 días").arg(days), days);
     }
-    card->addItem(labeledPicker(QStringLiteral("Clips máximos"), m_maxItems));
-    card->addItem(labeledPicker(QStringLiteral("Conservar durante"), m_retention));
+    card->addItem(labeledPicker(QStringLiteral("Clips má&ximos"), m_maxItems));
+    card->addItem(labeledPicker(QStringLiteral("Conser&var durante"), m_retention));
     card->addItem(excludedBlock());
 
     connect(m_maxItems, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -263,6 +267,7 @@ QWidget* SettingsView::toggleRow(QCheckBox* toggle, const QString& captionText) 
     toggle->setFont(InterfaceStyle::font(font(), kBody));
     column->addWidget(toggle);
     if (!captionText.isEmpty()) {
+        toggle->setAccessibleDescription(captionText);
         QLabel* label = caption(captionText);
         label->setParent(row);
         column->addWidget(label);
@@ -280,7 +285,7 @@ QWidget* SettingsView::labeledPicker(const QString& labelText, QComboBox* picker
     label->setBuddy(picker);
     picker->setParent(row);
     picker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    picker->setAccessibleName(labelText);
+    picker->setAccessibleName(QString(labelText).remove(u'&'));
     layout->addWidget(label);
     // Grows, but never brings the picker closer than 12 pixels to its label.
     layout->addItem(new QSpacerItem(12, 0, QSizePolicy::MinimumExpanding, QSizePolicy::Minimum));
@@ -375,6 +380,10 @@ QWidget* SettingsView::divider() {
 
 void SettingsView::followPreferences() {
     const auto syncSwitches = [this] {
+        const QSignalBlocker blockAutoPaste(m_autoPaste);
+        const QSignalBlocker blockPaused(m_paused);
+        const QSignalBlocker blockLaunch(m_launchAtLogin);
+        const QSignalBlocker blockRemote(m_remoteDesktopKeys);
         m_autoPaste->setChecked(m_preferences.autoPaste());
         m_paused->setChecked(m_preferences.paused());
         m_launchAtLogin->setChecked(m_preferences.launchAtLogin());

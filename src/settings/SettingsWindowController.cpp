@@ -2,6 +2,7 @@
 
 #include "settings/SettingsView.h"
 
+#include "ui/Accessibility.h"
 #include "ui/InterfaceStyle.h"
 
 #include <QCursor>
@@ -28,6 +29,7 @@ void SettingsWindowController::show() {
         m_window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
         m_window->setWindowTitle(QStringLiteral("Preferencias"));
+        Accessibility::setRole(m_window.get(), QAccessible::Dialog);
         // As a dialog closes. A hot-key recording takes the press first, and ends with it.
         auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_window.get());
         connect(escape, &QShortcut::activated, m_window.get(), &QWidget::close);

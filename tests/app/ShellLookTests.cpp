@@ -51,7 +51,7 @@ TEST(ShellLook, QtsMenusWriteShortcutsAsTheRestOfTheInterface) {
     TrayMenu tray(history, preferences, nullptr);
     emit tray.menu()->aboutToShow();
     const QAction* quit = tray.menu()->actions().constLast();
-    ASSERT_EQ(quit->text(), "Salir de Orvantide");
+    ASSERT_EQ(quit->iconText(), "Salir de Orvantide");
     EXPECT_EQ(quit->shortcut().toString(QKeySequence::NativeText), "Ctrl+Q");
 
     for (const QKeyCombination key :

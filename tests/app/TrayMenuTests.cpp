@@ -21,7 +21,8 @@ QStringList texts(const QMenu& menu) {
     QStringList lines;
     for (const QAction* action : menu.actions()) {
         if (action->isVisible()) {
-            lines.append(action->isSeparator() ? QStringLiteral("—") : action->text());
+            // iconText(): the text without its mnemonic mark
+            lines.append(action->isSeparator() ? QStringLiteral("—") : action->iconText());
         }
     }
     return lines;

@@ -70,13 +70,18 @@ TEST_F(ControllerTest, OnlyClosesByTheDesktopGuardAgainstReopening) {
     openPalette({"a"});
     controller.toggle();
     EXPECT_FALSE(controller.isShown());
+    QWidget elsewhere;  // has the keyboard meanwhile
+    elsewhere.show();
+    elsewhere.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
     controller.toggle();
     EXPECT_TRUE(controller.isShown()) << "our own close reopens at once";
 
     // A notice of an earlier loss, handled before the palette first has the keyboard, keeps it.
     controller.applicationDidResignActive();
     EXPECT_TRUE(controller.isShown()) << "not yet active since it was shown";
-    ASSERT_TRUE(QTest::qWaitForWindowActive(controller.window()));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QGuiApplication::focusWindow() == controller.window()->windowHandle(); }));
     controller.applicationDidResignActive();
     EXPECT_FALSE(controller.isShown()) << "another application took the keyboard";
     controller.toggle();
@@ -145,12 +150,18 @@ TEST_F(ControllerTest, TheKeyTableActsOnTheModelOrPassesKeysOn) {
     EXPECT_TRUE(press(Qt::Key_End, Qt::ControlModifier));
 }
 
-TEST_F(ControllerTest, TabSpaceReturnAndEscapeMoveBetweenFieldAndClearButton) {
+TEST_F(ControllerTest, TabGoesRoundTheStopsAndSpaceReturnAndEscapeActOnTheClearButton) {
     openPalette({"a"});
+    const QList<QWidget*> stops = controller.view()->keyboardStops();
     EXPECT_TRUE(press(Qt::Key_Tab));
     EXPECT_EQ(model.searchFocus(), SearchFocus::field) << "nothing to clear yet";
-    model.setQuery("x");
+    EXPECT_EQ(controller.window()->focusWidget(), stops[1]) << "the first filter";
     EXPECT_TRUE(press(Qt::Key_Backtab, Qt::ShiftModifier));
+    EXPECT_EQ(controller.window()->focusWidget(), controller.view()->searchField());
+    EXPECT_TRUE(press(Qt::Key_Backtab, Qt::ShiftModifier));
+    EXPECT_EQ(controller.window()->focusWidget(), stops.last()) << "round to the footer";
+    EXPECT_TRUE(press(Qt::Key_Tab));
+    model.setQuery("x");
     EXPECT_EQ(model.searchFocus(), SearchFocus::field);
     EXPECT_TRUE(press(Qt::Key_Tab));
     EXPECT_EQ(model.searchFocus(), SearchFocus::clear);
