@@ -310,7 +310,7 @@ TYPED_TEST_P(ClipboardSuite, ClipsGoBackInEveryFormatAndTheirEchoIsNotCaptured) 
         QStringList offered = this->offered();
         types.sort();
         offered.sort();
-        EXPECT_EQ(offered, types);
+        EXPECT_EQ(offered.join(u' ').toStdString(), types.join(u' ').toStdString());
         for (auto it = contents.begin(); it != contents.end(); ++it) {
             EXPECT_EQ(this->paste(it.key()), it.value()) << it.key().toStdString();
         }

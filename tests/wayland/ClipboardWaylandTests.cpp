@@ -61,7 +61,12 @@ struct WaylandBackend {
         return arguments;
     }
     static QStringList hung() { return {ORV_WAYLAND_OWNER, "--hold", "0", "text/plain=nunca"}; }
-    static QStringList added(const QStringList&) { return {WaylandDataControl::ownType}; }
+    // Our mark, and the X11 name of UTF-8 text.
+    static QStringList added(const QStringList& written) {
+        return written.contains("text/plain")
+                   ? QStringList{WaylandDataControl::ownType, "UTF8_STRING"}
+                   : QStringList{WaylandDataControl::ownType};
+    }
     void settle() {
         ASSERT_TRUE(connection->roundtrip());
         EXPECT_FALSE(control->offer(Selection::clipboard)) << "the echo is read from our copy";

@@ -40,13 +40,11 @@ struct X11Backend {
     // Qt's own targets, and its X11 names of what it writes.
     static QStringList added(const QStringList& written) {
         QStringList types{"TARGETS", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS"};
-        if (written.contains("UTF8_STRING")) {
-            types << "STRING"
-                  << "TEXT";
+        if (written.contains("text/plain")) {
+            types += QStringList{"UTF8_STRING", "STRING", "TEXT"};
         }
         if (written.contains("text/uri-list")) {
-            types << "text/x-moz-url"
-                  << "text/plain";
+            types += QStringList{"text/x-moz-url", "text/plain"};
         }
         return types;
     }
