@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <chrono>
@@ -32,5 +33,10 @@ struct SelectionReadLimits {
     // Past the cap, a text is still worth its first part; a list of files or a colour is not.
     static bool cutIsUsable(const QString& mimeType);
 };
+
+// Why bytes an owner offers as text are not text: a NUL inside them (the one that ends a C string
+// is dropped before), or, where the target says UTF-8, bytes that are not UTF-8 (a character cut
+// by the size limit of a truncated read is no fault). Null when they are text.
+const char* whyNotText(QByteArrayView bytes, bool utf8, bool truncated);
 
 }  // namespace orv

@@ -1,6 +1,7 @@
 // The whole program under Xvfb when launches race each other, and when another process holds the
 // history locked while copies are made. Each test has its own history, settings and instance.
 #include "support/ExternalTool.h"
+#include "support/ProgramReady.h"
 #include "support/RawDatabase.h"
 #include "support/TestImages.h"
 
@@ -199,8 +200,7 @@ TEST_F(InstanceTest, APictureTooBigForTheDiskKeepsNoLaterCopyOut) {
         QProcess::execute("umount", {"-l", data});
     });
     start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 20000));
-    QTest::qWait(1000);  // its first capture has passed
+    ASSERT_TRUE(answersList(ORV_PROGRAM, environment));
     QImage noise(1700, 1700, QImage::Format_ARGB32);
     QRandomGenerator random(7);
     for (int y = 0; y < noise.height(); ++y) {
@@ -298,8 +298,7 @@ TEST_F(InstanceTest, CopiesMadeByAnotherProgramWhileThePaletteIsOpenAreKept) {
 // Another program holds the history locked for 12 s while three texts are copied: none is lost.
 TEST_F(InstanceTest, CopiesMadeWhileTheHistoryIsLockedAreStoredAfterwards) {
     start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 10000));
-    QTest::qWait(1000);  // its first capture has passed
+    ASSERT_TRUE(answersList(ORV_PROGRAM, environment));
     sqlite3* opened = nullptr;
     ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(database()).constData(), &opened,
                               SQLITE_OPEN_READWRITE, nullptr),

@@ -1,6 +1,7 @@
 // The whole program under Xvfb, as a user runs it: started from its binary with the wrapper's
 // private HOME and XDG folders, with xclip and a helper as the other applications.
 #include "support/ExternalTool.h"
+#include "support/ProgramReady.h"
 #include "support/RawDatabase.h"
 #include "support/TestImages.h"
 
@@ -71,8 +72,7 @@ protected:
 
 TEST_F(ProgramTest, RecordsWhatIsCopiedAndStaysASingleInstance) {
     QProcess* program = launch();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 10000));
-    QTest::qWait(600);  // its first tick has passed
+    ASSERT_TRUE(answersList(ORV_PROGRAM, QProcessEnvironment::systemEnvironment()));
 
     xclipCopy("texto copiado en otra aplicación", "UTF8_STRING");
     EXPECT_EQ(kindOfRowSoon("texto copiado en otra aplicación"), "text");
@@ -125,8 +125,7 @@ TEST_F(ProgramTest, RecordsWhatIsCopiedAndStaysASingleInstance) {
 
 TEST_F(ProgramTest, TheHotKeyOpensThePaletteAndAChosenClipGoesBackOnTheClipboard) {
     launch();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 10000));
-    QTest::qWait(600);
+    ASSERT_TRUE(answersList(ORV_PROGRAM, QProcessEnvironment::systemEnvironment()));
     xclipCopy("primero", "UTF8_STRING");
     ASSERT_EQ(kindOfRowSoon("primero"), "text");
     xclipCopy("segundo", "UTF8_STRING");
@@ -224,8 +223,7 @@ TEST_F(ProgramTest, CommandLineAndEnvironmentWithoutStartingAnything) {
 // still on the clipboard after the application it was copied from quits.
 TEST_F(ProgramTest, QuickCopiesAreAllRecordedAndTheLastOutlivesItsOwner) {
     launch();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 10000));
-    QTest::qWait(600);
+    ASSERT_TRUE(answersList(ORV_PROGRAM, QProcessEnvironment::systemEnvironment()));
 
     xclipCopy("copia rápida uno", "UTF8_STRING");
     QTest::qWait(100);

@@ -1,6 +1,7 @@
 // A logout ends the program with SIGTERM: it must quit as cleanly as from its menu, and a clip the
 // user deleted must be gone from every file of the history, its log included.
 #include "support/ExternalTool.h"
+#include "support/ProgramReady.h"
 #include "support/RawDatabase.h"
 
 #include <QFile>
@@ -25,8 +26,7 @@ TEST(Quit, AfterADeleteSigtermQuitsCleanlyAndLeavesNothingOfTheClip) {
     program.setProcessChannelMode(QProcess::ForwardedChannels);
     program.start(ORV_PROGRAM);
     ASSERT_TRUE(program.waitForStarted(5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database); }, 10000));
-    QTest::qWait(600);  // its first tick has passed
+    ASSERT_TRUE(answersList(ORV_PROGRAM, environment));
 
     const auto count = [&](const QByteArray& value) {
         return RawDatabase::scalar(database, "SELECT count(*) FROM clips WHERE value = '" +

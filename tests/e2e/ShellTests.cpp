@@ -1,6 +1,7 @@
 // The whole application as a user meets it: a window in front, the hot key, typing, Return, the
 // paste landing in that window, and the tray menu. Run under Xvfb + openbox + a tray.
 #include "support/ExternalTool.h"
+#include "support/ProgramReady.h"
 #include "support/RawDatabase.h"
 
 #include <QDir>
@@ -40,8 +41,7 @@ protected:
         program.setProcessEnvironment(environment);
         program.start(ORV_PROGRAM);
         ASSERT_TRUE(program.waitForStarted(5000));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database()); }, 10000));
-        QTest::qWait(600);
+        ASSERT_TRUE(answersList(ORV_PROGRAM, environment));
     }
     QString database() const { return home.filePath("data/com.quarnelbrisk.orvantide/history.db"); }
     QString rows() const { return RawDatabase::scalar(database(), "SELECT count(*) FROM clips"); }

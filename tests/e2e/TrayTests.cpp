@@ -2,6 +2,7 @@
 // no tray at first, on a private session bus where the test plays the panel's
 // StatusNotifierWatcher, or starts an XEmbed tray.
 #include "support/ExternalTool.h"
+#include "support/ProgramReady.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -85,9 +86,7 @@ protected:
         program.setProcessEnvironment(environment);
         program.start(ORV_PROGRAM);
         ASSERT_TRUE(program.waitForStarted(5000));
-        const QString database = home.filePath("data/com.quarnelbrisk.orvantide/history.db");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(database); }, 10000));
-        QTest::qWait(600);
+        ASSERT_TRUE(answersList(ORV_PROGRAM, environment));
     }
     static QByteArrayList ownWindows() {
         return findWindows({"--onlyvisible", "--classname", "orvantide"});

@@ -8,6 +8,7 @@
 // figures; exits 1 when a check fails.
 //   crash_test PROGRAM [kills, default 6]
 #include "LongRun.h"
+#include "support/ProgramReady.h"
 #include "support/TestImages.h"
 
 #include <QCoreApplication>
@@ -119,7 +120,8 @@ int main(int argc, char** argv) {
     const QByteArray photo = LongRun::picture(1600, 1200, 7);
 
     std::unique_ptr<QProcess> running(LongRun::launch(program));
-    QThread::msleep(1500);
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    check(answersList(program, environment), "the program answers");
     QSet<QString> decoded;
     int copies = 0;
     for (int round = 0; round < kills; ++round) {
@@ -181,8 +183,8 @@ int main(int argc, char** argv) {
             static_cast<long long>(QDir(LongRun::imageFolder()).entryList(QDir::Files).size()));
         // Start again; the start removes files older than the newest row that no row names.
         running.reset(LongRun::launch(program));
-        QThread::msleep(2500);
-        check(running->state() == QProcess::Running, "the program starts again after the kill");
+        check(answersList(program, environment) && running->state() == QProcess::Running,
+              "the program starts again after the kill");
         checkHistory(decoded);
     }
     std::printf("\n%d copies, %d kills, %s\n", copies, kills,

@@ -3,6 +3,7 @@
 // file pair per image row, and hold its memory, measured from its start and every 500 changes.
 // Prints its figures; exits 1 when a check fails.
 #include "LongRun.h"
+#include "support/ProgramReady.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
     defaults.close();
 
     QProcess* running = LongRun::launch(program);
-    QThread::msleep(1500);
+    check(answersList(program, QProcessEnvironment::systemEnvironment()), "the program answers");
     const qint64 pid = running->processId();
     const qint64 rssAtStart = LongRun::residentKb(pid);
     std::printf("resident memory at the start: %lld kB\n", static_cast<long long>(rssAtStart));

@@ -5,6 +5,7 @@
 // and settings of the test's own, all killed when the test ends. The including test program
 // defines ORV_PROGRAM, the program's path.
 #include "support/ExternalTool.h"
+#include "support/ProgramReady.h"
 #include "support/RawDatabase.h"
 
 #include <QDir>
@@ -58,7 +59,7 @@ protected:
         environment.insert("XDG_CONFIG_HOME", data.filePath("config"));
         return environment;
     }
-    // The program, its log in `outputs`, once its history is there; `defaults` first becomes
+    // The program, its log in `outputs`, once it answers; `defaults` first becomes
     // its settings file.
     QProcess* startProgram(const QByteArray& defaults = {}) {
         if (!defaults.isEmpty()) {
@@ -69,8 +70,7 @@ protected:
             file.write(defaults);
         }
         program = start(ORV_PROGRAM, {}, {}, true);
-        EXPECT_TRUE(
-            QTest::qWaitFor([&] { return RawDatabase::hasTable(database(), "clips"); }, limit));
+        EXPECT_TRUE(answersList(ORV_PROGRAM, environment()));
         return program;
     }
     QString database() const { return data.filePath("com.quarnelbrisk.orvantide/history.db"); }

@@ -112,8 +112,13 @@ int main(int argc, char** argv) {
     auto* device = zwlr_data_control_manager_v1_get_data_device(manager, seat);
     auto* source = zwlr_data_control_manager_v1_create_data_source(manager);
     zwlr_data_control_source_v1_add_listener(source, &sourceListener, nullptr);
+    int sent = 0;
     for (const auto& [type, value] : offered) {
         zwlr_data_control_source_v1_offer(source, type.c_str());
+        // Thousands of types at once would overflow the connection's buffer.
+        if (++sent % 100 == 0) {
+            wl_display_roundtrip(display);
+        }
     }
     zwlr_data_control_device_v1_set_selection(device, source);
     wl_display_roundtrip(display);

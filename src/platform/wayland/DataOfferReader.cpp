@@ -74,11 +74,21 @@ QByteArray DataOfferReader::data(const QString& mimeType) const {
         if (!m_offer->types().contains(name)) {
             continue;
         }
-        const auto read = transfer(name, m_limits.capFor(mimeType));
+        auto read = transfer(name, m_limits.capFor(mimeType));
         if (!read || (read->truncated && !image && !SelectionReadLimits::cutIsUsable(mimeType))) {
             return bytes;
         }
         m_imageTooBig = m_imageTooBig || (image && read->truncated);
+        if (kUtf8TextNames.contains(name)) {
+            if (read->bytes.endsWith('\0')) {
+                read->bytes.chop(1);
+            }
+            // A bridge may hand over an image's bytes as text.
+            if (const char* why = whyNotText(read->bytes, true, read->truncated)) {
+                qCInfo(lcOfferReader).noquote() << "skipping" << name << "as text:" << why;
+                continue;
+            }
+        }
         bytes = read->bytes;
         return bytes;
     }

@@ -1,7 +1,6 @@
 #include "platform/x11/SelectionTransfer.h"
 
 #include <QSet>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
@@ -16,23 +15,6 @@ bool SelectionTransfer::take(QByteArrayView piece, bool more) {
     bytes.append(piece.first(kept));
     truncated = piece.size() > kept || (more && bytes.size() >= cap);
     return !truncated;
-}
-
-const char* whyNotText(QByteArrayView bytes, bool utf8, bool truncated) {
-    if (bytes.contains('\0')) {
-        return "it holds a NUL byte";
-    }
-    if (!utf8) {
-        return nullptr;
-    }
-    // Stateful when cut: a sequence left open at the end is kept back, not an error.
-    QStringDecoder decoder(QStringDecoder::Utf8, truncated ? QStringDecoder::Flag::Default
-                                                           : QStringDecoder::Flag::Stateless);
-    (void)QString(decoder.decode(bytes));
-    if (decoder.hasError()) {
-        return "it is not UTF-8";
-    }
-    return nullptr;
 }
 
 QList<SelectionTarget> knownTargets(QByteArrayView answer,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SelectionReadLimits.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
@@ -28,11 +30,6 @@ struct SelectionTarget {
     QByteArray name;
     bool operator==(const SelectionTarget&) const = default;
 };
-
-// Why bytes an owner offers as text are not text: a NUL inside them (the one that ends a C string
-// is dropped before), or, where the target says UTF-8, bytes that are not UTF-8 (a character cut
-// by the size limit of a truncated read is no fault). Null when they are text.
-const char* whyNotText(QByteArrayView bytes, bool utf8, bool truncated);
 
 // The targets of a TARGETS answer (32-bit atoms, host order) that `known` names, in the owner's
 // order and once each; any other atom is never named.
