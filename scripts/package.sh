@@ -12,7 +12,13 @@ EXTRA_PACKAGES="${EXTRA_PACKAGES:-} dpkg-dev file" ./scripts/setup.sh --packages
 build=${PACKAGE_BUILD_DIR:-build-package}
 options=()
 [ -f "$build/CMakeCache.txt" ] || options+=(-G Ninja)
+# Debian's hardening flags, all of them (bindnow, fortify, stack protector, PIE, …).
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+cflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)"
 cmake -S . -B "$build" "${options[@]}" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_C_FLAGS="$cflags" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
     -DORV_BUILD_TESTS=OFF -DORV_BUILD_BENCHMARKS=OFF -DORV_BUILD_FUZZERS=OFF -DORV_SANITIZE=OFF
 cmake --build "$build"
 # An earlier package of another version would otherwise be printed too.

@@ -13,8 +13,9 @@ fail() {
     failures=$((failures + 1))
 }
 
-# appstreamcli validates the metadata; desktop-file-validate comes with the project's packages.
-deb=$(EXTRA_PACKAGES=appstream PACKAGE_BUILD_DIR="$build" "$source/scripts/package.sh" |
+# appstreamcli validates the metadata, lintian the package; desktop-file-validate comes with the
+# project's packages.
+deb=$(EXTRA_PACKAGES="appstream lintian" PACKAGE_BUILD_DIR="$build" "$source/scripts/package.sh" |
     tee /dev/stderr | tail -n1)
 arch=$(dpkg --print-architecture)
 [ "$(basename "$deb")" = "orvantide_${version}_${arch}.deb" ] ||
@@ -120,6 +121,12 @@ appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
 # The tree as installed: the launchable names a desktop entry that is there.
 appstreamcli validate-tree --no-net "$root" || fail "appstreamcli validate-tree"
 desktop-file-validate "$desktop" || fail "desktop-file-validate"
+for completion in bash-completion/completions/orvantide zsh/vendor-completions/_orvantide \
+    fish/vendor_completions.d/orvantide.fish; do
+    [ -f "$share/$completion" ] || fail "no shell completion $completion"
+done
+# What Debian checks of every package: no error and no warning.
+lintian --fail-on error,warning "$deb" || fail "lintian"
 
 if ((failures)); then
     echo "$failures check(s) failed for $deb" >&2
