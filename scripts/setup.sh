@@ -17,7 +17,7 @@ packages=(
     dbus-daemon libglib2.0-bin gnome-settings-daemon-common qt6-wayland dpkg-dev file appstream
     kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin qtwayland5 mutter weston
     python3-gi gir1.2-glib-2.0 clang-format at-spi2-core python3-pyatspi gir1.2-atspi-2.0
-    bash-completion fish zsh lintian
+    bash-completion fish zsh lintian man-db
 )
 read -r -a extra <<<"${EXTRA_PACKAGES:-}"
 packages+=("${extra[@]}")

@@ -125,6 +125,11 @@ for completion in bash-completion/completions/orvantide zsh/vendor-completions/_
     fish/vendor_completions.d/orvantide.fish; do
     [ -f "$share/$completion" ] || fail "no shell completion $completion"
 done
+# The manual page as `man` shows it, with every subcommand the help lists.
+page=$(MANWIDTH=100 man -l "$share/man/man1/orvantide.1.gz" 2>/dev/null) || fail "man orvantide"
+for command in $(sed -n '/^Órdenes/,/^[^ ]/s/^  \([a-z]\+\).*/\1/p' <<<"$help"); do
+    grep -q "^       $command" <<<"$page" || fail "the manual page lacks the subcommand $command"
+done
 # What Debian checks of every package: no error and no warning.
 lintian --fail-on error,warning "$deb" || fail "lintian"
 
