@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
     build-essential cmake ninja-build pkg-config python3
-    qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libqt6svg6 qcoro-qt6-dev
+    qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libqt6svg6 qt6-svg-dev qcoro-qt6-dev
     libsqlite3-dev libx11-dev libxtst-dev libxi-dev libxcb1-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb openbox trayer xclip xdotool x11-utils x11-xkb-utils desktop-file-utils

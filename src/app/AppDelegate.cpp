@@ -1,6 +1,5 @@
 #include "app/AppDelegate.h"
 
-#include "app/AppVersion.h"
 #include "app/LaunchAlert.h"
 #include "app/StatusIcon.h"
 #include "app/TrayMenu.h"

@@ -4,12 +4,11 @@
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QVersionNumber>
 #include <QXmlStreamReader>
 
 #include <algorithm>
-#include <compare>
 #include <utility>
-#include <vector>
 
 namespace orv {
 
@@ -49,43 +48,20 @@ bool isSafeAddress(const QUrl& url) {
            (url.host() == u"localhost" || QHostAddress(url.host()).isLoopback());
 }
 
-using Version = std::vector<quint64>;
-
-// Dot-separated decimal numbers only: a suffix such as "beta" has no agreed order.
-std::optional<Version> parseVersion(QStringView text) {
-    if (text.isEmpty()) {
+// Dot-separated decimal numbers only: a suffix such as "beta" has no agreed order. Trailing zeros
+// go, so 1.2 and 1.2.0 are the same version.
+std::optional<QVersionNumber> parseVersion(const QString& text) {
+    qsizetype end = 0;
+    const QVersionNumber version = QVersionNumber::fromString(text, &end);
+    if (version.isNull() || end != text.size()) {
         return std::nullopt;
     }
-    Version parts;
-    for (const QStringView part : text.split(u'.')) {
-        const bool digits = !part.isEmpty() && std::all_of(part.begin(), part.end(), [](QChar c) {
-            return c >= u'0' && c <= u'9';
-        });
-        bool ok = false;
-        const quint64 value = digits ? part.toULongLong(&ok) : 0;
-        if (!ok) {
-            return std::nullopt;
-        }
-        parts.push_back(value);
-    }
-    return parts;
-}
-
-// Missing trailing parts count as zero, so 1.2 and 1.2.0 are the same version.
-std::strong_ordering compareVersions(const Version& a, const Version& b) {
-    for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
-        const quint64 x = i < a.size() ? a[i] : 0;
-        const quint64 y = i < b.size() ? b[i] : 0;
-        if (x != y) {
-            return x <=> y;
-        }
-    }
-    return std::strong_ordering::equal;
+    return version.normalized();
 }
 
 struct Release {
     QString version;
-    Version parts;
+    QVersionNumber parts;
     QUrl download;
 };
 
@@ -149,12 +125,12 @@ std::optional<Release> parseAppcast(const QByteArray& body) {
             if (item.version.isEmpty()) {
                 continue;  // a notice rather than a release
             }
-            const std::optional<Version> parts = parseVersion(item.version);
+            const std::optional<QVersionNumber> parts = parseVersion(item.version);
             const QUrl download(item.url);
             if (!parts || !isSafeAddress(download)) {
                 return std::nullopt;
             }
-            if (!newest || compareVersions(*parts, newest->parts) > 0) {
+            if (!newest || *parts > newest->parts) {
                 newest = Release{item.version, *parts, download};
             }
         }
@@ -189,6 +165,11 @@ void showResult(QMessageBox& box, const UpdateCheck& result) {
 QUrl AppUpdater::feedUrl() {
     return QUrl(
         QStringLiteral("https://updates.quarnelbrisk.com/downloads/orvantide/appcast-x86_64.xml"));
+}
+
+QString AppUpdater::installedVersion() {
+    const QString version = QCoreApplication::applicationVersion();
+    return version.isEmpty() ? QStringLiteral("—") : version;
 }
 
 AppUpdater::AppUpdater(QObject* parent, QUrl feed, QString currentVersion,
@@ -295,7 +276,7 @@ UpdateCheck AppUpdater::outcomeOf(const QByteArray& feed, const QString& current
     if (!newest) {
         return failure(kInvalidFeed);
     }
-    if (compareVersions(newest->parts, *current) > 0) {
+    if (newest->parts > *current) {
         return {UpdateCheck::Outcome::newerAvailable, newest->version, newest->download,
                 QStringLiteral("Hay una versión nueva de Orvantide: %1.").arg(newest->version)};
     }

@@ -36,6 +36,8 @@ class AppUpdater : public QObject {
 
 public:
     static QUrl feedUrl();
+    // The version set on the application at launch, or "—" when there is none (for the menu).
+    static QString installedVersion();
     // What a downloaded feed means for the installed version: the newest release in it against
     // `currentVersion`, or why the feed cannot be used.
     static UpdateCheck outcomeOf(const QByteArray& feed, const QString& currentVersion);

@@ -5,7 +5,6 @@
 #include <QPointer>
 
 #include "app/AppUpdater.h"
-#include "app/AppVersion.h"
 #include "model/PreferencesStore.h"
 #include "store/ClipHistory.h"
 
@@ -113,7 +112,7 @@ void TrayMenu::rebuild() {
     connect(preferences, &QAction::triggered, this, &TrayMenu::preferencesRequested);
     m_menu->addSeparator();
 
-    QAction* version = m_menu->addAction(QStringLiteral("v") + AppVersion::current());
+    QAction* version = m_menu->addAction(QStringLiteral("v") + AppUpdater::installedVersion());
     version->setEnabled(false);
     m_menu->addSeparator();
     if (m_updater != nullptr) {

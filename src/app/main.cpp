@@ -133,6 +133,8 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
+        // Qt's sockets need an event dispatcher for a connection the instance is slow to accept.
+        QCoreApplication client(argc, argv);
         return CommandClient::run(arguments, input, instance);
     }
 

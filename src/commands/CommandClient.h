@@ -10,8 +10,8 @@
 
 namespace orv {
 
-// The side of `orvantide <orden>` that talks to the running instance over its socket. Plain POSIX:
-// there is no application object in this process.
+// The side of `orvantide <orden>` that talks to the running instance over its socket. Its calls
+// block: the process has nothing else to do.
 namespace CommandClient {
 
 struct Waits {

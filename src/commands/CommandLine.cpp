@@ -1,5 +1,6 @@
 #include "commands/CommandLine.h"
 
+#include <QCommandLineParser>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -46,53 +47,150 @@ bool takesId(Verb verb) {
            verb == Verb::unpin;
 }
 
-bool isHelp(const QString& argument) {
-    return argument == QLatin1String("--help") || argument == QLatin1String("-h");
+const QCommandLineOption kHelp(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+
+// What the parser stumbled on, as typed: an unknown option or a switch given a value, or
+// (`missing`) an option at the end without its value.
+struct Fault {
+    QString argument;
+    bool missing = false;
+};
+
+// Reads `arguments` with `options` and help; the fault when they do not fit.
+std::optional<Fault> read(QCommandLineParser& parser, const QStringList& arguments,
+                          const QList<QCommandLineOption>& options) {
+    parser.addOptions(options);
+    parser.addOption(kHelp);
+    if (parser.parse(QStringList{QString()} + arguments)) {
+        return std::nullopt;
+    }
+    const auto takesValue = [&](const QString& name) {
+        return std::any_of(options.begin(), options.end(), [&](const QCommandLineOption& o) {
+            return o.names().contains(name) && !o.valueName().isEmpty();
+        });
+    };
+    const QStringList typed = arguments.mid(0, arguments.indexOf(QStringLiteral("--")));
+    const QStringList unknown = parser.unknownOptionNames();
+    for (const QString& argument : typed) {
+        const QString name = argument.mid(2).section(u'=', 0, 0);
+        if (argument.startsWith(QLatin1String("--"))
+                ? unknown.contains(name) || (argument.contains(u'=') && !takesValue(name))
+                : argument.startsWith(u'-') &&
+                      std::any_of(unknown.begin(), unknown.end(), [&](const QString& letter) {
+                          return argument.contains(letter);
+                      })) {
+            return Fault{argument};
+        }
+    }
+    const QString last = typed.value(typed.size() - 1);
+    return Fault{last, last.startsWith(QLatin1String("--")) && takesValue(last.mid(2))};
 }
 
 // Options before any subcommand: the program itself.
 Parsed parseLaunch(const QStringList& arguments) {
-    Parsed parsed;
-    for (const QString& argument : arguments) {
-        if (isHelp(argument)) {
-            return ofAction(Parsed::Action::help);
-        }
-        if (argument == QLatin1String("--version") || argument == QLatin1String("-v")) {
-            return ofAction(Parsed::Action::version);
-        }
-        if (argument == QLatin1String("--toggle")) {
-            parsed.toggle = true;
-        } else if (argument == QLatin1String("--service")) {
-            parsed.service = true;
-        } else if (argument == QLatin1String("--for-commands")) {
-            parsed.service = true;
-            parsed.forCommands = true;
-        } else if (argument.startsWith(u'-')) {
-            return usage(QStringLiteral("opción desconocida «%1» (prueba --help)").arg(argument));
-        } else {
-            return usage(
-                QStringLiteral("«%1» debe ir primero, sin opciones delante (prueba --help)")
-                    .arg(argument));
-        }
+    QCommandLineParser parser;
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption toggle(QStringLiteral("toggle"));
+    const QCommandLineOption service(QStringLiteral("service"));
+    const QCommandLineOption forCommands(QStringLiteral("for-commands"));
+    const auto fault = read(parser, arguments, {version, toggle, service, forCommands});
+    if (parser.isSet(kHelp)) {
+        return ofAction(Parsed::Action::help);
     }
+    if (fault) {
+        return usage(
+            QStringLiteral("opción desconocida «%1» (prueba --help)").arg(fault->argument));
+    }
+    if (parser.isSet(version)) {
+        return ofAction(Parsed::Action::version);
+    }
+    if (const QStringList rest = parser.positionalArguments(); !rest.isEmpty()) {
+        return usage(QStringLiteral("«%1» debe ir primero, sin opciones delante (prueba --help)")
+                         .arg(rest.first()));
+    }
+    Parsed parsed;
+    parsed.toggle = parser.isSet(toggle);
+    parsed.forCommands = parser.isSet(forCommands);
+    parsed.service = parser.isSet(service) || parsed.forCommands;
     return parsed;
 }
 
-// "--name value" or "--name=value": the value, advancing past it; nothing when it is missing.
-std::optional<QString> optionValue(const QStringList& arguments, qsizetype& index,
-                                   const QString& name) {
-    const QString& argument = arguments[index];
-    if (argument.size() > name.size() && argument[name.size()] == u'=') {
-        return argument.mid(name.size() + 1);
+// `list`'s options, once read.
+std::optional<QString> readListOptions(const QCommandLineParser& parser, Request& request) {
+    if (parser.isSet(QStringLiteral("limit"))) {
+        const QString value = parser.value(QStringLiteral("limit"));
+        bool ok = false;
+        request.limit = value.toInt(&ok);
+        if (!ok || *request.limit <= 0 || value.startsWith(u'+')) {
+            return QStringLiteral("--limit necesita un número entero positivo, no «%1»").arg(value);
+        }
     }
-    if (index + 1 >= arguments.size()) {
-        return std::nullopt;
+    if (parser.isSet(QStringLiteral("kind"))) {
+        const QString value = parser.value(QStringLiteral("kind"));
+        const auto kind = std::find_if(kKinds.begin(), kKinds.end(),
+                                       [&](ClipKind kind) { return value == kindName(kind); });
+        if (kind == kKinds.end()) {
+            return QStringLiteral("--kind admite texto, imagen, color o archivos, no «%1»")
+                .arg(value);
+        }
+        request.kind = *kind;
     }
-    return arguments[++index];
+    request.search = parser.value(QStringLiteral("search"));
+    request.json = parser.isSet(QStringLiteral("json"));
+    return std::nullopt;
 }
 
-bool isOption(const QString& argument, const QString& name) {
-    return argument == name || argument.startsWith(name + u'=');
+// A subcommand's arguments, after its name.
+Parsed parseCommand(Verb verb, const QString& word, const QStringList& arguments) {
+    QList<QCommandLineOption> options;
+    if (verb == Verb::list) {
+        options = {QCommandLineOption(QStringLiteral("limit"), {}, QStringLiteral("N")),
+                   QCommandLineOption(QStringLiteral("kind"), {}, QStringLiteral("TIPO")),
+                   QCommandLineOption(QStringLiteral("search"), {}, QStringLiteral("TEXTO")),
+                   QCommandLineOption(QStringLiteral("json"))};
+    }
+    QCommandLineParser parser;
+    const auto fault = read(parser, arguments, options);
+    if (parser.isSet(kHelp)) {
+        return ofAction(Parsed::Action::help);
+    }
+    const auto notAnId = [](const QString& argument) {
+        return usage(
+            QStringLiteral("«%1» no es un id: hace falta un número entero positivo").arg(argument));
+    };
+    if (fault && fault->missing) {
+        return usage(QStringLiteral("%1 necesita un valor").arg(fault->argument));
+    }
+    if (fault) {
+        bool number = false;
+        fault->argument.toLongLong(&number);
+        return takesId(verb) && number
+                   ? notAnId(fault->argument)
+                   : usage(QStringLiteral("opción desconocida «%1» para «%2» (prueba --help)")
+                               .arg(fault->argument, word));
+    }
+    Parsed parsed = ofAction(Parsed::Action::command);
+    parsed.request.verb = verb;
+    QStringList rest = parser.positionalArguments();
+    if (takesId(verb)) {
+        if (rest.isEmpty()) {
+            return usage(QStringLiteral("falta el id del clip: orvantide %1 ID").arg(word));
+        }
+        const QString id = rest.takeFirst();
+        bool ok = false;
+        parsed.request.id = id.toLongLong(&ok);
+        if (!ok || parsed.request.id <= 0 || !id.front().isDigit()) {
+            return notAnId(id);
+        }
+    }
+    if (!rest.isEmpty()) {
+        return usage(QStringLiteral("sobra «%1» (prueba --help)").arg(rest.first()));
+    }
+    if (const auto wrong =
+            verb == Verb::list ? readListOptions(parser, parsed.request) : std::nullopt) {
+        return usage(*wrong);
+    }
+    return parsed;
 }
 
 }  // namespace
@@ -131,71 +229,7 @@ Parsed parse(const QStringList& arguments) {
     if (found == kVerbs.end()) {
         return usage(QStringLiteral("orden desconocida «%1» (prueba --help)").arg(word));
     }
-    Parsed parsed = ofAction(Parsed::Action::command);
-    Request& request = parsed.request;
-    request.verb = found->verb;
-    bool hasId = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (isHelp(argument)) {
-            return ofAction(Parsed::Action::help);
-        }
-        const auto missing = [&](const QString& option) {
-            return usage(QStringLiteral("%1 necesita un valor").arg(option));
-        };
-        if (request.verb == Verb::list && isOption(argument, QStringLiteral("--limit"))) {
-            const auto value = optionValue(arguments, i, QStringLiteral("--limit"));
-            if (!value) {
-                return missing(QStringLiteral("--limit"));
-            }
-            bool ok = false;
-            const int limit = value->toInt(&ok);
-            if (!ok || limit <= 0 || value->startsWith(u'+')) {
-                return usage(QStringLiteral("--limit necesita un número entero positivo, no «%1»")
-                                 .arg(*value));
-            }
-            request.limit = limit;
-        } else if (request.verb == Verb::list && isOption(argument, QStringLiteral("--kind"))) {
-            const auto value = optionValue(arguments, i, QStringLiteral("--kind"));
-            if (!value) {
-                return missing(QStringLiteral("--kind"));
-            }
-            const auto kind = std::find_if(kKinds.begin(), kKinds.end(),
-                                           [&](ClipKind kind) { return *value == kindName(kind); });
-            if (kind == kKinds.end()) {
-                return usage(
-                    QStringLiteral("--kind admite texto, imagen, color o archivos, no «%1»")
-                        .arg(*value));
-            }
-            request.kind = *kind;
-        } else if (request.verb == Verb::list && isOption(argument, QStringLiteral("--search"))) {
-            const auto value = optionValue(arguments, i, QStringLiteral("--search"));
-            if (!value) {
-                return missing(QStringLiteral("--search"));
-            }
-            request.search = *value;
-        } else if (request.verb == Verb::list && argument == QLatin1String("--json")) {
-            request.json = true;
-        } else if (takesId(request.verb) && !hasId) {
-            bool ok = false;
-            request.id = argument.toLongLong(&ok);
-            if (!ok || request.id <= 0 || !argument.front().isDigit()) {
-                return usage(
-                    QStringLiteral("«%1» no es un id: hace falta un número entero positivo")
-                        .arg(argument));
-            }
-            hasId = true;
-        } else if (argument.startsWith(QLatin1String("--"))) {
-            return usage(QStringLiteral("opción desconocida «%1» para «%2» (prueba --help)")
-                             .arg(argument, word));
-        } else {
-            return usage(QStringLiteral("sobra «%1» (prueba --help)").arg(argument));
-        }
-    }
-    if (takesId(request.verb) && !hasId) {
-        return usage(QStringLiteral("falta el id del clip: orvantide %1 ID").arg(word));
-    }
-    return parsed;
+    return parseCommand(found->verb, word, arguments.mid(1));
 }
 
 QString inputSizeError(qsizetype bytes) {

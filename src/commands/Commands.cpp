@@ -7,17 +7,13 @@
 #include "store/Error.h"
 #include "store/Graphemes.h"
 
-#include <QException>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
-#include <QPromise>
-#include <QThreadPool>
+#include <QtConcurrentRun>
 
-#include <memory>
-#include <type_traits>
 #include <variant>
 
 namespace orv {
@@ -43,22 +39,8 @@ const QString kClosing = QStringLiteral("Orvantide se está cerrando; no se ha h
 // Work that grows with the history or the input (decoding, formatting, reading an image) runs in a
 // worker: the palette never waits for it.
 template <typename Work>
-QFuture<std::invoke_result_t<Work&>> inWorker(Work work) {
-    using Result = std::invoke_result_t<Work&>;
-    auto promise = std::make_shared<QPromise<Result>>();
-    QFuture<Result> future = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, work = std::move(work)]() mutable {
-        try {
-            promise->addResult(work());
-        } catch (const QException& error) {
-            promise->setException(error);
-        } catch (...) {
-            promise->setException(std::current_exception());
-        }
-        promise->finish();
-    });
-    return future;
+auto inWorker(Work work) {
+    return QtConcurrent::run(std::move(work));
 }
 
 QByteArray readFile(const QString& path) {

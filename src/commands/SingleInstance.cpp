@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -31,6 +32,8 @@ namespace orv {
 namespace {
 
 constexpr std::chrono::milliseconds kRetryInterval{50};
+// A connection waits when the instance's backlog is full.
+constexpr std::chrono::milliseconds kConnectTime = std::chrono::seconds(30);
 // Clients send their request as soon as they are connected.
 constexpr std::chrono::seconds kRequestTime{5};
 constexpr size_t kMaximumWaiting = 32;
@@ -66,12 +69,11 @@ Lock takeLock(const QString& path) {
     return Lock::taken;
 }
 
-// Plain POSIX: there is no application object yet. The request waits in the socket until the
-// instance reads it.
+// The request waits in the socket until the instance reads it.
 bool sendToggle(const QString& socketPath) {
-    const FileDescriptor socket = SingleInstance::connectTo(socketPath);
-    return socket.get() >= 0 && ::send(socket.get(), kToggle.constData(), size_t(kToggle.size()),
-                                       MSG_NOSIGNAL) == kToggle.size();
+    const auto socket = SingleInstance::connectTo(socketPath);
+    return socket && socket->write(kToggle) == kToggle.size() &&
+           socket->waitForBytesWritten(int(kConnectTime.count()));
 }
 
 void respond(QLocalSocket& socket, const CommandResult& result) {
@@ -142,6 +144,18 @@ bool ownedByUs(const QString& path, int connected) {
            peer.uid == getuid();
 }
 
+// Nothing when the path is too long for a socket.
+std::optional<sockaddr_un> socketAddress(const QString& path) {
+    const QByteArray bytes = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(bytes.size()) >= sizeof(address.sun_path)) {
+        return std::nullopt;
+    }
+    std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
+    return address;
+}
+
 }  // namespace
 
 QString SingleInstance::sessionName(const QString& x11Display, const QString& waylandDisplay) {
@@ -165,29 +179,16 @@ QString SingleInstance::sessionName(const QString& x11Display, const QString& wa
                            QStringLiteral("_"));
 }
 
-std::optional<sockaddr_un> SingleInstance::socketAddress(const QString& path) {
-    const QByteArray bytes = QFile::encodeName(path);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (size_t(bytes.size()) >= sizeof(address.sun_path)) {
-        return std::nullopt;
-    }
-    std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
-    return address;
-}
-
-FileDescriptor SingleInstance::connectTo(const QString& path) {
-    const auto address = socketAddress(path);
-    FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!address || socket.get() < 0 ||
-        ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) !=
-            0) {
-        return FileDescriptor();
+std::unique_ptr<QLocalSocket> SingleInstance::connectTo(const QString& path) {
+    auto socket = std::make_unique<QLocalSocket>();
+    socket->connectToServer(path);
+    if (!socket->waitForConnected(int(kConnectTime.count()))) {
+        return nullptr;
     }
     // Nothing goes to a socket that another user made or listens on.
-    if (!ownedByUs(path, socket.get())) {
+    if (!ownedByUs(path, int(socket->socketDescriptor()))) {
         qCWarning(lcInstance) << path << "belongs to another user: not used";
-        return FileDescriptor();
+        return nullptr;
     }
     return socket;
 }
@@ -225,7 +226,7 @@ QString SingleInstance::standardName() {
 
 void SingleInstance::leaveNote(const QString& name, const QString& note) {
     QFile lock(name + QStringLiteral(".lock"));
-    if (lock.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (lock.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::ExistingOnly)) {
         lock.write(note.toUtf8());
     }
 }

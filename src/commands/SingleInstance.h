@@ -13,10 +13,7 @@
 #include <chrono>
 #include <deque>
 #include <memory>
-#include <optional>
 #include <vector>
-
-#include <sys/un.h>
 
 namespace orv {
 
@@ -65,11 +62,10 @@ public:
     static QString sessionName(const QString& x11Display, const QString& waylandDisplay);
     // Whether this process can tell its desktop session, and so start an instance in it.
     static bool hasSession();
-    // Nothing when the path is too long for a socket.
-    static std::optional<sockaddr_un> socketAddress(const QString& path);
-    // A connection to the instance's socket (none held when it does not listen, or the socket or
-    // the process listening on it is another user's). Plain POSIX.
-    static FileDescriptor connectTo(const QString& path);
+    // A connection to the instance's socket; none when it does not listen, or when the socket or
+    // the process listening on it is another user's. Without an application object, Qt warns
+    // while the instance is slow to accept.
+    static std::unique_ptr<QLocalSocket> connectTo(const QString& path);
 
     // Needs no application object, so that nothing else has started. The instance may still be
     // starting when a second launch comes: the request waits up to `wait` for its socket, taking
@@ -78,7 +74,7 @@ public:
                        std::chrono::milliseconds wait = std::chrono::seconds(20),
                        HandOver handOver = HandOver::toggle);
     // Why this instance ends before it could serve, for the subcommand that started it; kept in
-    // the lock file, emptied by the next instance.
+    // the lock file (never made here), emptied by the next instance.
     static void leaveNote(const QString& name, const QString& note);
     static QString note(const QString& name);
     // Whether a process holds the lock (an instance runs, or is starting), without taking it.

@@ -4,10 +4,7 @@
 #include "store/ImageThumbnail.h"
 
 #include <QImageReader>
-#include <QPromise>
-#include <QThreadPool>
-
-#include <memory>
+#include <QtConcurrentRun>
 
 namespace orv {
 
@@ -54,16 +51,7 @@ QImage read(const QString& path, const QSize& bound, Qt::AspectRatioMode mode) {
 }
 
 QFuture<QImage> readLater(const QString& path, const QSize& bound, Qt::AspectRatioMode mode) {
-    auto promise = std::make_shared<QPromise<QImage>>();
-    QFuture<QImage> future = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, path, bound, mode] {
-        if (!promise->isCanceled()) {
-            promise->addResult(read(path, bound, mode));
-        }
-        promise->finish();
-    });
-    return future;
+    return QtConcurrent::run(read, path, bound, mode);
 }
 
 }  // namespace ImageDecoding

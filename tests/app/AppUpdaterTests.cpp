@@ -196,6 +196,15 @@ TEST(AppUpdater, RefusesAFeedItCannotTrust) {
     }
 }
 
+TEST(AppUpdater, TheInstalledVersionIsTheApplicationsOrADash) {
+    const QString saved = QCoreApplication::applicationVersion();
+    QCoreApplication::setApplicationVersion("");
+    EXPECT_EQ(AppUpdater::installedVersion(), "—");
+    QCoreApplication::setApplicationVersion("2.1.0");
+    EXPECT_EQ(AppUpdater::installedVersion(), "2.1.0");
+    QCoreApplication::setApplicationVersion(saved);
+}
+
 TEST(AppUpdater, FeedAddressIsFixedHttps) {
     const QUrl feed = AppUpdater::feedUrl();
     EXPECT_EQ(feed.scheme(), "https");

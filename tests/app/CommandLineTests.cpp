@@ -52,6 +52,10 @@ TEST(CommandLine, ReadsOptionsAndSubcommands) {
         EXPECT_EQ(parsed.request.id, 42) << word;
         EXPECT_EQ(CommandLine::verbName(verb), word);
     }
+    // After "--" nothing is an option.
+    const auto ended = parse("get -- 42");
+    ASSERT_EQ(ended.action, Action::command) << ended.error.toStdString();
+    EXPECT_EQ(ended.request.id, 42);
     for (const char* word : {"add", "clear", "pause", "resume", "toggle"}) {
         EXPECT_EQ(CommandLine::parse({word}).action, Action::command) << word;
     }
@@ -75,6 +79,7 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
         {"list --limit 2x", "no «2x»"},
         {"list --kind video", "--kind admite texto, imagen, color o archivos, no «video»"},
         {"list algo", "sobra «algo»"},
+        {"list -- --json", "sobra «--json»"},
     };
     for (const auto& [line, message] : cases) {
         const auto parsed = parse(QString::fromUtf8(line));

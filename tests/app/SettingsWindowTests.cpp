@@ -1,4 +1,3 @@
-#include "app/AppVersion.h"
 #include "hotkey/GlobalHotKey.h"
 #include "model/PreferencesStore.h"
 #include "platform/fakes/FakeKeyboard.h"
@@ -346,13 +345,4 @@ TEST(SettingsWindow, WithoutGlobalShortcutsTheDesktopsOwnIsOfferedAndTheExclusio
     emit service.refused(HotKeyService::noKeyAssigned);
     EXPECT_TRUE(view.hotKeyStatus()->text().contains("Preferencias del sistema → Accesos rápidos"));
     EXPECT_TRUE(view.hotKeyStatus()->text().endsWith(DesktopShortcut::toggleCommand() + "»."));
-}
-
-TEST(AppVersion, TheApplicationsVersionOrADash) {
-    const QString saved = QCoreApplication::applicationVersion();
-    QCoreApplication::setApplicationVersion("");
-    EXPECT_EQ(AppVersion::current(), "—");
-    QCoreApplication::setApplicationVersion("2.1.0");
-    EXPECT_EQ(AppVersion::current(), "2.1.0");
-    QCoreApplication::setApplicationVersion(saved);
 }

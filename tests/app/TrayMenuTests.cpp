@@ -1,4 +1,4 @@
-#include "app/AppVersion.h"
+#include "app/AppUpdater.h"
 #include "app/StatusIcon.h"
 #include "app/TrayMenu.h"
 #include "model/PreferencesStore.h"
@@ -49,8 +49,8 @@ TEST(TrayMenu, TheNewestClipsThenPauseAndPreferencesAboveTheUsualItems) {
     history.holdLists = true;
     emit tray.menu()->aboutToShow();
     EXPECT_EQ(texts(*tray.menu()),
-              (QStringList{"Pausar captura", "Preferencias…", "—", "v" + AppVersion::current(), "—",
-                           "Salir de Orvantide"}));
+              (QStringList{"Pausar captura", "Preferencias…", "—",
+                           "v" + AppUpdater::installedVersion(), "—", "Salir de Orvantide"}));
     // The clips arrive while the menu is open: the items already there stay the same objects.
     QAction* pauseItem = tray.menu()->actions().at(TrayMenu::recentCount + 1);
     ASSERT_EQ(history.heldCount(), 1);
