@@ -1,7 +1,7 @@
 #include "commands/CommandClient.h"
 
 #include "commands/CommandProtocol.h"
-#include "platform/FileDescriptor.h"
+#include "platform/xdg/FileDescriptor.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "hotkey/HotKeyCombo.h"
 
-#include "platform/ShortcutText.h"
+#include "platform/xdg/ShortcutText.h"
 
 namespace orv {
 

@@ -1,8 +1,7 @@
 #include "palette/PaletteWindow.h"
 
 #include "palette/PaletteView.h"
-#include "platform/Compositing.h"
-#include "platform/PopupWindowHints.h"
+#include "platform/DesktopHints.h"
 #include "ui/InterfaceStyle.h"
 
 #include <QPainter>
@@ -17,7 +16,7 @@ constexpr int kCornerRadius = 12;
 PaletteWindow::PaletteWindow(AppModel& model)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_view(new PaletteView(model, this)),
-      m_translucent(Compositing::isActive()) {
+      m_translucent(DesktopHints::forSession().compositing()) {
     setWindowTitle(QStringLiteral("Orvantide"));
     setAttribute(Qt::WA_TranslucentBackground, m_translucent);
     setFixedSize(m_view->size());
@@ -35,7 +34,7 @@ void PaletteWindow::paintEvent(QPaintEvent*) {
 }
 
 void PaletteWindow::showEvent(QShowEvent* event) {
-    PopupWindowHints::applyTakingKeyboard(windowHandle());
+    DesktopHints::forSession().applyKeyboardPopupHints(windowHandle());
     QWidget::showEvent(event);
 }
 

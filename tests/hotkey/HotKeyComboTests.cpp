@@ -1,5 +1,5 @@
 #include "hotkey/HotKeyCombo.h"
-#include "platform/ShortcutText.h"
+#include "platform/xdg/ShortcutText.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

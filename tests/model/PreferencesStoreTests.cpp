@@ -1,7 +1,7 @@
 #include "model/PreferencesStore.h"
-#include "platform/JsonFileUserDefaults.h"
 #include "platform/fakes/FakeLoginItemService.h"
 #include "platform/fakes/InMemoryUserDefaults.h"
+#include "platform/xdg/JsonFileUserDefaults.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,8 +1,8 @@
 #include "platform/wayland/VirtualKeyboardInjector.h"
 
 #include "logging/Logging.h"
-#include "platform/FileDescriptor.h"
 #include "platform/wayland/WaylandConnection.h"
+#include "platform/xdg/FileDescriptor.h"
 
 #include <QKeySequence>
 

@@ -1,4 +1,4 @@
-#include "platform/ShortcutText.h"
+#include "platform/xdg/ShortcutText.h"
 
 #include <QKeySequence>
 

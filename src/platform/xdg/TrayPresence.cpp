@@ -1,4 +1,4 @@
-#include "platform/TrayPresence.h"
+#include "platform/xdg/TrayPresence.h"
 
 #include "logging/Logging.h"
 #include "platform/x11/X11SystemTray.h"
