@@ -2,8 +2,10 @@
 
 #include <QColor>
 
+#include <functional>
 #include <optional>
 
+class QObject;
 class QWindow;
 
 namespace orv {
@@ -24,6 +26,11 @@ public:
     // The colour the system tray asks its icons to be drawn in (panels that follow a colour scheme
     // say one); none when the tray says nothing or there is no tray.
     virtual std::optional<QColor> trayIconColor() const { return std::nullopt; }
+    // Whether the display has a tray of its own (X11's XEmbed tray) now; `started` runs whenever
+    // one starts later, while `owner` lives.
+    virtual bool watchTray(QObject* /*owner*/, const std::function<void()>& /*started*/) {
+        return false;
+    }
     // A popup stays out of taskbars and pagers. The window manager drops these states whenever the
     // window is withdrawn, so they are set again before every show (from the window's showEvent,
     // which comes before it is mapped).

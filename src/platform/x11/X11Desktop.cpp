@@ -17,6 +17,7 @@
 // Xlib's macros clash with Qt's names: after Qt.
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11ErrorTrap.h"
+#include "platform/x11/X11SystemTray.h"
 
 #include <X11/Xatom.h>
 
@@ -142,6 +143,12 @@ std::optional<QColor> X11Desktop::trayIconColor() const {
         return std::nullopt;  // the tray went away while we looked
     }
     return color;
+}
+
+bool X11Desktop::watchTray(QObject* owner, const std::function<void()>& started) {
+    auto* tray = new X11SystemTray(owner);
+    QObject::connect(tray, &X11SystemTray::started, owner, started);
+    return tray->present();
 }
 
 void X11Desktop::applyPopupHints(QWindow* window) {

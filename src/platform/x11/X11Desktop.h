@@ -12,6 +12,8 @@ public:
     bool compositing() const override;
     // The tray's _NET_SYSTEM_TRAY_COLORS, its first colour.
     std::optional<QColor> trayIconColor() const override;
+    // The owner of _NET_SYSTEM_TRAY_S<screen>, and its MANAGER message when one starts.
+    bool watchTray(QObject* owner, const std::function<void()>& started) override;
     // _NET_WM_STATE_SKIP_TASKBAR and _SKIP_PAGER, kept beside what the window already has.
     void applyPopupHints(QWindow* window) override;
     // Weston's window manager gives the keyboard only to windows its shell maps as toplevels of
