@@ -1,9 +1,9 @@
 // The model over a 2000-clip history: one capture with the palette closed, and a reload with the
 // list narrowed by a kind filter. Timed from the call to the end of the coroutine (real time).
 #include "model/AppModel.h"
-#include "platform/TimerScheduler.h"
 #include "platform/fakes/FakeLoginItemService.h"
 #include "platform/fakes/InMemoryUserDefaults.h"
+#include "platform/xdg/TimerScheduler.h"
 #include "store/HistoryStore.h"
 
 #include <QCoreApplication>

@@ -8,11 +8,11 @@
 #include "clipboard/ClipboardReader.h"
 #include "clipboard/FileUrlList.h"
 #include "model/PreferencesStore.h"
-#include "platform/JsonFileUserDefaults.h"
 #include "platform/MimeTypes.h"
 #include "platform/fakes/FakeLoginItemService.h"
 #include "platform/fakes/FakeWorkspace.h"
 #include "platform/fakes/InMemoryPasteboard.h"
+#include "platform/xdg/JsonFileUserDefaults.h"
 #include "store/Clip.h"
 #include "store/ClipIdentity.h"
 #include "store/ImageThumbnail.h"
@@ -324,7 +324,8 @@ inline void userDefaults(QByteArrayView input) {
     PreferencesStore preferences(defaults, loginItem);
     ORV_FUZZ_EXPECT(PreferencesStore::allowedMax.contains(preferences.maxItems()));
     ORV_FUZZ_EXPECT(PreferencesStore::allowedRetentionDays.contains(preferences.retentionDays()));
-    ORV_FUZZ_EXPECT(preferences.hotKey().carbonModifiers != 0);
+    ORV_FUZZ_EXPECT(preferences.hotKey().keyboardModifiers().testAnyFlags(
+        Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier));
     // Loading writes nothing.
     ORV_FUZZ_EXPECT(fileBytes(path) == input);
     ORV_FUZZ_EXPECT(!QFile::exists(aside));

@@ -7,8 +7,8 @@
 #include "clipboard/PasteSequence.h"
 #include "logging/Logging.h"
 #include "platform/ApplicationId.h"
-#include "platform/SystemLog.h"
 #include "platform/portal/RemoteDesktopInjector.h"
+#include "platform/xdg/SystemLog.h"
 #include "settings/DesktopShortcut.h"
 #include "store/PrivateFolder.h"
 

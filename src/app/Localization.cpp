@@ -1,7 +1,7 @@
 #include "app/Localization.h"
 
 #include "logging/Logging.h"
-#include "platform/ShortcutText.h"
+#include "platform/xdg/ShortcutText.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,7 +1,7 @@
 #include "app/StatusIcon.h"
 
 #include "platform/ApplicationId.h"
-#include "platform/TrayIconColor.h"
+#include "platform/DesktopHints.h"
 #include "ui/SymbolIcon.h"
 
 #include <QGuiApplication>
@@ -24,7 +24,7 @@ QIcon choose(const std::optional<QColor>& panelColor, const QIcon& themed, const
 }
 
 QIcon forDesktop() {
-    return choose(TrayIconColor::fromPanel(),
+    return choose(DesktopHints::forSession().trayIconColor(),
                   QIcon::fromTheme(applicationId + QStringLiteral("-symbolic")),
                   QGuiApplication::palette().color(QPalette::WindowText));
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/DesktopNotifications.h"
-#include "platform/TrayPresence.h"
+#include "platform/xdg/DesktopNotifications.h"
+#include "platform/xdg/TrayPresence.h"
 
 #include <QIcon>
 #include <QMenu>

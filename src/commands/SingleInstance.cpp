@@ -4,7 +4,7 @@
 #include "commands/CommandProtocol.h"
 #include "commands/Commands.h"
 #include "logging/Logging.h"
-#include "platform/FileDescriptor.h"
+#include "platform/xdg/FileDescriptor.h"
 
 #include <QCoro/QCoroTask>
 #include <QDir>

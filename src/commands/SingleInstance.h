@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileDescriptor.h"
+#include "platform/xdg/FileDescriptor.h"
 
 #include <QByteArray>
 #include <QLocalSocket>

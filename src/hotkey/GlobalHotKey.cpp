@@ -1,5 +1,7 @@
 #include "hotkey/GlobalHotKey.h"
 
+#include "platform/xdg/ShortcutText.h"
+
 namespace orv {
 
 namespace {
@@ -36,12 +38,12 @@ GlobalHotKey::GlobalHotKey(HotKeyService& service, QObject* parent)
     connect(&m_service, &HotKeyService::bound, this, [this] { m_loggedFailure.reset(); });
 }
 
-void GlobalHotKey::registerCombo(const HotKeyCombo& combo) {
+void GlobalHotKey::registerCombo(QKeyCombination combo) {
     if (m_registered) {
         m_service.ungrab();
     }
-    const auto key = combo.keyCombination();
-    const int status = key ? m_service.grab(*key) : HotKeyService::badValue;
+    const int status =
+        combo.key() == Qt::Key_unknown ? HotKeyService::badValue : m_service.grab(combo);
     if (status != 0) {
         fail(combo, status);
         return;
@@ -54,12 +56,12 @@ void GlobalHotKey::registerCombo(const HotKeyCombo& combo) {
 
 // Each retry (every --toggle) may fail the same way, and a desktop's refusal comes after the grab
 // looked fine: the log hears of a failure once, until the hot key works again.
-void GlobalHotKey::fail(const HotKeyCombo& combo, int status) {
+void GlobalHotKey::fail(QKeyCombination combo, int status) {
     const std::pair failure{combo, status};
     if (m_loggedFailure != failure) {
         m_loggedFailure = failure;
         emit failureLogged(QStringLiteral("No se pudo registrar el atajo %1: %2 (%3)")
-                               .arg(combo.display(), reason(status))
+                               .arg(ShortcutText::of(combo), reason(status))
                                .arg(status));
     }
     settle(false, combo, status);
@@ -79,7 +81,7 @@ void GlobalHotKey::retry() {
     }
 }
 
-void GlobalHotKey::settle(bool registered, std::optional<HotKeyCombo> combo, int status) {
+void GlobalHotKey::settle(bool registered, std::optional<QKeyCombination> combo, int status) {
     const bool changed = registered != m_registered || combo != m_combo || status != m_status;
     m_registered = registered;
     m_combo = combo;

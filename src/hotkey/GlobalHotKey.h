@@ -1,8 +1,8 @@
 #pragma once
 
-#include "hotkey/HotKeyCombo.h"
 #include "platform/HotKeyService.h"
 
+#include <QKeyCombination>
 #include <QObject>
 
 #include <optional>
@@ -21,7 +21,7 @@ public:
     // Makes `combo` the one registered combination, replacing any earlier one. A failure leaves
     // nothing registered and says "No se pudo registrar el atajo <symbols>: <reason> (<status>)"
     // through `failureLogged`, for the system log, once until the hot key works again.
-    void registerCombo(const HotKeyCombo& combo);
+    void registerCombo(QKeyCombination combo);
     void unregister();
     // Registers again a combination that was refused (its holder may have quit since, or the
     // desktop's service appeared: the service says so and this runs by itself). A working hot
@@ -30,7 +30,7 @@ public:
 
     bool isRegistered() const { return m_registered; }
     // The combination asked for last; none after unregister().
-    const std::optional<HotKeyCombo>& combo() const { return m_combo; }
+    const std::optional<QKeyCombination>& combo() const { return m_combo; }
     // 0, or the status the last registration failed with.
     int status() const { return m_status; }
 
@@ -44,14 +44,14 @@ signals:
 
 private:
     void handle(quint32 id);
-    void fail(const HotKeyCombo& combo, int status);
-    void settle(bool registered, std::optional<HotKeyCombo> combo, int status);
+    void fail(QKeyCombination combo, int status);
+    void settle(bool registered, std::optional<QKeyCombination> combo, int status);
 
     HotKeyService& m_service;
     bool m_registered = false;
-    std::optional<HotKeyCombo> m_combo;
+    std::optional<QKeyCombination> m_combo;
     int m_status = 0;
-    std::optional<std::pair<HotKeyCombo, int>> m_loggedFailure;
+    std::optional<std::pair<QKeyCombination, int>> m_loggedFailure;
 };
 
 }  // namespace orv

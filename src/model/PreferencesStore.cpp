@@ -1,5 +1,7 @@
 #include "model/PreferencesStore.h"
 
+#include "hotkey/StoredHotKey.h"
+
 #include <QJsonArray>
 
 #include <limits>
@@ -26,17 +28,20 @@ int accepted(const std::optional<qint64>& stored, const QList<int>& values, int 
     return fallback;
 }
 
-// Both parts stored as integers that the combination can hold, with some modifier; else the
-// default combination.
-HotKeyCombo storedHotKey(const UserDefaults& defaults) {
+// Both parts stored as integers that the combination can hold, with some modifier a hot key can
+// hold; else the default combination.
+QKeyCombination storedHotKey(const UserDefaults& defaults) {
     const auto code = defaults.integer(kHotKeyCode);
     const auto modifiers = defaults.integer(kHotKeyModifiers);
-    if (!code || !modifiers || *modifiers == 0 || *code < 0 ||
-        *code > std::numeric_limits<quint16>::max() || *modifiers < 0 ||
-        *modifiers > std::numeric_limits<quint32>::max()) {
-        return HotKeyCombo{};
+    if (!code || !modifiers || *code < 0 || *code > std::numeric_limits<quint16>::max() ||
+        *modifiers < 0 || *modifiers > std::numeric_limits<quint32>::max()) {
+        return HotKey::defaultCombination;
     }
-    return HotKeyCombo{quint16(*code), quint32(*modifiers)};
+    const QKeyCombination stored = StoredHotKey{quint16(*code), quint32(*modifiers)}.combination();
+    return stored.keyboardModifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier |
+                                                   Qt::ShiftModifier | Qt::MetaModifier)
+               ? stored
+               : HotKey::defaultCombination;
 }
 
 }  // namespace
@@ -106,7 +111,7 @@ void PreferencesStore::setPaused(bool value) {
     touch();
 }
 
-void PreferencesStore::setHotKey(const HotKeyCombo& value) {
+void PreferencesStore::setHotKey(QKeyCombination value) {
     store(m_hotKey, value, &PreferencesStore::hotKeyChanged);
     persistHotKey();
 }
@@ -159,8 +164,11 @@ void PreferencesStore::persistHotKey() {
     if (m_isLoading) {
         return;
     }
-    m_defaults.setValues({{kHotKeyCode, qint64(m_hotKey.keyCode)},
-                          {kHotKeyModifiers, qint64(m_hotKey.carbonModifiers)}});
+    // A key the file has no code for came from the file: it stays as stored there.
+    if (const auto stored = StoredHotKey::of(m_hotKey)) {
+        m_defaults.setValues({{kHotKeyCode, qint64(stored->keyCode)},
+                              {kHotKeyModifiers, qint64(stored->carbonModifiers)}});
+    }
     emit hotKeyRegistrationChanged();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hotkey/HotKeyCombo.h"
+#include "hotkey/HotKey.h"
 #include "platform/LoginItemService.h"
 #include "platform/UserDefaults.h"
 
@@ -35,7 +35,7 @@ public:
     const QStringList& excludedApps() const { return m_excludedApps; }
     int retentionDays() const { return m_retentionDays; }
     bool paused() const { return m_paused; }
-    const HotKeyCombo& hotKey() const { return m_hotKey; }
+    QKeyCombination hotKey() const { return m_hotKey; }
     bool hotKeySuspended() const { return m_hotKeySuspended; }
     bool launchAtLogin() const { return m_launchAtLogin; }
     // Pasting through the desktop's remote-desktop portal, where the user chose it (it asks the
@@ -52,7 +52,7 @@ public:
     void setExcludedApps(const QStringList& value);
     void setRetentionDays(int value);
     void setPaused(bool value);
-    void setHotKey(const HotKeyCombo& value);
+    void setHotKey(QKeyCombination value);
     void setHotKeySuspended(bool value);
     void setLaunchAtLogin(bool value);
     void setRemoteDesktopKeys(bool value);
@@ -97,7 +97,7 @@ private:
     QStringList m_excludedApps;
     int m_retentionDays = 0;
     bool m_paused = false;
-    HotKeyCombo m_hotKey;
+    QKeyCombination m_hotKey = HotKey::defaultCombination;
     bool m_hotKeySuspended = false;
     bool m_launchAtLogin = false;
     bool m_remoteDesktopKeys = false;

@@ -1,6 +1,6 @@
 #include "palette/ClipListModel.h"
 
-#include "platform/ShortcutText.h"
+#include "platform/xdg/ShortcutText.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 
 #include "logging/Logging.h"
 #include "palette/PaletteView.h"
-#include "platform/PopupWindowHints.h"
+#include "platform/DesktopHints.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -187,7 +187,7 @@ void PalettePanelController::pointerPressed() {
 // of our windows first has it: what the user does afterwards (an alert that closes, a click
 // elsewhere) is theirs.
 void PalettePanelController::checkKeyboard() {
-    if (!isShown() || PopupWindowHints::ownWindowHasKeyboard()) {
+    if (!isShown() || DesktopHints::forSession().ownWindowHasKeyboard()) {
         m_keyboardCheck.stop();
         return;
     }
@@ -195,7 +195,7 @@ void PalettePanelController::checkKeyboard() {
         !std::exchange(m_keyboardAsked, true)) {
         // Qt's own request carries the time of the last event it saw, which a desktop guarding
         // against focus stealing finds too old when the command line opened the palette.
-        const bool asked = PopupWindowHints::requestKeyboard(m_window->windowHandle());
+        const bool asked = DesktopHints::forSession().requestKeyboard(m_window->windowHandle());
         qCInfo(lcPalette) << "no keyboard yet; asked the window manager for it:" << asked;
     }
     if (!m_keyboardDeadline.hasExpired()) {

@@ -1,7 +1,7 @@
 #include "palette/PaletteView.h"
 
 #include "logging/Logging.h"
-#include "platform/ShortcutText.h"
+#include "platform/xdg/ShortcutText.h"
 #include "preview/FilePreview.h"
 #include "ui/Accessibility.h"
 #include "ui/InterfaceStyle.h"

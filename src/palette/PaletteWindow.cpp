@@ -1,8 +1,7 @@
 #include "palette/PaletteWindow.h"
 
 #include "palette/PaletteView.h"
-#include "platform/Compositing.h"
-#include "platform/PopupWindowHints.h"
+#include "platform/DesktopHints.h"
 #include "ui/Accessibility.h"
 #include "ui/InterfaceStyle.h"
 
@@ -18,7 +17,7 @@ constexpr int kCornerRadius = 12;
 PaletteWindow::PaletteWindow(AppModel& model)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_view(new PaletteView(model, this)),
-      m_translucent(Compositing::isActive()) {
+      m_translucent(DesktopHints::forSession().compositing()) {
     setWindowTitle(QStringLiteral("Orvantide"));
     Accessibility::setRole(this, QAccessible::Window);
     setAttribute(Qt::WA_TranslucentBackground, m_translucent);
@@ -37,7 +36,7 @@ void PaletteWindow::paintEvent(QPaintEvent*) {
 }
 
 void PaletteWindow::showEvent(QShowEvent* event) {
-    PopupWindowHints::applyTakingKeyboard(windowHandle());
+    DesktopHints::forSession().applyKeyboardPopupHints(windowHandle());
     QWidget::showEvent(event);
 }
 

@@ -10,6 +10,7 @@
 #include "platform/wayland/WaylandPasteboard.h"
 #include "platform/x11/SystemPasteboard.h"
 #include "platform/x11/X11AccessibilityTrust.h"
+#include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11KeyInjector.h"
 #include "platform/x11/X11PointerMonitor.h"
@@ -22,6 +23,16 @@ namespace orv {
 QStringList PlatformServices::Mechanisms::lines() const {
     return {QStringLiteral("Portapapeles: ") + clipboard, QStringLiteral("Atajo: ") + hotKey,
             QStringLiteral("Pegado: ") + paste, QStringLiteral("Aplicación activa: ") + windows};
+}
+
+DesktopHints& DesktopHints::forSession() {
+    static DesktopHints none;
+    static X11Desktop x11;
+    return QGuiApplication::platformName() == u"xcb" ? x11 : none;
+}
+
+bool DesktopHints::ownWindowHasKeyboard() const {
+    return QGuiApplication::focusWindow() != nullptr;
 }
 
 PlatformServices::PlatformServices() = default;

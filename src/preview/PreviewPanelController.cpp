@@ -1,7 +1,6 @@
 #include "preview/PreviewPanelController.h"
 
-#include "platform/Compositing.h"
-#include "platform/PopupWindowHints.h"
+#include "platform/DesktopHints.h"
 #include "preview/PreviewView.h"
 
 #include <QGuiApplication>
@@ -48,7 +47,7 @@ PreviewPanel::PreviewPanel(PreviewState& state)
                            Qt::WindowDoesNotAcceptFocus),
       m_state(state),
       m_view(new PreviewView(this)),
-      m_translucent(Compositing::isActive()) {
+      m_translucent(DesktopHints::forSession().compositing()) {
     setObjectName(QStringLiteral("PreviewPanel"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
@@ -91,7 +90,7 @@ void PreviewPanel::paintEvent(QPaintEvent*) {
 }
 
 void PreviewPanel::showEvent(QShowEvent* event) {
-    PopupWindowHints::apply(windowHandle());
+    DesktopHints::forSession().applyPopupHints(windowHandle());
     QWidget::showEvent(event);
 }
 

@@ -1,6 +1,6 @@
 #include "settings/HotKeyRecorder.h"
 
-#include "platform/KeyEvent.h"
+#include "platform/xdg/ShortcutText.h"
 #include "ui/InterfaceStyle.h"
 
 #include <QApplication>
@@ -12,9 +12,7 @@
 
 namespace orv {
 
-namespace {}  // namespace
-
-HotKeyRecorder::HotKeyRecorder(HotKeyCombo combo, QWidget* parent)
+HotKeyRecorder::HotKeyRecorder(QKeyCombination combo, QWidget* parent)
     : QWidget(parent), m_combo(combo) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -44,7 +42,7 @@ HotKeyRecorder::~HotKeyRecorder() {
     }
 }
 
-void HotKeyRecorder::setCombo(const HotKeyCombo& combo) {
+void HotKeyRecorder::setCombo(QKeyCombination combo) {
     m_combo = combo;
     refresh();
 }
@@ -81,14 +79,12 @@ bool HotKeyRecorder::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void HotKeyRecorder::keyPressed(const QKeyEvent& event) {
-    const std::optional<KeyEvent> key = KeyEvent::from(event);
-    const bool escape = event.key() == Qt::Key_Escape || (key && key->keyCode == escapeKeyCode);
-    std::optional<HotKeyCombo> combo;
-    if (!escape) {
-        combo = key ? HotKeyCombo::from(*key) : std::nullopt;
-        if (!combo) {
-            return;
-        }
+    std::optional<QKeyCombination> combo = HotKey::fromKeyPress(event);
+    const bool escape = event.key() == Qt::Key_Escape || (combo && combo->key() == Qt::Key_Escape);
+    if (escape) {
+        combo.reset();
+    } else if (!combo || !HotKey::canBeHotKey(*combo)) {
+        return;
     }
     // Acted on once the press has been swallowed. A press that was swallowed but is acted on
     // after recording ended some other way (hidden, cancelled, an earlier press) changes nothing.
@@ -120,11 +116,12 @@ void HotKeyRecorder::changeEvent(QEvent* event) {
 }
 
 void HotKeyRecorder::refresh() {
-    m_label->setText(m_recording ? QStringLiteral("Pulsa una combinación…") : m_combo.display());
+    m_label->setText(m_recording ? QStringLiteral("Pulsa una combinación…")
+                                 : ShortcutText::of(m_combo));
     m_button->setText(m_recording ? QStringLiteral("Cancelar") : QStringLiteral("Cambiar"));
     m_button->setAccessibleName(
         m_recording ? QStringLiteral("Cancelar la grabación del atajo")
-                    : QStringLiteral("Cambiar el atajo (%1)").arg(m_combo.display()));
+                    : QStringLiteral("Cambiar el atajo (%1)").arg(ShortcutText::of(m_combo)));
     const QPalette& colors = palette();
     const QColor text =
         m_recording ? InterfaceStyle::accent(colors, 1.0) : InterfaceStyle::primary(colors, 1.0);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hotkey/HotKeyCombo.h"
+#include "hotkey/HotKey.h"
 
 #include <QWidget>
 
@@ -21,14 +21,13 @@ class HotKeyRecorder : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int escapeKeyCode = 53;
-
-    explicit HotKeyRecorder(HotKeyCombo combo = {}, QWidget* parent = nullptr);
+    explicit HotKeyRecorder(QKeyCombination combo = HotKey::defaultCombination,
+                            QWidget* parent = nullptr);
     ~HotKeyRecorder() override;
 
-    HotKeyCombo combo() const { return m_combo; }
+    QKeyCombination combo() const { return m_combo; }
     // From the owner (the bound value changed elsewhere): shown, not reported back.
-    void setCombo(const HotKeyCombo& combo);
+    void setCombo(QKeyCombination combo);
 
     bool isRecording() const { return m_recording; }
     // Reports the state through recordingChanged every time, also when it does not change.
@@ -39,7 +38,7 @@ public:
 
 signals:
     // A recorded combination, before recording stops.
-    void comboChanged(const HotKeyCombo& combo);
+    void comboChanged(QKeyCombination combo);
     void recordingChanged(bool recording);
 
 protected:
@@ -51,7 +50,7 @@ private:
     void keyPressed(const QKeyEvent& event);
     void refresh();
 
-    HotKeyCombo m_combo;
+    QKeyCombination m_combo;
     bool m_recording = false;
     bool m_monitoring = false;
     QLabel* m_label;

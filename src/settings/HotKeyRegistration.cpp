@@ -3,19 +3,20 @@
 
 #include "hotkey/GlobalHotKey.h"
 #include "model/PreferencesStore.h"
+#include "platform/xdg/ShortcutText.h"
 
 namespace orv {
 
 namespace {
 
 // What the settings window says about a registration that failed with `status`.
-QString statusText(const HotKeyCombo& combo, int status) {
+QString statusText(QKeyCombination combo, int status) {
     if (status == 0) {
         return {};
     }
     if (status == HotKeyService::badAccess) {
         return QStringLiteral("No se pudo activar %1: otra aplicación ya usa ese atajo.")
-            .arg(combo.display());
+            .arg(ShortcutText::of(combo));
     }
     // The desktop's own shortcut is the way left: say exactly what it must run.
     const QString fallback =
@@ -33,10 +34,11 @@ QString statusText(const HotKeyCombo& combo, int status) {
                fallback;
     }
     if (status == HotKeyService::refusedByDesktop) {
-        return QStringLiteral("El escritorio no concedió %1.").arg(combo.display()) + fallback;
+        return QStringLiteral("El escritorio no concedió %1.").arg(ShortcutText::of(combo)) +
+               fallback;
     }
     return QStringLiteral("No se pudo activar %1. Prueba con otra combinación.")
-        .arg(combo.display());
+        .arg(ShortcutText::of(combo));
 }
 
 }  // namespace

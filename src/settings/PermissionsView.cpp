@@ -1,6 +1,7 @@
 #include "settings/PermissionsView.h"
 
-#include "hotkey/HotKeyCombo.h"
+#include "hotkey/HotKey.h"
+#include "platform/xdg/ShortcutText.h"
 #include "settings/PermissionStatus.h"
 #include "ui/InterfaceStyle.h"
 #include "ui/SymbolIcon.h"
@@ -102,7 +103,7 @@ QWidget* PermissionsView::buildHeader() {
     m_explanation = new QLabel(
         QStringLiteral("El historial se abre con %1. El pegado automático escribe el clip en la "
                        "app que estaba delante, y para eso hace falta Accesibilidad.")
-            .arg(HotKeyCombo{}.display()),
+            .arg(ShortcutText::of(HotKey::defaultCombination)),
         header);
     m_explanation->setFont(InterfaceStyle::font(font(), 12));
     m_explanation->setWordWrap(true);

@@ -1,7 +1,8 @@
 #include "settings/SettingsView.h"
 
-#include "hotkey/HotKeyCombo.h"
+#include "hotkey/HotKey.h"
 #include "model/PreferencesStore.h"
+#include "platform/xdg/ShortcutText.h"
 #include "settings/DesktopShortcut.h"
 #include "settings/HotKeyRecorder.h"
 #include "settings/SettingsCard.h"
@@ -225,7 +226,7 @@ SettingsCard* SettingsView::buildShortcutCard() {
     m_shortcutResult->hide();
     card->addItem(m_shortcutResult);
     card->addItem(caption(QStringLiteral("Abre y cierra el historial. El valor inicial es %1.")
-                              .arg(HotKeyCombo{}.display())));
+                              .arg(ShortcutText::of(HotKey::defaultCombination))));
     return card;
 }
 
@@ -342,8 +343,8 @@ void SettingsView::setDesktopShortcut(DesktopShortcut* shortcut) {
     connect(&m_preferences, &PreferencesStore::hotKeyStatusChanged, this,
             &SettingsView::showDesktopShortcut);
     connect(m_shortcutButton, &QPushButton::clicked, this, [this] {
-        if (const auto key = m_preferences.hotKey().keyCombination()) {
-            m_shortcut->create(*key);
+        if (const QKeyCombination key = m_preferences.hotKey(); key.key() != Qt::Key_unknown) {
+            m_shortcut->create(key);
         }
     });
     showDesktopShortcut();

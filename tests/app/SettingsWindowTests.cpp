@@ -1,4 +1,5 @@
 #include "hotkey/GlobalHotKey.h"
+#include "hotkey/HotKey.h"
 #include "model/PreferencesStore.h"
 #include "platform/fakes/FakeKeyboard.h"
 #include "platform/fakes/FakeLoginItemService.h"
@@ -129,7 +130,7 @@ TEST(SettingsWindow, ControlsWriteIntoThePreferencesAndFollowThem) {
     s.preferences->setRetentionDays(90);
     s.preferences->setMaxItems(100);
     s.preferences->setPaused(false);
-    s.preferences->setHotKey({11, CarbonModifier::control | CarbonModifier::command});
+    s.preferences->setHotKey(Qt::CTRL | Qt::META | Qt::Key_B);
     EXPECT_EQ(view.retentionPicker()->currentText(), "90 días");
     EXPECT_EQ(view.maxItemsPicker()->currentText(), "100");
     EXPECT_FALSE(view.pausedSwitch()->isChecked());
@@ -215,15 +216,14 @@ TEST(SettingsWindow, RecordingSuspendsTheHotKeyUntilItEnds) {
     view.close();
     EXPECT_FALSE(recorder->isRecording());
     EXPECT_FALSE(s.preferences->hotKeySuspended()) << "closing brings the old hot key back";
-    EXPECT_EQ(s.preferences->hotKey(), HotKeyCombo{});
+    EXPECT_EQ(s.preferences->hotKey(), HotKey::defaultCombination);
 
     s.open();
     QTest::mouseClick(recorder->button(), Qt::LeftButton);
     ASSERT_TRUE(s.preferences->hotKeySuspended());
     QTest::keyClick(view.excludedEditor(), Qt::Key_B, Qt::ControlModifier | Qt::AltModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !recorder->isRecording(); }, 1000));
-    EXPECT_EQ(s.preferences->hotKey(),
-              (HotKeyCombo{11, CarbonModifier::control | CarbonModifier::option}));
+    EXPECT_EQ(s.preferences->hotKey(), Qt::CTRL | Qt::ALT | Qt::Key_B);
     EXPECT_EQ(s.defaults.values().value("hotKeyCode").toInt(), 11);
     EXPECT_FALSE(s.preferences->hotKeySuspended());
     EXPECT_EQ(recorder->comboLabel()->text(), "Ctrl+Alt+B");
@@ -251,7 +251,7 @@ TEST(SettingsWindow, EscapeClosesTheWindowUnlessItCancelsARecording) {
     QTest::keyClick(view.windowHandle(), Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !view.recorder()->isRecording(); }, 10000));
     EXPECT_TRUE(view.isVisible()) << "Escape only ended the recording";
-    EXPECT_EQ(s.preferences->hotKey(), HotKeyCombo{});
+    EXPECT_EQ(s.preferences->hotKey(), HotKey::defaultCombination);
     QTest::keyClick(view.windowHandle(), Qt::Key_Escape);
     EXPECT_FALSE(view.isVisible());
 }
@@ -271,9 +271,9 @@ TEST(SettingsWindow, AHotKeyThatCannotBeRegisteredSaysSoUntilARetryWorks) {
     EXPECT_EQ(status->text(), "No se pudo activar Ctrl+Alt+V: otra aplicación ya usa ese atajo.");
 
     // A key the keyboard does not have fails another way.
-    s.preferences->setHotKey({52, CarbonModifier::control});
+    s.preferences->setHotKey(QKeyCombination(Qt::ControlModifier, Qt::Key_unknown));
     EXPECT_EQ(status->text(), "No se pudo activar Ctrl+?. Prueba con otra combinación.");
-    s.preferences->setHotKey({});
+    s.preferences->setHotKey(HotKey::defaultCombination);
 
     // No retry while a new combination is being recorded.
     QTest::mouseClick(view.recorder()->button(), Qt::LeftButton);
@@ -287,7 +287,7 @@ TEST(SettingsWindow, AHotKeyThatCannotBeRegisteredSaysSoUntilARetryWorks) {
 
     // The holder came back and went again: the retry brings the hot key back.
     service.refuseWith = HotKeyService::badAccess;
-    s.preferences->setHotKey({});
+    s.preferences->setHotKey(HotKey::defaultCombination);
     EXPECT_TRUE(status->isVisible());
     service.refuseWith = 0;
     registration.retry();

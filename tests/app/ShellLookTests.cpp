@@ -5,9 +5,9 @@
 #include "app/StatusIcon.h"
 #include "app/TrayMenu.h"
 #include "model/PreferencesStore.h"
-#include "platform/ShortcutText.h"
 #include "platform/fakes/FakeLoginItemService.h"
 #include "platform/fakes/InMemoryUserDefaults.h"
+#include "platform/xdg/ShortcutText.h"
 #include "support/ControllableHistory.h"
 
 #include <QApplication>

@@ -1,4 +1,5 @@
 #include "hotkey/GlobalHotKey.h"
+#include "hotkey/HotKey.h"
 #include "platform/fakes/FakeKeyboard.h"
 
 #include <QCoreApplication>
@@ -26,7 +27,7 @@ protected:
 }  // namespace
 
 TEST_F(GlobalHotKeyTest, PressesArriveOnTheMainLoopAfterTheNativeCallback) {
-    hotKey->registerCombo(HotKeyCombo{});
+    hotKey->registerCombo(HotKey::defaultCombination);
     ASSERT_EQ(service.grabbed, QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_V));
     EXPECT_TRUE(hotKey->isRegistered());
 
@@ -46,10 +47,10 @@ TEST_F(GlobalHotKeyTest, PressesArriveOnTheMainLoopAfterTheNativeCallback) {
 }
 
 TEST_F(GlobalHotKeyTest, RegisteringReplacesTheEarlierCombination) {
-    hotKey->registerCombo(HotKeyCombo{});
-    hotKey->registerCombo(HotKeyCombo{});
+    hotKey->registerCombo(HotKey::defaultCombination);
+    hotKey->registerCombo(HotKey::defaultCombination);
     EXPECT_EQ(service.ungrabCalls, 1) << "the first registration goes before the second";
-    hotKey->registerCombo(HotKeyCombo{11, CarbonModifier::command});
+    hotKey->registerCombo(Qt::META | Qt::Key_B);
     EXPECT_EQ(service.grabbed, QKeyCombination(Qt::MetaModifier, Qt::Key_B));
     EXPECT_EQ(service.ungrabCalls, 2);
 
@@ -58,14 +59,14 @@ TEST_F(GlobalHotKeyTest, RegisteringReplacesTheEarlierCombination) {
     EXPECT_FALSE(hotKey->isRegistered());
     hotKey->unregister();
     EXPECT_EQ(service.ungrabCalls, 3) << "nothing to release the second time";
-    hotKey->registerCombo(HotKeyCombo{});
+    hotKey->registerCombo(HotKey::defaultCombination);
     EXPECT_TRUE(hotKey->isRegistered());
     EXPECT_TRUE(logged.isEmpty());
 }
 
 TEST_F(GlobalHotKeyTest, AFailedRegistrationLogsOneLineAndALaterOneRecovers) {
     service.refuseWith = HotKeyService::badAccess;
-    hotKey->registerCombo(HotKeyCombo{});
+    hotKey->registerCombo(HotKey::defaultCombination);
     EXPECT_EQ(
         logged,
         QStringList{"No se pudo registrar el atajo Ctrl+Alt+V: otra aplicación ya lo usa (10)"});
@@ -73,11 +74,11 @@ TEST_F(GlobalHotKeyTest, AFailedRegistrationLogsOneLineAndALaterOneRecovers) {
 
     // A key that cannot be grabbed at all.
     service.refuseWith = 0;
-    hotKey->registerCombo(HotKeyCombo{52, CarbonModifier::control});
+    hotKey->registerCombo(QKeyCombination(Qt::ControlModifier, Qt::Key_unknown));
     EXPECT_EQ(logged.last(),
               "No se pudo registrar el atajo Ctrl+?: el teclado no tiene esa tecla (2)");
 
-    hotKey->registerCombo(HotKeyCombo{49, CarbonModifier::control | CarbonModifier::shift});
+    hotKey->registerCombo(Qt::CTRL | Qt::SHIFT | Qt::Key_Space);
     EXPECT_TRUE(hotKey->isRegistered());
     EXPECT_EQ(logged.size(), 2);
     service.press();
@@ -91,9 +92,9 @@ TEST_F(GlobalHotKeyTest, ARetryTriesOnlyARefusedCombinationAgain) {
     EXPECT_EQ(service.grabCalls, 0) << "nothing was asked for";
 
     service.refuseWith = HotKeyService::badAccess;
-    hotKey->registerCombo(HotKeyCombo{});
+    hotKey->registerCombo(HotKey::defaultCombination);
     EXPECT_EQ(hotKey->status(), HotKeyService::badAccess);
-    EXPECT_EQ(hotKey->combo(), HotKeyCombo{});
+    EXPECT_EQ(hotKey->combo(), HotKey::defaultCombination);
     hotKey->retry();
     EXPECT_EQ(service.grabCalls, 2);
     EXPECT_EQ(changes.count(), 1) << "failing the same way again changes nothing";
@@ -115,7 +116,7 @@ TEST_F(GlobalHotKeyTest, ARetryTriesOnlyARefusedCombinationAgain) {
 }
 
 TEST_F(GlobalHotKeyTest, ADesktopThatRefusesLaterIsSaidAndAServiceThatAppearsIsAskedAgain) {
-    hotKey->registerCombo(HotKeyCombo{});
+    hotKey->registerCombo(HotKey::defaultCombination);
     ASSERT_TRUE(hotKey->isRegistered());
     emit service.refused(HotKeyService::refusedByDesktop);
     EXPECT_FALSE(hotKey->isRegistered());
@@ -128,7 +129,7 @@ TEST_F(GlobalHotKeyTest, ADesktopThatRefusesLaterIsSaidAndAServiceThatAppearsIsA
     EXPECT_EQ(hotKey->status(), 0);
 
     service.refuseWith = HotKeyService::unavailable;
-    hotKey->registerCombo(HotKeyCombo{});
+    hotKey->registerCombo(HotKey::defaultCombination);
     EXPECT_EQ(hotKey->status(), HotKeyService::unavailable);
     service.refuseWith = 0;
     const int grabs = service.grabCalls;

@@ -1,7 +1,7 @@
 #include "model/PreferencesStore.h"
-#include "platform/JsonFileUserDefaults.h"
 #include "platform/fakes/FakeLoginItemService.h"
 #include "platform/fakes/InMemoryUserDefaults.h"
+#include "platform/xdg/JsonFileUserDefaults.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -43,7 +43,7 @@ TEST(PreferencesStore, StartsWithTheDefaultsAndWritesNothing) {
     EXPECT_TRUE(p.excludedApps().isEmpty());
     EXPECT_EQ(p.retentionDays(), 0);
     EXPECT_FALSE(p.paused());
-    EXPECT_EQ(p.hotKey(), (HotKeyCombo{9, 6144}));
+    EXPECT_EQ(p.hotKey(), Qt::CTRL | Qt::ALT | Qt::Key_V);
     EXPECT_FALSE(p.hotKeySuspended());
     EXPECT_FALSE(p.launchAtLogin());
     EXPECT_EQ(p.launchAtLoginStatus(), "Desactivado.");
@@ -65,7 +65,7 @@ TEST(PreferencesStore, LoadingAcceptsOnlyListedValuesOfTheRightType) {
     EXPECT_EQ(p.excludedApps(), (QStringList{"KeePassXC", " Terminal "}));
     EXPECT_EQ(p.retentionDays(), 90);
     EXPECT_TRUE(p.paused());
-    EXPECT_EQ(p.hotKey(), (HotKeyCombo{0, 256}));
+    EXPECT_EQ(p.hotKey(), Qt::META | Qt::Key_A);
 
     Fixture bad({{"maxItems", 250},
                  {"autoPaste", "no"},
@@ -80,21 +80,30 @@ TEST(PreferencesStore, LoadingAcceptsOnlyListedValuesOfTheRightType) {
     EXPECT_TRUE(q.excludedApps().isEmpty());
     EXPECT_EQ(q.retentionDays(), 0);
     EXPECT_FALSE(q.paused());
-    EXPECT_EQ(q.hotKey(), HotKeyCombo{});
+    EXPECT_EQ(q.hotKey(), HotKey::defaultCombination);
     EXPECT_TRUE(bad.defaults.writes.isEmpty());
 
     const auto hotKeyFrom = [](const QJsonObject& stored) {
         Fixture f(stored);
         return f.make().hotKey();
     };
-    EXPECT_EQ(hotKeyFrom({{"hotKeyModifiers", 256}}), HotKeyCombo{});
-    EXPECT_EQ(hotKeyFrom({{"hotKeyCode", 5}}), HotKeyCombo{});
-    EXPECT_EQ(hotKeyFrom({{"hotKeyCode", "5"}, {"hotKeyModifiers", 256}}), HotKeyCombo{});
-    EXPECT_EQ(hotKeyFrom({{"hotKeyCode", 65536}, {"hotKeyModifiers", 256}}), HotKeyCombo{});
-    EXPECT_EQ(hotKeyFrom({{"hotKeyCode", -1}, {"hotKeyModifiers", 256}}), HotKeyCombo{});
-    EXPECT_EQ(hotKeyFrom({{"hotKeyCode", 5}, {"hotKeyModifiers", 4294967296.0}}), HotKeyCombo{});
+    EXPECT_EQ(hotKeyFrom({{"hotKeyModifiers", 256}}), HotKey::defaultCombination);
+    EXPECT_EQ(hotKeyFrom({{"hotKeyCode", 5}}), HotKey::defaultCombination);
+    EXPECT_EQ(hotKeyFrom({{"hotKeyCode", "5"}, {"hotKeyModifiers", 256}}),
+              HotKey::defaultCombination);
+    EXPECT_EQ(hotKeyFrom({{"hotKeyCode", 65536}, {"hotKeyModifiers", 256}}),
+              HotKey::defaultCombination);
+    EXPECT_EQ(hotKeyFrom({{"hotKeyCode", -1}, {"hotKeyModifiers", 256}}),
+              HotKey::defaultCombination);
+    EXPECT_EQ(hotKeyFrom({{"hotKeyCode", 5}, {"hotKeyModifiers", 4294967296.0}}),
+              HotKey::defaultCombination);
+    EXPECT_EQ(hotKeyFrom({{"hotKeyCode", 9}, {"hotKeyModifiers", 0x10000}}),
+              HotKey::defaultCombination)
+        << "no modifier a hot key can hold";
     EXPECT_EQ(hotKeyFrom({{"hotKeyCode", 65535}, {"hotKeyModifiers", 4294967295.0}}),
-              (HotKeyCombo{65535, 4294967295u}));
+              QKeyCombination(
+                  Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier,
+                  Qt::Key_unknown));
 }
 
 TEST(PreferencesStore, EveryAssignmentWritesAllFiveAndCallsBackOnce) {
@@ -133,12 +142,12 @@ TEST(PreferencesStore, HotKeyAssignmentsPersistAndAskForRegistration) {
     PreferencesStore& p = f.make();
     QSignalSpy hotKeySpy(&p, &PreferencesStore::hotKeyChanged);
 
-    p.setHotKey(HotKeyCombo{49, 0x100});
+    p.setHotKey(Qt::META | Qt::Key_Space);
     EXPECT_EQ(f.defaults.writtenKeys(), (QStringList{"hotKeyCode", "hotKeyModifiers"}));
     EXPECT_EQ(f.defaults.values().value("hotKeyCode"), 49);
     EXPECT_EQ(f.defaults.values().value("hotKeyModifiers"), 256);
     EXPECT_EQ(f.hotKeyCalls, 1);
-    p.setHotKey(HotKeyCombo{49, 0x100});
+    p.setHotKey(Qt::META | Qt::Key_Space);
     EXPECT_EQ(f.hotKeyCalls, 2);
     EXPECT_EQ(hotKeySpy.count(), 1);
 
@@ -226,7 +235,7 @@ TEST(PreferencesStore, ACorruptSettingsFileGivesDefaultsAndIsKeptAside) {
 
     p.setPaused(true);
     EXPECT_EQ(defaults.replacements(), 1) << "one change replaces the file once";
-    p.setHotKey(HotKeyCombo{11, 0x1800});
+    p.setHotKey(Qt::CTRL | Qt::ALT | Qt::Key_B);
     EXPECT_EQ(defaults.replacements(), 2);
     QFile kept(path + ".corrupt");
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
@@ -235,4 +244,13 @@ TEST(PreferencesStore, ACorruptSettingsFileGivesDefaultsAndIsKeptAside) {
     EXPECT_EQ(reread.integer("maxItems"), 1000);
     EXPECT_EQ(reread.boolean("autoPaste"), true);
     EXPECT_EQ(reread.boolean("paused"), true);
+}
+
+TEST(PreferencesStore, AStoredCodeThatNamesNoKeyStaysAsStored) {
+    Fixture f({{"hotKeyCode", 52}, {"hotKeyModifiers", 0x1000}});
+    PreferencesStore& p = f.make();
+    EXPECT_EQ(p.hotKey(), QKeyCombination(Qt::ControlModifier, Qt::Key_unknown));
+    p.setHotKey(p.hotKey());
+    EXPECT_TRUE(f.defaults.writes.isEmpty());
+    EXPECT_EQ(f.hotKeyCalls, 1) << "registered again all the same";
 }

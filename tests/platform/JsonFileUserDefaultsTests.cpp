@@ -1,4 +1,4 @@
-#include "platform/JsonFileUserDefaults.h"
+#include "platform/xdg/JsonFileUserDefaults.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/XdgAutostartLoginItem.h"
+#include "platform/xdg/XdgAutostartLoginItem.h"
 
 #include <QDir>
 #include <QFile>

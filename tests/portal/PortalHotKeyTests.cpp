@@ -1,5 +1,6 @@
 // The portal backend against tests/portal/FakePortal.cpp, on the private bus of dbus-run-session.
 #include "hotkey/GlobalHotKey.h"
+#include "hotkey/HotKey.h"
 #include "platform/portal/PortalHotKeyService.h"
 
 #include <QCoreApplication>
@@ -104,7 +105,7 @@ TEST(PortalTriggerTest, ModifiersThenTheKeysymName) {
 
 TEST_F(PortalHotKeyTest, BindsAfterRegisteringAndEachActivationPressesOnce) {
     startPortal();
-    hotKey.registerCombo(HotKeyCombo{});
+    hotKey.registerCombo(HotKey::defaultCombination);
     EXPECT_TRUE(hotKey.isRegistered());
     ASSERT_TRUE(waitFor("bind toggle CTRL+ALT+v")) << said.join('\n').toStdString();
     const qsizetype registered = said.indexOf("register com.quarnelbrisk.orvantide");
@@ -125,7 +126,7 @@ TEST_F(PortalHotKeyTest, BindsAfterRegisteringAndEachActivationPressesOnce) {
 // KDE's 5.27 portal binds nothing for a program it knows no app id of, and answers success.
 TEST_F(PortalHotKeyTest, ABindingWithoutAKeyIsNoneUntilTheDesktopGivesOne) {
     startPortal({"--no-trigger"});
-    hotKey.registerCombo(HotKeyCombo{});
+    hotKey.registerCombo(HotKey::defaultCombination);
     ASSERT_TRUE(waitForStatus(HotKeyService::noKeyAssigned));
     EXPECT_FALSE(hotKey.isRegistered());
     hotKey.retry();
@@ -147,7 +148,7 @@ TEST_F(PortalHotKeyTest, ABindingWithoutAKeyIsNoneUntilTheDesktopGivesOne) {
 
 TEST_F(PortalHotKeyTest, TheTriggerIsReadUnderEitherName) {
     startPortal({"--triggers"});
-    hotKey.registerCombo(HotKeyCombo{});
+    hotKey.registerCombo(HotKey::defaultCombination);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return service.triggerDescription() == "CTRL+ALT+v"; }, kLimit));
     EXPECT_TRUE(hotKey.isRegistered());
@@ -156,7 +157,7 @@ TEST_F(PortalHotKeyTest, TheTriggerIsReadUnderEitherName) {
 
 TEST_F(PortalHotKeyTest, ADeclinedBindingLeavesNothingRegistered) {
     startPortal({"--refuse"});
-    hotKey.registerCombo(HotKeyCombo{});
+    hotKey.registerCombo(HotKey::defaultCombination);
     ASSERT_TRUE(waitForStatus(HotKeyService::refusedByDesktop));
     EXPECT_FALSE(hotKey.isRegistered());
     EXPECT_EQ(logged, QStringList{"No se pudo registrar el atajo Ctrl+Alt+V: el escritorio no lo "
@@ -181,7 +182,7 @@ TEST_F(PortalHotKeyTest, PortalErrorsDecideTheStatus) {
         PortalHotKeyService fresh;
         GlobalHotKey key(fresh);
         startPortal(c.flags);
-        key.registerCombo(HotKeyCombo{});
+        key.registerCombo(HotKey::defaultCombination);
         if (c.status == 0) {
             EXPECT_TRUE(
                 QTest::qWaitFor([&] { return !fresh.triggerDescription().isEmpty(); }, kLimit));
@@ -195,7 +196,7 @@ TEST_F(PortalHotKeyTest, PortalErrorsDecideTheStatus) {
 }
 
 TEST_F(PortalHotKeyTest, AMissingPortalIsUnavailableUntilItAppears) {
-    hotKey.registerCombo(HotKeyCombo{});
+    hotKey.registerCombo(HotKey::defaultCombination);
     ASSERT_TRUE(waitForStatus(HotKeyService::unavailable));
     EXPECT_FALSE(hotKey.isRegistered());
     const QKeyCombination combination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_V);
@@ -221,11 +222,11 @@ TEST_F(PortalHotKeyTest, AMissingPortalIsUnavailableUntilItAppears) {
 
 TEST_F(PortalHotKeyTest, AnotherCombinationClosesTheSessionAndBindsInANewOne) {
     startPortal();
-    hotKey.registerCombo(HotKeyCombo{});
+    hotKey.registerCombo(HotKey::defaultCombination);
     ASSERT_TRUE(waitFor("bind toggle CTRL+ALT+v"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !service.triggerDescription().isEmpty(); }, kLimit));
 
-    hotKey.registerCombo(HotKeyCombo{11, CarbonModifier::command});
+    hotKey.registerCombo(Qt::META | Qt::Key_B);
     ASSERT_TRUE(waitFor("bind toggle LOGO+b")) << said.join('\n').toStdString();
     const QStringList closed = said.filter("close ");
     ASSERT_EQ(closed.size(), 1);

@@ -2,6 +2,7 @@
 // by xdotool. Run through scripts/xvfb-run.sh.
 #include "clipboard/Keystroke.h"
 #include "hotkey/GlobalHotKey.h"
+#include "hotkey/HotKey.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11KeyInjector.h"
 #include "platform/x11/X11Workspace.h"
@@ -176,7 +177,7 @@ protected:
 }  // namespace
 
 TEST_F(KeyboardX11Test, TheHotKeyFiresOncePerPressWhateverTheLocks) {
-    hotKey.registerCombo(HotKeyCombo{});
+    hotKey.registerCombo(HotKey::defaultCombination);
     ASSERT_TRUE(hotKey.isRegistered()) << logged.join(u'\n').toStdString();
     EXPECT_EQ(pressesAfter("ctrl+alt+v"), 1);
     EXPECT_EQ(pressesAfter("ctrl+v"), 0);
@@ -189,7 +190,7 @@ TEST_F(KeyboardX11Test, TheHotKeyFiresOncePerPressWhateverTheLocks) {
     EXPECT_EQ(pressesAfter("ctrl+alt+v"), 1) << "with Caps Lock on";
     xdotool({"key", "Caps_Lock"});
 
-    hotKey.registerCombo(HotKeyCombo{11, CarbonModifier::control | CarbonModifier::option});
+    hotKey.registerCombo(Qt::CTRL | Qt::ALT | Qt::Key_B);
     EXPECT_EQ(pressesAfter("ctrl+alt+v"), 0) << "the old combination is released";
     EXPECT_EQ(pressesAfter("ctrl+alt+b"), 1);
     hotKey.unregister();
@@ -208,7 +209,7 @@ TEST_F(KeyboardX11Test, HoldingTheHotKeyFiresOnceWhateverTheRepeatMode) {
     // Repeats start soon, so the hold need not be long.
     XAutoRepeatOn(display);
     XkbSetAutoRepeatRate(display, XkbUseCoreKbd, 150, 30);
-    hotKey.registerCombo(HotKeyCombo{});
+    hotKey.registerCombo(HotKey::defaultCombination);
     ASSERT_TRUE(hotKey.isRegistered());
 
     // Repeats come as extra presses when the client asked for detectable auto-repeat (Qt does),
@@ -244,7 +245,7 @@ TEST_F(KeyboardX11Test, ACombinationHeldByAnotherClientFailsCleanly) {
     holder->start(ORV_GRAB_HOLDER, {"k", QString::number(ControlMask | Mod1Mask | Mod2Mask)});
     ASSERT_TRUE(holder->waitForReadyRead(5000));
 
-    hotKey.registerCombo(HotKeyCombo{40, CarbonModifier::control | CarbonModifier::option});
+    hotKey.registerCombo(Qt::CTRL | Qt::ALT | Qt::Key_K);
     EXPECT_FALSE(hotKey.isRegistered());
     EXPECT_EQ(
         logged,
@@ -332,7 +333,7 @@ TEST_F(KeyboardX11Test, TheHotKeyAndThePasteFollowTheKeyboardLayout) {
     Layouts layouts;
     KeyRecorder window;
     show(window);
-    hotKey.registerCombo(HotKeyCombo{});
+    hotKey.registerCombo(HotKey::defaultCombination);
     ASSERT_TRUE(hotKey.isRegistered());
     expectPasteArrives(window);
 
@@ -359,7 +360,7 @@ TEST_F(KeyboardX11Test, TheHotKeyAndThePasteFollowTheKeyboardLayout) {
 TEST_F(KeyboardX11Test, AHotKeyWithoutAKeyInTheLayoutIsTakenWhenALayoutHasIt) {
     Layouts layouts;
     layouts.set({"ru"});
-    hotKey.registerCombo(HotKeyCombo{});
+    hotKey.registerCombo(HotKey::defaultCombination);
     EXPECT_FALSE(hotKey.isRegistered()) << "no key types v";
     EXPECT_EQ(hotKey.status(), HotKeyService::badValue);
     EXPECT_EQ(

@@ -1,7 +1,7 @@
 // The palette with a real pointer: xdotool moves it, the X server reports what lies under it.
 #include "palette/PalettePanelController.h"
 #include "palette/PaletteView.h"
-#include "platform/TrayIconColor.h"
+#include "platform/DesktopHints.h"
 #include "platform/fakes/FakeWorkspace.h"
 #include "platform/x11/X11PointerMonitor.h"
 #include "preview/PreviewPanelController.h"
@@ -221,12 +221,13 @@ TEST(TrayX11, TheIconColourIsThePanelsWhenTheTraySaysOne) {
         GTEST_SKIP() << "no system tray on this display";
     }
     const Atom colors = XInternAtom(display, "_NET_SYSTEM_TRAY_COLORS", False);
-    EXPECT_EQ(TrayIconColor::fromPanel(), std::nullopt);
+    EXPECT_EQ(DesktopHints::forSession().trayIconColor(), std::nullopt);
     const unsigned long values[12] = {0xFFFF, 0xEEEE, 0x1111, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     XChangeProperty(display, tray, colors, XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(values), 12);
     XSync(display, False);
-    EXPECT_EQ(TrayIconColor::fromPanel(), QColor::fromRgba64(0xFFFF, 0xEEEE, 0x1111));
+    EXPECT_EQ(DesktopHints::forSession().trayIconColor(),
+              QColor::fromRgba64(0xFFFF, 0xEEEE, 0x1111));
     XDeleteProperty(display, tray, colors);
     XSync(display, False);
 }

@@ -5,11 +5,11 @@
 // Run through scripts/xvfb-run.sh.
 #include "clipboard/ClipboardMonitor.h"
 #include "clipboard/PasteSequence.h"
-#include "platform/TimerScheduler.h"
 #include "platform/x11/SystemPasteboard.h"
 #include "platform/x11/X11AccessibilityTrust.h"
 #include "platform/x11/X11KeyInjector.h"
 #include "platform/x11/X11Workspace.h"
+#include "platform/xdg/TimerScheduler.h"
 
 #include <QFile>
 #include <QGuiApplication>

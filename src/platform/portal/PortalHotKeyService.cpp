@@ -9,11 +9,9 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 
-#include <xkbcommon/xkbcommon.h>
-
 #include <utility>
 
-#include "platform/x11/X11Keysyms.h"
+#include "platform/Keysyms.h"
 
 namespace orv {
 
@@ -50,9 +48,9 @@ QString triggerOf(const QVariant& shortcuts) {
 }  // namespace
 
 QString portalTrigger(QKeyCombination combination) {
-    const std::optional<quint32> keysym = X11Keysyms::keysym(combination);
-    char name[64];
-    if (!keysym || xkb_keysym_get_name(*keysym, name, sizeof name) <= 0) {
+    const std::optional<quint32> keysym = Keysyms::keysym(combination);
+    const QString name = keysym ? Keysyms::name(*keysym) : QString();
+    if (name.isEmpty()) {
         return {};
     }
     const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
@@ -69,7 +67,7 @@ QString portalTrigger(QKeyCombination combination) {
     if (modifiers.testFlag(Qt::MetaModifier)) {
         parts << QStringLiteral("LOGO");
     }
-    parts << QString::fromLatin1(name);
+    parts << name;
     return parts.join(QLatin1Char('+'));
 }
 

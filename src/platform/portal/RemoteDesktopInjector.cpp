@@ -8,12 +8,10 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 
-#include <xkbcommon/xkbcommon-keysyms.h>
-
 #include <optional>
 #include <utility>
 
-#include "platform/x11/X11Keysyms.h"
+#include "platform/Keysyms.h"
 
 namespace orv {
 
@@ -63,23 +61,21 @@ void RemoteDesktopInjector::start() {
 }
 
 bool RemoteDesktopInjector::tap(QKeyCombination key) {
-    const std::optional<quint32> keysym = X11Keysyms::keysym(key);
+    const std::optional<quint32> keysym = Keysyms::keysym(key);
     if (!m_ready || !keysym) {
         return false;
     }
-    const Qt::KeyboardModifiers modifiers = key.keyboardModifiers();
+    const std::pair<Qt::KeyboardModifier, Qt::Key> modifiers[] = {
+        {Qt::ControlModifier, Qt::Key_Control},
+        {Qt::AltModifier, Qt::Key_Alt},
+        {Qt::ShiftModifier, Qt::Key_Shift},
+        {Qt::MetaModifier, Qt::Key_Super_L},
+    };
     QList<int> held;
-    if (modifiers.testFlag(Qt::ControlModifier)) {
-        held << XKB_KEY_Control_L;
-    }
-    if (modifiers.testFlag(Qt::AltModifier)) {
-        held << XKB_KEY_Alt_L;
-    }
-    if (modifiers.testFlag(Qt::ShiftModifier)) {
-        held << XKB_KEY_Shift_L;
-    }
-    if (modifiers.testFlag(Qt::MetaModifier)) {
-        held << XKB_KEY_Super_L;
+    for (const auto& [modifier, modifierKey] : modifiers) {
+        if (key.keyboardModifiers().testFlag(modifier)) {
+            held << int(*Keysyms::keysym(modifierKey));
+        }
     }
     for (const int modifier : held) {
         notify(modifier, kPressed);

@@ -1,8 +1,9 @@
 #include "platform/wayland/VirtualKeyboardInjector.h"
 
 #include "logging/Logging.h"
-#include "platform/FileDescriptor.h"
+#include "platform/Keysyms.h"
 #include "platform/wayland/WaylandConnection.h"
+#include "platform/xdg/FileDescriptor.h"
 
 #include <QKeySequence>
 
@@ -38,65 +39,9 @@ struct FreeText {
     void operator()(char* text) const { std::free(text); }
 };
 
-struct KeyRow {
-    int qtKey;
-    xkb_keysym_t keysym;
-};
-
-// Keys without a character of their own; letters, digits and punctuation come from their code.
-constexpr KeyRow kNamedKeys[] = {
-    {Qt::Key_Return, XKB_KEY_Return}, {Qt::Key_Enter, XKB_KEY_KP_Enter},
-    {Qt::Key_Tab, XKB_KEY_Tab},       {Qt::Key_Backspace, XKB_KEY_BackSpace},
-    {Qt::Key_Escape, XKB_KEY_Escape}, {Qt::Key_Insert, XKB_KEY_Insert},
-    {Qt::Key_Delete, XKB_KEY_Delete}, {Qt::Key_Home, XKB_KEY_Home},
-    {Qt::Key_End, XKB_KEY_End},       {Qt::Key_PageUp, XKB_KEY_Prior},
-    {Qt::Key_PageDown, XKB_KEY_Next}, {Qt::Key_Left, XKB_KEY_Left},
-    {Qt::Key_Right, XKB_KEY_Right},   {Qt::Key_Up, XKB_KEY_Up},
-    {Qt::Key_Down, XKB_KEY_Down},     {Qt::Key_Menu, XKB_KEY_Menu},
-    {Qt::Key_Print, XKB_KEY_Print},
-};
-
-// Keypad digits need Num Lock in any keymap, so only the keys that need no lock are here.
-constexpr KeyRow kKeypadKeys[] = {
-    {Qt::Key_Enter, XKB_KEY_KP_Enter},    {Qt::Key_Plus, XKB_KEY_KP_Add},
-    {Qt::Key_Minus, XKB_KEY_KP_Subtract}, {Qt::Key_Asterisk, XKB_KEY_KP_Multiply},
-    {Qt::Key_Slash, XKB_KEY_KP_Divide},
-};
-
-std::optional<xkb_keysym_t> find(const auto& rows, int key) {
-    for (const KeyRow& row : rows) {
-        if (row.qtKey == key) {
-            return row.keysym;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<xkb_keysym_t> keysymOf(QKeyCombination combination) {
-    const int key = combination.key();
-    if (combination.keyboardModifiers().testFlag(Qt::KeypadModifier)) {
-        return find(kKeypadKeys, key);
-    }
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F35) {
-        return xkb_keysym_t(XKB_KEY_F1 + (key - Qt::Key_F1));
-    }
-    if (const auto named = find(kNamedKeys, key)) {
-        return named;
-    }
-    // Below Qt's special keys a key is the upper-case form of its character; the key itself is
-    // the unshifted symbol, shift being a modifier of the combination.
-    if (key > 0 && key < Qt::Key_Escape) {
-        const xkb_keysym_t keysym = xkb_utf32_to_keysym(QChar::toLower(char32_t(key)));
-        if (keysym != XKB_KEY_NoSymbol) {
-            return keysym;
-        }
-    }
-    return std::nullopt;
-}
-
 // Only the first level counts: the modifiers we send are exactly the combination's, so a symbol
 // that needs Shift or AltGr to come out would arrive as another one.
-std::optional<quint32> evdevKeycode(xkb_keymap* keymap, xkb_keysym_t keysym) {
+std::optional<quint32> evdevKeycode(xkb_keymap* keymap, quint32 keysym) {
     const xkb_keycode_t last = xkb_keymap_max_keycode(keymap);
     for (xkb_keycode_t code = std::max<xkb_keycode_t>(xkb_keymap_min_keycode(keymap), 8);
          code <= last; ++code) {
@@ -235,7 +180,7 @@ bool VirtualKeyboardInjector::tap(QKeyCombination combination) {
         return false;
     }
     xkb_keymap* keymap = m_keyboard->keymap.get();
-    const auto keysym = keysymOf(combination);
+    const auto keysym = Keysyms::keysym(combination);
     const auto keycode = keysym ? evdevKeycode(keymap, *keysym) : std::nullopt;
     if (!keycode) {
         qCDebug(lcKeyboard) << "no key for" << QKeySequence(combination).toString();

@@ -2,8 +2,11 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QGuiApplication>
 #include <QList>
 #include <QWindow>
+
+#include <algorithm>
 
 #include <cstdlib>
 #include <memory>
@@ -14,12 +17,11 @@
 // Xlib's macros clash with Qt's names: after Qt.
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11ErrorTrap.h"
+#include "platform/x11/X11SystemTray.h"
 
 #include <X11/Xatom.h>
 
 namespace orv {
-
-namespace X11Desktop {
 
 namespace {
 
@@ -58,87 +60,7 @@ xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
     return reply ? reply->atom : XCB_NONE;
 }
 
-}  // namespace
-
-std::optional<bool> compositingActive() {
-    Display* display = X11Display::get();
-    if (display == nullptr) {
-        return std::nullopt;
-    }
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
-    const Atom selection = XInternAtom(display, name.constData(), False);
-    return XGetSelectionOwner(display, selection) != 0;
-}
-
-std::optional<QColor> trayIconColor() {
-    Display* display = X11Display::get();
-    if (display == nullptr) {
-        return std::nullopt;
-    }
-    X11ErrorTrap trap(display);
-    const QByteArray selection = "_NET_SYSTEM_TRAY_S" + QByteArray::number(DefaultScreen(display));
-    const Window tray = XGetSelectionOwner(display, XInternAtom(display, selection, False));
-    if (tray == None) {
-        return std::nullopt;
-    }
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    const int status =
-        XGetWindowProperty(display, tray, XInternAtom(display, "_NET_SYSTEM_TRAY_COLORS", False), 0,
-                           12, False, XA_CARDINAL, &type, &format, &count, &remaining, &data);
-    std::optional<QColor> color;
-    // Twelve 16-bit components: normal, error, warning and success colours; the first is ours.
-    if (status == Success && data != nullptr && format == 32 && count >= 3) {
-        const auto* values = reinterpret_cast<const unsigned long*>(data);
-        color = QColor::fromRgba64(quint16(values[0]), quint16(values[1]), quint16(values[2]));
-    }
-    if (data != nullptr) {
-        XFree(data);
-    }
-    if (trap.sync() != 0) {
-        return std::nullopt;  // the tray went away while we looked
-    }
-    return color;
-}
-
-void applyPopupHints(QWindow* window) {
-    Display* display = X11Display::get();
-    if (display == nullptr || window == nullptr) {
-        return;
-    }
-    const auto id = Window(window->winId());
-    X11ErrorTrap trap(display);
-    const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
-    QList<Atom> atoms;
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, id, state, 0, 64, False, XA_ATOM, &type, &format, &count,
-                           &remaining, &data) == Success &&
-        data != nullptr && format == 32) {
-        const auto* values = reinterpret_cast<const Atom*>(data);
-        atoms = QList<Atom>(values, values + count);
-    }
-    if (data != nullptr) {
-        XFree(data);
-    }
-    // Kept: Qt adds its own states (above) to what it finds here when it maps the window.
-    for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
-        const Atom atom = XInternAtom(display, name, False);
-        if (!atoms.contains(atom)) {
-            atoms.append(atom);
-        }
-    }
-    XChangeProperty(display, id, state, XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(atoms.constData()), int(atoms.size()));
-    trap.sync();
-}
-
+// The name the window manager gives itself (_NET_WM_NAME of its _NET_SUPPORTING_WM_CHECK window).
 std::optional<QString> windowManagerName() {
     Display* display = X11Display::get();
     if (display == nullptr) {
@@ -177,13 +99,98 @@ std::optional<QString> windowManagerName() {
     return QString::fromUtf8(name);
 }
 
-bool focusesOnlyToplevels() {
-    return windowManagerName() == QStringLiteral("Weston WM");
+}  // namespace
+
+bool X11Desktop::compositing() const {
+    Display* display = X11Display::get();
+    if (display == nullptr) {
+        return true;
+    }
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
+    const Atom selection = XInternAtom(display, name.constData(), False);
+    return XGetSelectionOwner(display, selection) != 0;
 }
 
-void setNormalWindowType(QWindow* window) {
+std::optional<QColor> X11Desktop::trayIconColor() const {
+    Display* display = X11Display::get();
+    if (display == nullptr) {
+        return std::nullopt;
+    }
+    X11ErrorTrap trap(display);
+    const QByteArray selection = "_NET_SYSTEM_TRAY_S" + QByteArray::number(DefaultScreen(display));
+    const Window tray = XGetSelectionOwner(display, XInternAtom(display, selection, False));
+    if (tray == None) {
+        return std::nullopt;
+    }
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    const int status =
+        XGetWindowProperty(display, tray, XInternAtom(display, "_NET_SYSTEM_TRAY_COLORS", False), 0,
+                           12, False, XA_CARDINAL, &type, &format, &count, &remaining, &data);
+    std::optional<QColor> color;
+    // Twelve 16-bit components: normal, error, warning and success colours; the first is ours.
+    if (status == Success && data != nullptr && format == 32 && count >= 3) {
+        const auto* values = reinterpret_cast<const unsigned long*>(data);
+        color = QColor::fromRgba64(quint16(values[0]), quint16(values[1]), quint16(values[2]));
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    if (trap.sync() != 0) {
+        return std::nullopt;  // the tray went away while we looked
+    }
+    return color;
+}
+
+bool X11Desktop::watchTray(QObject* owner, const std::function<void()>& started) {
+    auto* tray = new X11SystemTray(owner);
+    QObject::connect(tray, &X11SystemTray::started, owner, started);
+    return tray->present();
+}
+
+void X11Desktop::applyPopupHints(QWindow* window) {
     Display* display = X11Display::get();
     if (display == nullptr || window == nullptr) {
+        return;
+    }
+    const auto id = Window(window->winId());
+    X11ErrorTrap trap(display);
+    const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+    QList<Atom> atoms;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, id, state, 0, 64, False, XA_ATOM, &type, &format, &count,
+                           &remaining, &data) == Success &&
+        data != nullptr && format == 32) {
+        const auto* values = reinterpret_cast<const Atom*>(data);
+        atoms = QList<Atom>(values, values + count);
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    // Kept: Qt adds its own states (above) to what it finds here when it maps the window.
+    for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
+        const Atom atom = XInternAtom(display, name, False);
+        if (!atoms.contains(atom)) {
+            atoms.append(atom);
+        }
+    }
+    XChangeProperty(display, id, state, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(atoms.constData()), int(atoms.size()));
+    trap.sync();
+}
+
+void X11Desktop::applyKeyboardPopupHints(QWindow* window) {
+    applyPopupHints(window);
+    Display* display = X11Display::get();
+    if (display == nullptr || window == nullptr ||
+        windowManagerName() != QStringLiteral("Weston WM")) {
         return;
     }
     X11ErrorTrap trap(display);
@@ -194,7 +201,7 @@ void setNormalWindowType(QWindow* window) {
     trap.sync();
 }
 
-bool requestActivation(QWindow* window) {
+bool X11Desktop::requestKeyboard(QWindow* window) {
     Display* display = X11Display::get();
     if (display == nullptr || window == nullptr) {
         return false;
@@ -242,17 +249,18 @@ bool requestActivation(QWindow* window) {
     return xcb_connection_has_error(c) == 0;
 }
 
-std::optional<unsigned long> inputFocus() {
+bool X11Desktop::ownWindowHasKeyboard() const {
     Display* display = X11Display::get();
     if (display == nullptr) {
-        return std::nullopt;
+        return DesktopHints::ownWindowHasKeyboard();
     }
     Window focus = None;
     int revert = 0;
     XGetInputFocus(display, &focus, &revert);
-    return focus;
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    return std::any_of(windows.cbegin(), windows.cend(), [&](QWindow* window) {
+        return window->handle() != nullptr && window->isVisible() && window->winId() == focus;
+    });
 }
-
-}  // namespace X11Desktop
 
 }  // namespace orv

@@ -9,7 +9,6 @@
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11ErrorTrap.h"
 #include "platform/x11/X11Keymap.h"
-#include "platform/x11/X11Keysyms.h"
 
 #include <X11/XKBlib.h>
 #include <X11/extensions/XKBproto.h>
@@ -68,14 +67,13 @@ void X11HotKeyService::ungrab() {
 // the layout.
 X11HotKeyService::Place X11HotKeyService::placeOf(QKeyCombination combination) const {
     Display* display = X11Display::get();
-    const auto keysym = X11Keysyms::keysym(combination);
-    if (display == nullptr || !keysym) {
+    if (display == nullptr) {
         return {};
     }
     const X11Keymap keymap(display);
     Place place;
-    place.keycode = keymap.keycode(*keysym);
-    place.modifiers = X11Keysyms::modifiers(combination.keyboardModifiers());
+    place.keycode = keymap.keycode(combination);
+    place.modifiers = X11Keymap::modifierMask(combination.keyboardModifiers());
     place.masks = {place.modifiers, place.modifiers | LockMask};
     if (const unsigned int numLock = keymap.numLockMask(); numLock != 0) {
         place.masks << (place.modifiers | numLock) << (place.modifiers | LockMask | numLock);

@@ -7,10 +7,8 @@
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11ErrorTrap.h"
 #include "platform/x11/X11Keymap.h"
-#include "platform/x11/X11Keysyms.h"
 
 #include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 
 namespace orv {
 
@@ -21,7 +19,7 @@ namespace {
 QList<KeyCode> heldModifierKeys(Display* display, const X11Keymap& keymap) {
     char pressed[32] = {};
     XQueryKeymap(display, pressed);
-    const KeyCode numLock = keymap.keycode(XK_Num_Lock);
+    const KeyCode numLock = keymap.keycode(Qt::Key_NumLock);
     XModifierKeymap* map = XGetModifierMapping(display);
     QList<KeyCode> held;
     for (int modifier = 0; map != nullptr && modifier < 8; ++modifier) {
@@ -42,15 +40,15 @@ QList<KeyCode> heldModifierKeys(Display* display, const X11Keymap& keymap) {
     return held;
 }
 
-QList<KeyCode> modifierKeys(const X11Keymap& keymap, quint32 xModifiers) {
-    const std::pair<unsigned int, KeySym> keys[] = {{ControlMask, XK_Control_L},
-                                                    {ShiftMask, XK_Shift_L},
-                                                    {Mod1Mask, XK_Alt_L},
-                                                    {Mod4Mask, XK_Super_L}};
+QList<KeyCode> modifierKeys(const X11Keymap& keymap, Qt::KeyboardModifiers modifiers) {
+    const std::pair<Qt::KeyboardModifier, Qt::Key> keys[] = {{Qt::ControlModifier, Qt::Key_Control},
+                                                             {Qt::ShiftModifier, Qt::Key_Shift},
+                                                             {Qt::AltModifier, Qt::Key_Alt},
+                                                             {Qt::MetaModifier, Qt::Key_Super_L}};
     QList<KeyCode> codes;
-    for (const auto& [mask, keysym] : keys) {
-        if ((xModifiers & mask) != 0) {
-            if (const KeyCode code = keymap.keycode(keysym); code != 0) {
+    for (const auto& [modifier, key] : keys) {
+        if (modifiers.testFlag(modifier)) {
+            if (const KeyCode code = keymap.keycode(key); code != 0) {
                 codes.append(code);
             }
         }
@@ -76,15 +74,13 @@ bool X11KeyInjector::tap(QKeyCombination combination) {
     // The key that types the symbol in the layout of the moment, which may have changed since the
     // last paste.
     const X11Keymap keymap(display);
-    const auto keysym = X11Keysyms::keysym(combination);
-    const KeyCode key = keysym ? keymap.keycode(*keysym) : 0;
+    const KeyCode key = keymap.keycode(combination);
     if (key == 0) {
         return false;
     }
-    const quint32 xModifiers = X11Keysyms::modifiers(combination.keyboardModifiers());
     X11ErrorTrap trap(display);
     const QList<KeyCode> held = heldModifierKeys(display, keymap);
-    const QList<KeyCode> ours = modifierKeys(keymap, xModifiers);
+    const QList<KeyCode> ours = modifierKeys(keymap, combination.keyboardModifiers());
     for (KeyCode code : held) {
         XTestFakeKeyEvent(display, code, False, CurrentTime);
     }

@@ -1,6 +1,6 @@
 #include "platform/x11/X11Keymap.h"
 
-#include <X11/keysym.h>
+#include "platform/Keysyms.h"
 
 #include <climits>
 
@@ -37,7 +37,12 @@ X11Keymap::X11Keymap(Display* display)
     }
 }
 
-KeyCode X11Keymap::keycode(KeySym keysym) const {
+KeyCode X11Keymap::keycode(QKeyCombination key) const {
+    const auto keysym = Keysyms::keysym(key);
+    return keysym ? keycodeOfKeysym(KeySym(*keysym)) : 0;
+}
+
+KeyCode X11Keymap::keycodeOfKeysym(KeySym keysym) const {
     if (!m_map) {
         // A server without XKB: the core mapping, as Xlib has it.
         return XKeysymToKeycode(m_display, keysym);
@@ -63,7 +68,7 @@ KeyCode X11Keymap::keycode(KeySym keysym) const {
 }
 
 unsigned int X11Keymap::numLockMask() const {
-    const KeyCode numLock = keycode(XK_Num_Lock);
+    const KeyCode numLock = keycode(Qt::Key_NumLock);
     XModifierKeymap* modifiers = XGetModifierMapping(m_display);
     unsigned int mask = 0;
     for (int modifier = 0; modifiers != nullptr && modifier < 8 && numLock != 0; ++modifier) {
@@ -76,6 +81,15 @@ unsigned int X11Keymap::numLockMask() const {
     if (modifiers != nullptr) {
         XFreeModifiermap(modifiers);
     }
+    return mask;
+}
+
+unsigned int X11Keymap::modifierMask(Qt::KeyboardModifiers modifiers) {
+    unsigned int mask = 0;
+    mask |= modifiers.testFlag(Qt::ControlModifier) ? ControlMask : 0;
+    mask |= modifiers.testFlag(Qt::AltModifier) ? Mod1Mask : 0;
+    mask |= modifiers.testFlag(Qt::ShiftModifier) ? ShiftMask : 0;
+    mask |= modifiers.testFlag(Qt::MetaModifier) ? Mod4Mask : 0;
     return mask;
 }
 

@@ -9,8 +9,6 @@ class QDBusServiceWatcher;
 
 namespace orv {
 
-class X11SystemTray;
-
 // Whether the desktop has a tray to show an icon in, and when one comes: a StatusNotifierWatcher
 // with a host (Plasma's panel, GNOME's AppIndicator extension, …) on the session bus, or an
 // XEmbed tray on X11. At login the panel often starts after us. The watcher is asked without
@@ -43,7 +41,6 @@ private:
     void setFound();
 
     QDBusConnection m_bus;
-    X11SystemTray* m_xembed;
     QDBusServiceWatcher* m_watcher;
     bool m_started = false;
     bool m_found = false;

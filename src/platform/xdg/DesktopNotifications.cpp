@@ -1,4 +1,4 @@
-#include "platform/DesktopNotifications.h"
+#include "platform/xdg/DesktopNotifications.h"
 
 #include "logging/Logging.h"
 

@@ -1,4 +1,4 @@
-#include "platform/JsonFileUserDefaults.h"
+#include "platform/xdg/JsonFileUserDefaults.h"
 
 #include "logging/Logging.h"
 #include "platform/ApplicationId.h"

@@ -11,6 +11,7 @@ namespace orv {
 // through its translations.
 namespace ShortcutText {
 
+// "?" for Qt::Key_unknown (a stored key that names no key).
 QString of(QKeyCombination key);
 // The modifiers alone, each followed by "+".
 QString modifiers(Qt::KeyboardModifiers modifiers);

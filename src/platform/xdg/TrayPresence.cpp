@@ -1,7 +1,7 @@
-#include "platform/TrayPresence.h"
+#include "platform/xdg/TrayPresence.h"
 
 #include "logging/Logging.h"
-#include "platform/x11/X11SystemTray.h"
+#include "platform/DesktopHints.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -18,15 +18,8 @@ const QString watcherInterface = QStringLiteral("org.kde.StatusNotifierWatcher")
 TrayPresence::TrayPresence(QDBusConnection bus, QObject* parent)
     : QObject(parent),
       m_bus(std::move(bus)),
-      m_xembed(new X11SystemTray(this)),
       m_watcher(new QDBusServiceWatcher(watcherService, m_bus,
                                         QDBusServiceWatcher::WatchForRegistration, this)) {
-    connect(m_xembed, &X11SystemTray::started, this, [this] {
-        if (m_started && !m_found) {
-            qCInfo(lcTray) << "an XEmbed tray started";
-            setFound();
-        }
-    });
     connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, &TrayPresence::askWatcher);
     // A watcher may take its name before its host is up (a panel still loading).
     m_bus.connect(watcherService, watcherPath, watcherInterface,
@@ -37,7 +30,13 @@ TrayPresence::~TrayPresence() = default;
 
 void TrayPresence::start() {
     m_started = true;
-    if (m_xembed->present()) {
+    const bool xembed = DesktopHints::forSession().watchTray(this, [this] {
+        if (!m_found) {
+            qCInfo(lcTray) << "an XEmbed tray started";
+            setFound();
+        }
+    });
+    if (xembed) {
         setFound();
         return;
     }

@@ -1,4 +1,4 @@
-#include "platform/TimerScheduler.h"
+#include "platform/xdg/TimerScheduler.h"
 
 #include <QPointer>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "platform/SystemLog.h"
+#include "platform/xdg/SystemLog.h"
 
 #include <syslog.h>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "platform/ShortcutText.h"
+#include "platform/xdg/ShortcutText.h"
 
 #include <QKeySequence>
 
@@ -51,6 +51,9 @@ QString modifiers(Qt::KeyboardModifiers modifiers) {
 }
 
 QString of(QKeyCombination key) {
+    if (key.key() == Qt::Key_unknown) {
+        return modifiers(key.keyboardModifiers()) + u'?';
+    }
     const QKeySequence alone(key.key());
     QString name = desktopWord(alone.toString(QKeySequence::PortableText));
     if (name.isNull()) {

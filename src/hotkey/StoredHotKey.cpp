@@ -1,12 +1,8 @@
-#include "platform/KeyCodes.h"
+#include "hotkey/StoredHotKey.h"
 
-#include <Qt>
-
-#include <array>
+#include <utility>
 
 namespace orv {
-
-namespace KeyCodes {
 
 namespace {
 
@@ -44,71 +40,44 @@ constexpr Row kRows[] = {
     {125, Qt::Key_Down}, {126, Qt::Key_Up},
 };
 
-// What Qt reports for a key pressed with Shift on the US layout.
-constexpr std::pair<int, quint16> kShifted[] = {
-    {Qt::Key_Exclam, 18}, {Qt::Key_At, 19}, {Qt::Key_NumberSign, 20}, {Qt::Key_Dollar, 21},
-    {Qt::Key_Percent, 23}, {Qt::Key_AsciiCircum, 22}, {Qt::Key_Ampersand, 26},
-    {Qt::Key_Asterisk, 28}, {Qt::Key_ParenLeft, 25}, {Qt::Key_ParenRight, 29},
-    {Qt::Key_Underscore, 27}, {Qt::Key_Plus, 24}, {Qt::Key_BraceLeft, 33},
-    {Qt::Key_BraceRight, 30}, {Qt::Key_Colon, 41}, {Qt::Key_QuoteDbl, 39}, {Qt::Key_Less, 43},
-    {Qt::Key_Greater, 47}, {Qt::Key_Question, 44}, {Qt::Key_Bar, 42}, {Qt::Key_AsciiTilde, 50},
-    {Qt::Key_Backtab, 48},
-};
 // clang-format on
 
-const Row* rowOf(quint16 keyCode) {
-    for (const Row& row : kRows) {
-        if (row.keyCode == keyCode) {
-            return &row;
-        }
-    }
-    return nullptr;
-}
+constexpr std::pair<Qt::KeyboardModifier, quint32> kCarbonModifiers[] = {
+    {Qt::ControlModifier, 0x1000},
+    {Qt::AltModifier, 0x800},
+    {Qt::ShiftModifier, 0x200},
+    {Qt::MetaModifier, 0x100},
+};
 
 }  // namespace
 
-std::optional<quint16> fromQtKey(int qtKey, bool keypad) {
+QKeyCombination StoredHotKey::combination() const {
+    Qt::KeyboardModifiers modifiers;
+    for (const auto& [modifier, bit] : kCarbonModifiers) {
+        modifiers.setFlag(modifier, (carbonModifiers & bit) != 0);
+    }
     for (const Row& row : kRows) {
-        if (row.qtKey == qtKey && row.keypad == keypad) {
-            return row.keyCode;
+        if (row.keyCode == keyCode) {
+            modifiers.setFlag(Qt::KeypadModifier, row.keypad);
+            return QKeyCombination(modifiers, Qt::Key(row.qtKey));
         }
     }
-    if (keypad) {
-        // Keypad keys without a code of their own (arrows with Num Lock off, …).
-        return fromQtKey(qtKey, false);
-    }
-    for (const auto& [shifted, keyCode] : kShifted) {
-        if (shifted == qtKey) {
-            return keyCode;
+    return QKeyCombination(modifiers, Qt::Key_unknown);
+}
+
+std::optional<StoredHotKey> StoredHotKey::of(QKeyCombination combination) {
+    const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
+    for (const Row& row : kRows) {
+        if (row.qtKey == combination.key() &&
+            row.keypad == modifiers.testFlag(Qt::KeypadModifier)) {
+            quint32 mask = 0;
+            for (const auto& [modifier, bit] : kCarbonModifiers) {
+                mask |= modifiers.testFlag(modifier) ? bit : 0;
+            }
+            return StoredHotKey{row.keyCode, mask};
         }
     }
     return std::nullopt;
 }
-
-std::optional<int> qtKey(quint16 keyCode) {
-    const Row* row = rowOf(keyCode);
-    return row ? std::optional<int>(row->qtKey) : std::nullopt;
-}
-
-Qt::KeyboardModifiers qtModifiers(quint32 carbonModifiers) {
-    Qt::KeyboardModifiers modifiers;
-    modifiers.setFlag(Qt::ControlModifier, (carbonModifiers & CarbonModifier::control) != 0);
-    modifiers.setFlag(Qt::AltModifier, (carbonModifiers & CarbonModifier::option) != 0);
-    modifiers.setFlag(Qt::ShiftModifier, (carbonModifiers & CarbonModifier::shift) != 0);
-    modifiers.setFlag(Qt::MetaModifier, (carbonModifiers & CarbonModifier::command) != 0);
-    return modifiers;
-}
-
-std::optional<QKeyCombination> combination(quint16 keyCode, quint32 carbonModifiers) {
-    const Row* row = rowOf(keyCode);
-    if (row == nullptr) {
-        return std::nullopt;
-    }
-    Qt::KeyboardModifiers modifiers = qtModifiers(carbonModifiers);
-    modifiers.setFlag(Qt::KeypadModifier, row->keypad);
-    return QKeyCombination(modifiers, Qt::Key(row->qtKey));
-}
-
-}  // namespace KeyCodes
 
 }  // namespace orv
