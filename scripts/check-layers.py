@@ -2,9 +2,9 @@
 """Checks that src/ includes follow the layer order the README writes down.
 
 Each src/<folder> may include its own headers and those of the folders its README line names.
-Inside platform/, a backend folder (x11, wayland, portal, fakes, ...) includes only the root
-interfaces and itself, and only the factory (PlatformServices) includes backends. Prints every
-include that breaks a rule and exits 1 if there is one.
+Inside platform/, a backend folder (x11, wayland, portal, fakes) includes only the root
+interfaces, xdg/ (what every desktop shares) and itself, and only the factory (PlatformServices)
+includes backends. Prints every include that breaks a rule and exits 1 if there is one.
 """
 import pathlib
 import re
@@ -13,6 +13,7 @@ import sys
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+)/([^"]*)"', re.MULTILINE)
 FACTORY = {"PlatformServices.cpp", "PlatformServices.h"}
+SHARED = "xdg"
 
 
 def allowed_edges(readme: str) -> dict[str, set[str]]:
@@ -64,6 +65,8 @@ def main() -> int:
             if target != "platform" or "/" not in rest:
                 continue
             backend = rest.split("/", 1)[0]
+            if backend == SHARED:
+                continue
             if folder != "platform":
                 faults.append(f"{where}: only the platform factory reaches a backend")
             elif platform_part(path) == "" and path.name not in FACTORY:

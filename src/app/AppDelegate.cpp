@@ -7,7 +7,6 @@
 #include "clipboard/PasteSequence.h"
 #include "logging/Logging.h"
 #include "platform/ApplicationId.h"
-#include "platform/portal/RemoteDesktopInjector.h"
 #include "platform/xdg/SystemLog.h"
 #include "settings/DesktopShortcut.h"
 #include "store/PrivateFolder.h"
@@ -271,14 +270,11 @@ void AppDelegate::showPermissions() {
 // Keys through the desktop's remote-desktop portal, as the user chose; its token is kept with the
 // settings so that it asks only once.
 void AppDelegate::applyRemoteDesktopKeys() {
-    RemoteDesktopInjector* keys = m_platform->useRemoteDesktopKeys(
-        m_preferences->remoteDesktopKeys(), m_preferences->remoteDesktopToken());
-    if (keys != nullptr) {
-        connect(keys, &RemoteDesktopInjector::restoreTokenChanged, m_preferences.get(),
-                &PreferencesStore::setRemoteDesktopToken, Qt::UniqueConnection);
-        connect(keys, &RemoteDesktopInjector::readyChanged, this, &AppDelegate::showMechanisms,
-                Qt::UniqueConnection);
-    }
+    PreferencesStore* preferences = m_preferences.get();
+    m_platform->useRemoteDesktopKeys(
+        preferences->remoteDesktopKeys(), preferences->remoteDesktopToken(),
+        [preferences](const QString& token) { preferences->setRemoteDesktopToken(token); },
+        [this] { showMechanisms(); });
     showMechanisms();
 }
 
@@ -292,12 +288,11 @@ void AppDelegate::showMechanisms() {
                                 "ejecute «%2»")
                                 .arg(mechanisms.hotKey, DesktopShortcut::toggleCommand());
     }
-    const RemoteDesktopInjector* keys = m_platform->useRemoteDesktopKeys(
-        m_preferences->remoteDesktopKeys(), m_preferences->remoteDesktopToken());
+    const QString failure = m_platform->remoteDesktopFailure();
     m_settings->setRemoteDesktopNote(
-        keys != nullptr && !keys->failure().isEmpty()
+        !failure.isEmpty()
             ? QStringLiteral("No está disponible. %1 Mientras tanto se pega como sin él.")
-                  .arg(keys->failure())
+                  .arg(failure)
             : QString());
     const QStringList lines = mechanisms.lines();
     if (lines != m_permissions->mechanisms()) {

@@ -138,17 +138,30 @@ PlatformServices::Mechanisms PlatformServices::mechanisms() const {
     return mechanisms;
 }
 
-RemoteDesktopInjector* PlatformServices::useRemoteDesktopKeys(bool on, const QString& token) {
+void PlatformServices::useRemoteDesktopKeys(bool on, const QString& token,
+                                            std::function<void(const QString&)> tokenChanged,
+                                            std::function<void()> stateChanged) {
     if (!m_offersRemoteDesktopKeys || on == bool(m_remoteKeys)) {
-        return m_remoteKeys.get();
+        return;
     }
     if (on) {
         m_remoteKeys = std::make_unique<RemoteDesktopInjector>(token);
+        if (tokenChanged) {
+            QObject::connect(m_remoteKeys.get(), &RemoteDesktopInjector::restoreTokenChanged,
+                             m_remoteKeys.get(), std::move(tokenChanged));
+        }
+        if (stateChanged) {
+            QObject::connect(m_remoteKeys.get(), &RemoteDesktopInjector::readyChanged,
+                             m_remoteKeys.get(), std::move(stateChanged));
+        }
     } else {
         m_remoteKeys.reset();
     }
     qCInfo(lcPlatform).noquote() << "keys:" << mechanisms().paste;
-    return m_remoteKeys.get();
+}
+
+QString PlatformServices::remoteDesktopFailure() const {
+    return m_remoteKeys ? m_remoteKeys->failure() : QString();
 }
 
 }  // namespace orv

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace orv {
@@ -57,8 +58,13 @@ public:
     bool offersRemoteDesktopKeys() const { return m_offersRemoteDesktopKeys; }
     // Sends keys through that portal from now on (it asks the user once; `token` spares asking
     // again), or no longer; once the desktop refuses it, keys go the way they went without it.
-    // Nothing where it is not offered.
-    RemoteDesktopInjector* useRemoteDesktopKeys(bool on, const QString& token = {});
+    // Nothing where it is not offered. `tokenChanged` hears the token to keep for the next start,
+    // `stateChanged` each change of the session, from the keys made here on.
+    void useRemoteDesktopKeys(bool on, const QString& token = {},
+                              std::function<void(const QString&)> tokenChanged = {},
+                              std::function<void()> stateChanged = {});
+    // Why the desktop refused the remote-desktop keys; empty while they work, wait or are off.
+    QString remoteDesktopFailure() const;
     AccessibilityTrust& trust() { return *m_trust; }
     PointerMonitor& pointerMonitor() { return *m_pointerMonitor; }
 
