@@ -42,9 +42,9 @@ struct History {
             if (i % 100 == 0) {
                 value.replace(value.size() / 2, 6, QStringLiteral("aguja "));
             }
-            pending.append(store->upsert(ClipKind::text, value, std::nullopt, std::nullopt,
-                                         QStringLiteral("Editor"),
-                                         QDateTime::fromMSecsSinceEpoch(now - i * 1000, Qt::UTC)));
+            pending.append(QFuture<void>(store->upsert(
+                ClipKind::text, value, std::nullopt, std::nullopt, QStringLiteral("Editor"),
+                QDateTime::fromMSecsSinceEpoch(now - i * 1000, Qt::UTC))));
         }
         for (auto& future : pending) {
             future.waitForFinished();

@@ -152,7 +152,8 @@ constexpr auto kUpsert =
     "    html = excluded.html,\n"
     "    source = excluded.source,\n"
     "    kind = excluded.kind,\n"
-    "    image = COALESCE(excluded.image, clips.image)";
+    "    image = COALESCE(excluded.image, clips.image)\n"
+    "RETURNING id";
 
 constexpr auto kSearch =
     "SELECT id, kind, value, NULL, image, source, created_at, pinned\n"
@@ -325,9 +326,9 @@ public:
     Isolated(const Isolated&) = delete;
     Isolated& operator=(const Isolated&) = delete;
 
-    void upsert(ClipKind kind, const QString& value, const std::optional<QString>& html,
-                const std::optional<QString>& imagePath, const std::optional<QString>& source,
-                const QDateTime& createdAt) {
+    qint64 upsert(ClipKind kind, const QString& value, const std::optional<QString>& html,
+                  const std::optional<QString>& imagePath, const std::optional<QString>& source,
+                  const QDateTime& createdAt) {
         SqliteStatement statement = database.prepare(kUpsert);
         statement.bind(1, rawValue(kind));
         statement.bind(2, value);
@@ -335,7 +336,10 @@ public:
         statement.bind(4, imagePath);
         statement.bind(5, source);
         statement.bind(6, milliseconds(createdAt));
-        statement.run();
+        if (!statement.step()) {
+            throw Error::sqlite(sqliteErrorMessage(database.handle()));
+        }
+        return statement.int64At(0);
     }
 
     void recordImage(const QByteArray& data, const std::optional<QString>& source,
@@ -832,6 +836,29 @@ void HistoryStore::setIsolated(std::unique_ptr<Isolated> isolated) {
     m_readOnly = m_isolated && m_isolated->isReadOnly();
 }
 
+// Posted before the write's future finishes, so heard before anyone awaiting it resumes.
+void HistoryStore::announce(HistoryChange change) {
+    const std::lock_guard lock(m_announcing);
+    if (m_announcement) {
+        m_announcement = std::max(*m_announcement, change);
+        return;
+    }
+    m_announcement = change;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            std::optional<HistoryChange> heard;
+            {
+                const std::lock_guard lock(m_announcing);
+                heard = std::exchange(m_announcement, std::nullopt);
+            }
+            if (heard) {
+                emit changed(*heard);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 void HistoryStore::followTheFile() {
     if (m_isolated && m_isolated->stillAtItsPath()) {
         return;
@@ -873,13 +900,14 @@ HistoryStore::~HistoryStore() {
     m_worker.waitForDone();
 }
 
-QFuture<void> HistoryStore::upsert(ClipKind kind, const QString& value,
-                                   const std::optional<QString>& html,
-                                   const std::optional<QString>& imagePath,
-                                   const std::optional<QString>& source,
-                                   const QDateTime& createdAt) {
+// Captures are announced by the prune that follows them.
+QFuture<qint64> HistoryStore::upsert(ClipKind kind, const QString& value,
+                                     const std::optional<QString>& html,
+                                     const std::optional<QString>& imagePath,
+                                     const std::optional<QString>& source,
+                                     const QDateTime& createdAt) {
     return enqueue([this, kind, value, html, imagePath, source, createdAt] {
-        m_isolated->upsert(kind, value, html, imagePath, source, createdAt);
+        return m_isolated->upsert(kind, value, html, imagePath, source, createdAt);
     });
 }
 
@@ -891,19 +919,31 @@ QFuture<void> HistoryStore::recordImage(const QByteArray& data,
 }
 
 QFuture<void> HistoryStore::togglePinned(qint64 id) {
-    return enqueue([this, id] { m_isolated->togglePinned(id); });
+    return enqueue([this, id] {
+        m_isolated->togglePinned(id);
+        announce(HistoryChange::updated);
+    });
 }
 
 QFuture<void> HistoryStore::deleteClip(qint64 id) {
-    return enqueue([this, id] { m_isolated->deleteClip(id); });
+    return enqueue([this, id] {
+        m_isolated->deleteClip(id);
+        announce(HistoryChange::removed);
+    });
 }
 
 QFuture<void> HistoryStore::clearUnpinned() {
-    return enqueue([this] { m_isolated->clearUnpinned(); });
+    return enqueue([this] {
+        m_isolated->clearUnpinned();
+        announce(HistoryChange::cleared);
+    });
 }
 
 QFuture<void> HistoryStore::prune(int maxItems, int retentionDays) {
-    return enqueue([this, maxItems, retentionDays] { m_isolated->prune(maxItems, retentionDays); });
+    return enqueue([this, maxItems, retentionDays] {
+        m_isolated->prune(maxItems, retentionDays);
+        announce(HistoryChange::updated);
+    });
 }
 
 QFuture<QList<Clip>> HistoryStore::clips(const QString& matching) {

@@ -13,6 +13,7 @@
 #include <functional>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace orv {
@@ -43,9 +44,10 @@ public:
     // Absolute and normalised.
     const QString& imageDirectory() const;
 
-    QFuture<void> upsert(ClipKind kind, const QString& value, const std::optional<QString>& html,
-                         const std::optional<QString>& imagePath,
-                         const std::optional<QString>& source, const QDateTime& createdAt) override;
+    QFuture<qint64> upsert(ClipKind kind, const QString& value, const std::optional<QString>& html,
+                           const std::optional<QString>& imagePath,
+                           const std::optional<QString>& source,
+                           const QDateTime& createdAt) override;
     // Empty data and images over maximumImageBytes are dropped silently.
     QFuture<void> recordImage(const QByteArray& data, const std::optional<QString>& source,
                               const QDateTime& createdAt) override;
@@ -86,12 +88,17 @@ private:
     static std::unique_ptr<Isolated> opened(const QString& databasePath,
                                             const QString& imageDirectory);
     void setIsolated(std::unique_ptr<Isolated> isolated);
+    // Worker: posts the announcement of a write that landed, or joins it to the one on its way.
+    void announce(HistoryChange change);
 
     const QString m_databasePath;
     const QString m_imageDirectory;
     // None while what is at the path cannot be opened.
     std::unique_ptr<Isolated> m_isolated;
     std::atomic_bool m_readOnly;
+    std::mutex m_announcing;
+    // The announcement posted to the store's thread and not heard yet.
+    std::optional<HistoryChange> m_announcement;
     QThreadPool m_worker;
     std::unique_ptr<DelayedTask> m_scrub;
 };
