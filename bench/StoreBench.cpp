@@ -7,6 +7,7 @@
 #include "support/TestImages.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QImage>
 #include <QImageWriter>
@@ -147,4 +148,11 @@ BENCHMARK(BM_RecordImage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterati
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The store's worker runs an event loop, which needs the application.
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -7,7 +7,8 @@
 #include <QFuture>
 #include <QList>
 #include <QString>
-#include <QThreadPool>
+#include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <functional>
@@ -79,7 +80,6 @@ public:
 
 private:
     class Isolated;
-    class DelayedTask;
 
     template <typename Operation>
     auto enqueue(Operation operation);
@@ -88,6 +88,7 @@ private:
     static std::unique_ptr<Isolated> opened(const QString& databasePath,
                                             const QString& imageDirectory);
     void setIsolated(std::unique_ptr<Isolated> isolated);
+    void scrubSoon();
     // Worker: posts the announcement of a write that landed, or joins it to the one on its way.
     void announce(HistoryChange change);
 
@@ -99,8 +100,11 @@ private:
     std::mutex m_announcing;
     // The announcement posted to the store's thread and not heard yet.
     std::optional<HistoryChange> m_announcement;
-    QThreadPool m_worker;
-    std::unique_ptr<DelayedTask> m_scrub;
+    // Jobs are events posted to `m_jobs`, run one at a time in the order posted; the timer, on the
+    // worker too, scrubs the log a little after a prune.
+    QThread m_worker;
+    std::unique_ptr<QObject> m_jobs;
+    std::unique_ptr<QTimer> m_scrub;
 };
 
 }  // namespace orv
