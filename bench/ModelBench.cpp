@@ -26,8 +26,9 @@ struct Setup {
             const QString value = i % 10 == 0
                                       ? QStringLiteral("#%1").arg(i, 6, 16, QChar(u'0'))
                                       : QStringLiteral("clip %1 ").arg(i) + QString(190, u'x');
-            pending.append(store.upsert(ClipKind::text, value, std::nullopt, std::nullopt,
-                                        QStringLiteral("Editor"), start.addSecs(i)));
+            pending.append(
+                QFuture<void>(store.upsert(ClipKind::text, value, std::nullopt, std::nullopt,
+                                           QStringLiteral("Editor"), start.addSecs(i))));
         }
         for (auto& future : pending) {
             future.waitForFinished();

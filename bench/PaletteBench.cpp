@@ -274,20 +274,20 @@ void writeMixed(HistoryStore& store) {
                 TestImages::png(40 + i % 7, 30, QColor::fromHsv(i % 360, 200, 200)),
                 QStringLiteral("Fotos"), at));
         } else if (i % 10 == 1) {
-            pending.append(store.upsert(
+            pending.append(QFuture<void>(store.upsert(
                 ClipKind::color,
                 QStringLiteral("#%1").arg(i * 97 % 0xFFFFFF, 6, 16, QChar(u'0')).toUpper(),
-                std::nullopt, std::nullopt, std::nullopt, at));
+                std::nullopt, std::nullopt, std::nullopt, at)));
         } else if (i % 10 == 2) {
-            pending.append(store.upsert(
+            pending.append(QFuture<void>(store.upsert(
                 ClipKind::files, QStringLiteral("/home/ana/doc%1.pdf\n/home/ana/foto%1.jpg").arg(i),
-                std::nullopt, std::nullopt, std::nullopt, at));
+                std::nullopt, std::nullopt, std::nullopt, at)));
         } else {
-            pending.append(
+            pending.append(QFuture<void>(
                 store.upsert(ClipKind::text,
                              QStringLiteral("Nota %1: ").arg(i) +
                                  QString("texto copiado de una página ").repeated(1 + i % 8),
-                             std::nullopt, std::nullopt, QStringLiteral("Firefox"), at));
+                             std::nullopt, std::nullopt, QStringLiteral("Firefox"), at)));
         }
     }
     for (auto& future : pending) {

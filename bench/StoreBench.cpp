@@ -7,6 +7,7 @@
 #include "support/TestImages.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QImage>
 #include <QImageWriter>
@@ -42,9 +43,9 @@ struct History {
             if (i % 100 == 0) {
                 value.replace(value.size() / 2, 6, QStringLiteral("aguja "));
             }
-            pending.append(store->upsert(ClipKind::text, value, std::nullopt, std::nullopt,
-                                         QStringLiteral("Editor"),
-                                         QDateTime::fromMSecsSinceEpoch(now - i * 1000, Qt::UTC)));
+            pending.append(QFuture<void>(store->upsert(
+                ClipKind::text, value, std::nullopt, std::nullopt, QStringLiteral("Editor"),
+                QDateTime::fromMSecsSinceEpoch(now - i * 1000, Qt::UTC))));
         }
         for (auto& future : pending) {
             future.waitForFinished();
@@ -147,4 +148,11 @@ BENCHMARK(BM_RecordImage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterati
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The store's worker runs an event loop, which needs the application.
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

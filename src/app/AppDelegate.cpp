@@ -3,7 +3,6 @@
 #include "app/LaunchAlert.h"
 #include "app/StatusIcon.h"
 #include "app/TrayMenu.h"
-#include "clipboard/ClipboardWriter.h"
 #include "clipboard/PasteSequence.h"
 #include "logging/Logging.h"
 #include "platform/ApplicationId.h"
@@ -130,8 +129,8 @@ bool AppDelegate::applicationDidFinishLaunching(bool quiet) {
     connect(preferences, &PreferencesStore::pausedChanged, keeper,
             [keeper, preferences] { keeper->setPaused(preferences->paused()); });
     model->follow(*recorder);
-    m_commands = std::make_unique<Commands>(Commands::Services{
-        *model, *recorder, m_platform->pasteboard(), m_monitor, m_platform->workspace()});
+    m_commands = std::make_unique<Commands>(Commands::Services{*m_history, *preferences, *recorder,
+                                                               m_monitor, m_platform->workspace()});
     // Queued: a D-Bus call is answered before a window or an alert opens.
     connect(
         m_commands.get(), &Commands::toggleRequested, this,
@@ -165,11 +164,10 @@ void AppDelegate::togglePalette() {
 }
 
 void AppDelegate::copy(const Clip& clip) {
-    PasteSequence::run(
-        clip,
-        {m_platform->pasteboard(), m_monitor, m_platform->workspace(), m_platform->keyInjector(),
-         m_platform->trust(), m_scheduler, &m_platform->primarySelection()},
-        *this);
+    PasteSequence::run(clip,
+                       {m_monitor, m_platform->workspace(), m_platform->keyInjector(),
+                        m_platform->trust(), m_scheduler, &m_platform->primarySelection()},
+                       *this);
 }
 
 bool AppDelegate::autoPaste() const {
@@ -201,8 +199,6 @@ void AppDelegate::configureStatusItem() {
             [this](const Clip& clip) { copyChosen(clip); });
     connect(m_trayMenu.get(), &TrayMenu::preferencesRequested, this, &AppDelegate::openSettings);
     m_trayMenu->refresh();
-    connect(m_model.get(), &AppModel::clipsChanged, m_trayMenu.get(), &TrayMenu::refresh);
-    connect(m_recorder.get(), &ClipRecorder::recorded, m_trayMenu.get(), &TrayMenu::refresh);
     m_statusItem->setContextMenu(m_trayMenu->menu());
     connect(m_statusItem.get(), &StatusItem::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -240,13 +236,11 @@ void AppDelegate::showTrayState() {
 // into from a menu.
 void AppDelegate::copyToClipboard(const Clip& clip) {
     try {
-        ClipboardWriter::write(clip, m_platform->pasteboard());
+        m_monitor.writeOwn(clip);
     } catch (const std::exception& error) {
         m_model->report(QString::fromUtf8(error.what()));
         m_statusItem->showBalloon(QString::fromUtf8(error.what()), QSystemTrayIcon::Warning);
-        return;
     }
-    m_monitor.suppressCurrentChange();
 }
 
 QCoro::Task<> AppDelegate::copyChosen(Clip clip) {

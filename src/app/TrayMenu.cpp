@@ -51,6 +51,7 @@ TrayMenu::TrayMenu(ClipHistory& history, PreferencesStore& preferences, AppUpdat
     }
     m_clipsEnd = new QAction(this);
     m_clipsEnd->setSeparator(true);
+    connect(&history, &ClipHistory::changed, this, &TrayMenu::refresh);
     connect(m_menu.get(), &QMenu::aboutToShow, this, [this] {
         emit opening();
         rebuild();

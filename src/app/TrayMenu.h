@@ -32,7 +32,7 @@ public:
     ~TrayMenu() override;
 
     QMenu* menu() const { return m_menu.get(); }
-    // Asks the store for the newest clips again (after a capture, a deletion…).
+    // Asks the store for the newest clips again; the history's changes do it by themselves.
     QCoro::Task<> refresh();
     const QList<Clip>& recent() const { return m_recent; }
 

@@ -1,6 +1,5 @@
 #include "clipboard/ClipboardKeeper.h"
 
-#include "clipboard/ClipboardWriter.h"
 #include "logging/Logging.h"
 
 namespace orv {
@@ -26,12 +25,11 @@ void ClipboardKeeper::emptied(qint64 changeCount) {
         return;
     }
     try {
-        ClipboardWriter::write(m_last->clip, m_pasteboard);
+        m_monitor.writeOwn(m_last->clip);
     } catch (const std::exception& error) {
         qCWarning(lcKeeper) << "the last clip could not go back on the clipboard:" << error.what();
         return;
     }
-    m_monitor.suppressCurrentChange();
     qCInfo(lcKeeper) << "the clipboard's owner quit; its last clip is back on the clipboard";
     emit restored(m_last->clip);
 }

@@ -1,6 +1,7 @@
 #include "clipboard/ClipboardMonitor.h"
 
 #include "clipboard/ClipboardReader.h"
+#include "clipboard/ClipboardWriter.h"
 
 namespace orv {
 
@@ -64,6 +65,16 @@ void ClipboardMonitor::suppressCurrentChange() {
     suppressedChangeCount = m_pasteboard.changeCount();
     lastChangeCount = m_pasteboard.changeCount();
     abandonRead();
+}
+
+void ClipboardMonitor::writeOwn(const Clip& clip) {
+    ClipboardWriter::write(clip, m_pasteboard);
+    suppressCurrentChange();
+}
+
+void ClipboardMonitor::writeOwn(const CapturedClip& clip) {
+    ClipboardWriter::write(clip, m_pasteboard);
+    suppressCurrentChange();
 }
 
 void ClipboardMonitor::read() {

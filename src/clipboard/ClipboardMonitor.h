@@ -3,6 +3,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
 #include "store/CapturedClip.h"
+#include "store/Clip.h"
 
 #include <QObject>
 #include <QThreadPool>
@@ -47,6 +48,10 @@ public:
     std::optional<qint64> suppressedChangeCount;
     // Marks the clipboard's current change as this program's own.
     void suppressCurrentChange();
+    // Puts a clip on the clipboard as this program's own change, never recorded again. Raises what
+    // ClipboardWriter::write raises, the clipboard then unchanged.
+    void writeOwn(const Clip& clip);
+    void writeOwn(const CapturedClip& clip);
 
     // A read of the clipboard is going on in the worker.
     bool isReading() const { return m_reading != nullptr; }

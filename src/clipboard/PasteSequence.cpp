@@ -82,12 +82,11 @@ QCoro::Task<bool> waitUntilBack(Workspace& workspace, Scheduler& scheduler,
 
 QCoro::Task<> run(Clip clip, Services services, Host& host) {
     try {
-        ClipboardWriter::write(clip, services.pasteboard);
+        services.monitor.writeOwn(clip);
     } catch (const std::exception& error) {
         host.report(QString::fromUtf8(error.what()));
         co_return;
     }
-    services.monitor.suppressCurrentChange();
     const bool autoPaste = host.autoPaste();
     const auto previous = host.previousApplication();
     host.closePalette();

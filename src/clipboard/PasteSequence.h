@@ -30,7 +30,7 @@ inline constexpr std::chrono::milliseconds keystrokeDelay{120};
 inline constexpr std::chrono::milliseconds activationLimit{6000};
 
 struct Services {
-    Pasteboard& pasteboard;
+    // Writes the clipboard.
     ClipboardMonitor& monitor;
     Workspace& workspace;
     KeyInjector& injector;

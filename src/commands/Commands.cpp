@@ -1,7 +1,6 @@
 #include "commands/Commands.h"
 
 #include "clipboard/ClipboardReader.h"
-#include "clipboard/ClipboardWriter.h"
 #include "logging/Logging.h"
 #include "model/StoreOutcome.h"
 #include "store/Error.h"
@@ -135,7 +134,7 @@ QCoro::Task<CommandResult> Commands::run(CommandLine::Request request, QByteArra
             co_return co_await clear();
         case Verb::pause:
         case Verb::resume:
-            m_services.model.preferences().setPaused(request.verb == Verb::pause);
+            m_services.preferences.setPaused(request.verb == Verb::pause);
             co_return done();
         case Verb::toggle:
             emit toggleRequested();
@@ -149,8 +148,8 @@ QCoro::Task<CommandResult> Commands::run(CommandLine::Request request, QByteArra
 QCoro::Task<CommandResult> Commands::list(CommandLine::Request request) {
     QPointer<Commands> self(this);
     const int limit = request.limit && !request.kind ? *request.limit : -1;
-    const auto loaded = co_await outcome(
-        m_services.model.history().listing(request.search, limit, std::stop_token()));
+    const auto loaded =
+        co_await outcome(m_services.history.listing(request.search, limit, std::stop_token()));
     if (!self) {
         co_return failure(kClosing);
     }
@@ -212,14 +211,12 @@ QCoro::Task<CommandResult> Commands::copy(qint64 id) {
         co_return *answer;
     }
     try {
-        ClipboardWriter::write(std::get<Clip>(found), m_services.pasteboard);
+        m_services.monitor.writeOwn(std::get<Clip>(found));
     } catch (const std::exception& error) {
         co_return failure(QStringLiteral("no se pudo copiar el clip %1: %2")
                               .arg(id)
                               .arg(QString::fromUtf8(error.what())));
     }
-    // Our own write: not recorded again.
-    m_services.monitor.suppressCurrentChange();
     co_return done();
 }
 
@@ -239,7 +236,7 @@ QCoro::Task<CommandResult> Commands::add(QByteArray input) {
         co_return failure(accepted.value ? accepted.value->error : accepted.error);
     }
     const QString& text = accepted.value->text;
-    const PreferencesStore& preferences = m_services.model.preferences();
+    const PreferencesStore& preferences = m_services.preferences;
     if (preferences.paused()) {
         co_return failure(QStringLiteral(
             "la captura está en pausa; no se ha añadido nada («orvantide resume» la reanuda)"));
@@ -257,7 +254,7 @@ QCoro::Task<CommandResult> Commands::add(QByteArray input) {
     ClipRecorder& recorder = m_services.recorder;
     // Named, not a temporary inside co_await: GCC 12 destroys such a temporary twice.
     CapturedClip clip{CapturedClip::Text{text, std::nullopt}, source};
-    const bool stored = co_await recorder.recordAndConfirm(std::move(clip));
+    const std::optional<qint64> stored = co_await recorder.recordAndConfirm(std::move(clip));
     if (!self) {
         co_return failure(kClosing);
     }
@@ -266,16 +263,7 @@ QCoro::Task<CommandResult> Commands::add(QByteArray input) {
             QStringLiteral("el historial no lo ha guardado todavía; se reintentará")));
     }
     // The id, for a script that goes on with it.
-    const auto listed = co_await outcome(m_services.model.history().clips(text));
-    if (!self) {
-        co_return failure(kClosing);
-    }
-    for (const Clip& row : listed.value.value_or(QList<Clip>())) {
-        if (row.value == text) {
-            co_return done(QByteArray::number(row.id) + '\n');
-        }
-    }
-    co_return done();
+    co_return done(QByteArray::number(*stored) + '\n');
 }
 
 QCoro::Task<CommandResult> Commands::remove(qint64 id) {
@@ -284,7 +272,7 @@ QCoro::Task<CommandResult> Commands::remove(qint64 id) {
         co_return *answer;
     }
     QPointer<Commands> self(this);
-    ClipHistory& history = m_services.model.history();
+    ClipHistory& history = m_services.history;
     const auto deleted = co_await outcome(history.deleteClip(id));
     if (!self) {
         co_return failure(kClosing);
@@ -293,8 +281,6 @@ QCoro::Task<CommandResult> Commands::remove(qint64 id) {
         co_return failure(
             QStringLiteral("no se pudo borrar el clip %1 (%2)").arg(id).arg(deleted.error));
     }
-    m_services.model.hidePreview();
-    co_await refreshPalette(false);
     co_return done();
 }
 
@@ -304,7 +290,7 @@ QCoro::Task<CommandResult> Commands::setPinned(qint64 id, bool pinned) {
         co_return *answer;
     }
     QPointer<Commands> self(this);
-    ClipHistory& history = m_services.model.history();
+    ClipHistory& history = m_services.history;
     // The store only toggles: asking twice must leave it as asked.
     if (std::get<Clip>(found).pinned == pinned) {
         co_return done();
@@ -319,13 +305,12 @@ QCoro::Task<CommandResult> Commands::setPinned(qint64 id, bool pinned) {
                               .arg(id)
                               .arg(toggled.error));
     }
-    co_await refreshPalette(false);
     co_return done();
 }
 
 QCoro::Task<CommandResult> Commands::clear() {
     QPointer<Commands> self(this);
-    const auto cleared = co_await outcome(m_services.model.history().clearUnpinned());
+    const auto cleared = co_await outcome(m_services.history.clearUnpinned());
     if (!self) {
         co_return failure(kClosing);
     }
@@ -333,14 +318,12 @@ QCoro::Task<CommandResult> Commands::clear() {
         co_return failure(
             QStringLiteral("no se pudo limpiar el historial (%1)").arg(cleared.error));
     }
-    m_services.model.hidePreview();
-    co_await refreshPalette(true);
     co_return done();
 }
 
 QCoro::Task<std::variant<Clip, CommandResult>> Commands::storedClip(qint64 id) {
     QPointer<Commands> self(this);
-    const auto found = co_await outcome(m_services.model.history().clip(id));
+    const auto found = co_await outcome(m_services.history.clip(id));
     if (!self) {
         co_return failure(kClosing);
     }
@@ -351,13 +334,6 @@ QCoro::Task<std::variant<Clip, CommandResult>> Commands::storedClip(qint64 id) {
         co_return notFound(id);
     }
     co_return **found.value;
-}
-
-QCoro::Task<> Commands::refreshPalette(bool resetSelection) {
-    const WindowHandle* palette = m_services.model.paletteWindow();
-    if (palette != nullptr && palette->isVisible()) {
-        co_await m_services.model.reload(resetSelection);
-    }
 }
 
 }  // namespace orv

@@ -2,10 +2,11 @@
 
 #include "clipboard/ClipboardMonitor.h"
 #include "commands/CommandLine.h"
-#include "model/AppModel.h"
 #include "model/ClipRecorder.h"
-#include "platform/Pasteboard.h"
+#include "model/PreferencesStore.h"
 #include "platform/Workspace.h"
+#include "store/ClipHistory.h"
+#include "store/ClipListFilter.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
@@ -33,9 +34,9 @@ class Commands : public QObject {
 
 public:
     struct Services {
-        AppModel& model;
+        ClipHistory& history;
+        PreferencesStore& preferences;
         ClipRecorder& recorder;
-        Pasteboard& pasteboard;
         ClipboardMonitor& monitor;
         const Workspace& workspace;
     };
@@ -67,8 +68,6 @@ private:
     // The clip of `id`, read whole; otherwise the answer to give (closing, a store failure, no
     // such clip).
     QCoro::Task<std::variant<Clip, CommandResult>> storedClip(qint64 id);
-    // The open palette's list follows a change made here.
-    QCoro::Task<> refreshPalette(bool resetSelection);
 
     Services m_services;
 };

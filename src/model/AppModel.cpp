@@ -42,7 +42,9 @@ AppModel::AppModel(ClipHistory& history, PreferencesStore& preferences, Schedule
       pointerLocation([] { return QCursor::pos(); }),
       m_history(history),
       m_preferences(preferences),
-      m_scheduler(scheduler) {}
+      m_scheduler(scheduler) {
+    connect(&history, &ClipHistory::changed, this, &AppModel::historyChanged);
+}
 
 AppModel::~AppModel() = default;
 
@@ -311,7 +313,7 @@ QCoro::Task<> AppModel::togglePin(Clip clip) {
         report(toggled.error);
         co_return;
     }
-    co_await reload(false);
+    co_await settledList();
 }
 
 QCoro::Task<> AppModel::deleteClip(Clip clip) {
@@ -325,9 +327,7 @@ QCoro::Task<> AppModel::deleteClip(Clip clip) {
         report(deleted.error);
         co_return;
     }
-    hidePreview();
-    co_await reload(false);
-    if (!self) {
+    if (!co_await settledList()) {
         co_return;
     }
     // The clip that followed the deleted one takes its place in the selection.
@@ -362,18 +362,20 @@ QCoro::Task<> AppModel::clearUnpinned() {
         report(cleared.error);
         co_return;
     }
-    hidePreview();
-    co_await reload(true);
+    co_await settledList();
 }
 
-QCoro::Task<> AppModel::refreshAfterCapture() {
-    if (paletteIsVisible()) {
-        co_await reload(false);
+void AppModel::historyChanged(HistoryChange change) {
+    if (change == HistoryChange::updated && !paletteIsVisible()) {
+        return;
     }
+    if (change == HistoryChange::removed) {
+        hidePreview();
+    }
+    reload(change == HistoryChange::cleared);
 }
 
 void AppModel::follow(ClipRecorder& recorder) {
-    connect(&recorder, &ClipRecorder::recorded, this, [this] { refreshAfterCapture(); });
     connect(&recorder, &ClipRecorder::failed, this, &AppModel::report);
     connect(&recorder, &ClipRecorder::persistentErrorChanged, this,
             [this, &recorder] { setPersistentError(recorder.persistentError()); });
@@ -390,9 +392,7 @@ QCoro::Task<> AppModel::applyPreferenceLimits() {
         report(pruned.error);
         co_return;
     }
-    if (paletteIsVisible()) {
-        co_await reload(false);
-    }
+    co_await settledList();
 }
 
 // ---- Error banner

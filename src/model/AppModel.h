@@ -94,12 +94,10 @@ public:
     QCoro::Task<> deleteSelected();
     QCoro::Task<> clearUnpinned();
     QCoro::Task<> applyPreferenceLimits();
-    // After the recorder stored captures: the list of an open palette follows.
-    QCoro::Task<> refreshAfterCapture();
     // Resumes once the list loads under way have landed, so that a key pressed right after typing
     // acts on the list for what was typed. False when the model went away meanwhile.
     QCoro::Task<bool> settledList();
-    // Shows what the recorder reports (failures, captures waiting) and follows what it stores.
+    // Shows what the recorder reports: failures, captures waiting.
     void follow(ClipRecorder& recorder);
 
     // Shows the message for four seconds (then the persistent error, if any); a newer one
@@ -143,6 +141,8 @@ private:
     // Keeps the selection when it is visible, else selects the first visible clip.
     void repairSelection(const QList<Clip>& visible);
     bool paletteIsVisible() const;
+    // The list of an open palette follows the history; what left it is never shown again.
+    void historyChanged(HistoryChange change);
 
     ClipHistory& m_history;
     PreferencesStore& m_preferences;

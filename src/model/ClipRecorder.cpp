@@ -46,13 +46,13 @@ void ClipRecorder::setPersistentError(const std::optional<QString>& message) {
     }
 }
 
-QFuture<void> ClipRecorder::storeCapture(const CapturedClip& clip, const QDateTime& now) {
+QFuture<qint64> ClipRecorder::storeCapture(const CapturedClip& clip, const QDateTime& now) {
     const auto& source = clip.source;
     if (const auto* text = std::get_if<CapturedClip::Text>(&clip.payload)) {
         return m_history.upsert(ClipKind::text, text->text, text->html, std::nullopt, source, now);
     }
     if (const auto* image = std::get_if<CapturedClip::Image>(&clip.payload)) {
-        return m_history.recordImage(image->png, source, now);
+        return m_history.recordImage(image->png, source, now).then([] { return qint64(0); });
     }
     if (const auto* color = std::get_if<CapturedClip::Color>(&clip.payload)) {
         return m_history.upsert(ClipKind::color, color->hex, std::nullopt, std::nullopt, source,
@@ -77,15 +77,23 @@ QCoro::Task<> ClipRecorder::record(CapturedClip clip) {
     co_await storeWaiting();
 }
 
-QCoro::Task<bool> ClipRecorder::recordAndConfirm(CapturedClip clip) {
+QCoro::Task<std::optional<qint64>> ClipRecorder::recordAndConfirm(CapturedClip clip) {
     const quint64 serial = m_lastSerial + 1;
     QPointer<ClipRecorder> self(this);
+    m_confirmed.insert(serial, 0);
     co_await record(std::move(clip));
     // A pass already under way stores it after those before it.
     while (self && m_storing && isWaiting(serial)) {
         co_await qCoro(this, &ClipRecorder::storingEnded);
     }
-    co_return self&& serial <= m_lastSerial && !isWaiting(serial) && !m_lost.contains(serial);
+    if (!self) {
+        co_return std::nullopt;
+    }
+    const qint64 id = m_confirmed.take(serial);
+    if (serial > m_lastSerial || isWaiting(serial) || m_lost.contains(serial)) {
+        co_return std::nullopt;
+    }
+    co_return id;
 }
 
 ClipRecorder::~ClipRecorder() {
@@ -148,6 +156,9 @@ QCoro::Task<> ClipRecorder::storeWaiting() {
         }
         if (stored.value) {
             storedAny = true;
+            if (m_confirmed.contains(next.serial)) {
+                m_confirmed.insert(next.serial, *stored.value);
+            }
             continue;
         }
         failure = stored.error;
@@ -183,28 +194,32 @@ QCoro::Task<> ClipRecorder::storeWaiting() {
     }
     if (!pruned.value) {
         emit failed(pruned.error);
-        co_return;
     }
-    emit recorded();
 }
 
-// A capture that keeps failing while the history takes the others is the trouble itself.
+// A capture that keeps failing while the history takes the others is the trouble itself. Said once
+// the list of those waiting is in order again.
 void ClipRecorder::dropRefused(bool othersStored, const QString& error) {
+    QStringList messages;
     for (auto capture = m_waiting.begin(); capture != m_waiting.end();) {
         if (othersStored && capture->triedInPass == m_passes &&
             ++capture->refusals >= maximumRefusals) {
             qCWarning(lcModel) << "a capture the history keeps refusing is dropped:" << error;
             const auto* image = std::get_if<CapturedClip::Image>(&capture->clip.payload);
-            emit failed(QStringLiteral("No se pudo guardar %1 (%2 MB) y se ha descartado: %3")
-                            .arg(image ? QStringLiteral("una imagen") : QStringLiteral("un clip"))
-                            .arg(double(capture->bytes) / (1024 * 1024), 0, 'f', 1)
-                            .arg(error));
+            messages.append(
+                QStringLiteral("No se pudo guardar %1 (%2 MB) y se ha descartado: %3")
+                    .arg(image ? QStringLiteral("una imagen") : QStringLiteral("un clip"))
+                    .arg(double(capture->bytes) / (1024 * 1024), 0, 'f', 1)
+                    .arg(error));
             const auto at = capture - m_waiting.begin();
             drop(capture);
             capture = m_waiting.begin() + at;
         } else {
             ++capture;
         }
+    }
+    for (const QString& message : std::as_const(messages)) {
+        emit failed(message);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <QCoro/QCoroTask>
 #include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 
@@ -45,17 +46,16 @@ public:
     // Capture is not paused and the application copied from is not excluded.
     bool takes(const CapturedClip& clip) const;
     QCoro::Task<> record(CapturedClip clip);
-    // As `record`, resuming once this capture is in the history (true) or waits for a retry, or was
-    // skipped (false): for a caller that must say which. Pruning may still follow.
-    QCoro::Task<bool> recordAndConfirm(CapturedClip clip);
+    // As `record`, resuming once this capture is in the history (with the id of its row) or waits
+    // for a retry, or was skipped (nothing): for a caller that must say which. Pruning may still
+    // follow.
+    QCoro::Task<std::optional<qint64>> recordAndConfirm(CapturedClip clip);
 
     // Why captures are waiting to be stored, while any are.
     const std::optional<QString>& persistentError() const { return m_persistentError; }
 
 signals:
-    // Captures were stored and the history pruned.
-    void recorded();
-    // A failure to show: pruning failed.
+    // A failure to show: pruning failed, or a capture was given up.
     void failed(const QString& message);
     void persistentErrorChanged();
     // A pass over the waiting captures ended, stored or not.
@@ -71,7 +71,8 @@ private:
         quint64 triedInPass = 0;
         int refusals = 0;
     };
-    QFuture<void> storeCapture(const CapturedClip& clip, const QDateTime& now);
+    // The id of the row, or 0 for an image.
+    QFuture<qint64> storeCapture(const CapturedClip& clip, const QDateTime& now);
     // Queues the capture after those waiting, then drops the oldest while there are too many.
     void keepWaiting(WaitingCapture capture);
     void drop(std::deque<WaitingCapture>::iterator capture);
@@ -92,6 +93,8 @@ private:
     quint64 m_passes = 0;
     // Dropped before they could be stored.
     QSet<quint64> m_lost;
+    // The rows of the captures someone waits to have confirmed, by serial.
+    QHash<quint64, qint64> m_confirmed;
     std::unique_ptr<Scheduler::Job> m_retryTask;
     std::chrono::milliseconds m_retryDelay = firstRetryDelay;
 };

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QFuture>
 #include <QList>
+#include <QObject>
 #include <QString>
 
 #include <optional>
@@ -14,19 +15,31 @@
 
 namespace orv {
 
+// What a write did to the list, for those that show it. Several writes announced at once are
+// announced as the most that any of them did.
+enum class HistoryChange { updated, removed, cleared };
+
 // What the model asks of the history. Each operation runs off the calling thread and returns a
 // future that fails with the error to show (Error, Error).
-class ClipHistory {
+//
+// Every write that lands is announced (`changed`, on the thread the history lives in), before its
+// future finishes: one awaited through StoreOutcome resumes after those that follow the history
+// have started to. A capture stored (upsert, recordImage) is announced with the prune that follows
+// it, so that the list it brings is read once, within its limits.
+class ClipHistory : public QObject {
+    Q_OBJECT
+
 public:
-    virtual ~ClipHistory() = default;
+    ~ClipHistory() override = default;
 
     // Inserts a clip or refreshes the row with the same value: the row keeps its id, pin and
     // (unless a new one is given) its image path, and takes the new time, html, source and kind.
-    virtual QFuture<void> upsert(ClipKind kind, const QString& value,
-                                 const std::optional<QString>& html,
-                                 const std::optional<QString>& imagePath,
-                                 const std::optional<QString>& source,
-                                 const QDateTime& createdAt) = 0;
+    // Gives the row's id.
+    virtual QFuture<qint64> upsert(ClipKind kind, const QString& value,
+                                   const std::optional<QString>& html,
+                                   const std::optional<QString>& imagePath,
+                                   const std::optional<QString>& source,
+                                   const QDateTime& createdAt) = 0;
     // Stores PNG bytes as an image clip; an image already stored is only refreshed.
     virtual QFuture<void> recordImage(const QByteArray& data, const std::optional<QString>& source,
                                       const QDateTime& createdAt) = 0;
@@ -46,6 +59,9 @@ public:
                                          std::stop_token stop) = 0;
     // The whole clip, html included.
     virtual QFuture<std::optional<Clip>> clip(qint64 id) = 0;
+
+signals:
+    void changed(orv::HistoryChange change);
 };
 
 }  // namespace orv

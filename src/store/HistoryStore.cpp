@@ -16,21 +16,19 @@
 #include <QPromise>
 #include <QSet>
 #include <QUuid>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <future>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <stop_token>
-#include <thread>
 #include <type_traits>
 
 namespace orv {
@@ -152,7 +150,8 @@ constexpr auto kUpsert =
     "    html = excluded.html,\n"
     "    source = excluded.source,\n"
     "    kind = excluded.kind,\n"
-    "    image = COALESCE(excluded.image, clips.image)";
+    "    image = COALESCE(excluded.image, clips.image)\n"
+    "RETURNING id";
 
 constexpr auto kSearch =
     "SELECT id, kind, value, NULL, image, source, created_at, pinned\n"
@@ -325,9 +324,9 @@ public:
     Isolated(const Isolated&) = delete;
     Isolated& operator=(const Isolated&) = delete;
 
-    void upsert(ClipKind kind, const QString& value, const std::optional<QString>& html,
-                const std::optional<QString>& imagePath, const std::optional<QString>& source,
-                const QDateTime& createdAt) {
+    qint64 upsert(ClipKind kind, const QString& value, const std::optional<QString>& html,
+                  const std::optional<QString>& imagePath, const std::optional<QString>& source,
+                  const QDateTime& createdAt) {
         SqliteStatement statement = database.prepare(kUpsert);
         statement.bind(1, rawValue(kind));
         statement.bind(2, value);
@@ -335,7 +334,10 @@ public:
         statement.bind(4, imagePath);
         statement.bind(5, source);
         statement.bind(6, milliseconds(createdAt));
-        statement.run();
+        if (!statement.step()) {
+            throw Error::sqlite(sqliteErrorMessage(database.handle()));
+        }
+        return statement.int64At(0);
     }
 
     void recordImage(const QByteArray& data, const std::optional<QString>& source,
@@ -676,10 +678,17 @@ private:
             QByteArray(
                 "WHERE CASE WHEN c.id % 2 = ?3 THEN contains_folded(c.value, ?1) ELSE 0 END\n") +
             kListingOrder;
-        auto odd = std::async(std::launch::async,
-                              [&] { return listed(*searchDatabase, sql, needle, limit, 1, stop); });
-        const QList<Clip> even = listed(database, sql, needle, limit, 0, stop);
-        const QList<Clip> other = odd.get();
+        QFuture<QList<Clip>> odd =
+            QtConcurrent::run([&] { return listed(*searchDatabase, sql, needle, limit, 1, stop); });
+        QList<Clip> even;
+        try {
+            even = listed(database, sql, needle, limit, 0, stop);
+        } catch (...) {
+            // The other half reads what this frame holds.
+            odd.waitForFinished();
+            throw;
+        }
+        const QList<Clip> other = odd.result();
         QList<Clip> merged;
         merged.reserve(even.size() + other.size());
         std::merge(even.cbegin(), even.cend(), other.cbegin(), other.cend(),
@@ -739,67 +748,26 @@ auto HistoryStore::enqueue(Operation operation) {
     auto promise = std::make_shared<QPromise<Result>>();
     QFuture<Result> future = promise->future();
     promise->start();
-    m_worker.start([this, promise, operation = std::move(operation)]() mutable {
-        try {
-            followTheFile();
-            if constexpr (std::is_void_v<Result>) {
-                operation();
-            } else {
-                promise->addResult(operation());
+    QMetaObject::invokeMethod(
+        m_jobs.get(),
+        [this, promise, operation = std::move(operation)]() mutable {
+            try {
+                followTheFile();
+                if constexpr (std::is_void_v<Result>) {
+                    operation();
+                } else {
+                    promise->addResult(operation());
+                }
+            } catch (const QException& error) {
+                promise->setException(error);
+            } catch (...) {
+                promise->setException(std::current_exception());
             }
-        } catch (const QException& error) {
-            promise->setException(error);
-        } catch (...) {
-            promise->setException(std::current_exception());
-        }
-        promise->finish();
-    });
+            promise->finish();
+        },
+        Qt::QueuedConnection);
     return future;
 }
-
-// Runs a task a fixed delay after it was first asked for (further requests in the meantime join
-// that run), on a thread of its own so that nothing has to poll.
-class HistoryStore::DelayedTask {
-public:
-    DelayedTask(std::chrono::milliseconds delay, std::function<void()> task)
-        : m_delay(delay),
-          m_task(std::move(task)),
-          m_thread([this](std::stop_token stop) { run(stop); }) {}
-
-    void request() {
-        {
-            const std::lock_guard lock(m_mutex);
-            if (m_due) {
-                return;
-            }
-            m_due = std::chrono::steady_clock::now() + m_delay;
-        }
-        m_wake.notify_one();
-    }
-
-private:
-    void run(const std::stop_token& stop) {
-        std::unique_lock lock(m_mutex);
-        while (m_wake.wait(lock, stop, [this] { return m_due.has_value(); })) {
-            m_wake.wait_until(lock, stop, *m_due, [] { return false; });
-            if (stop.stop_requested()) {
-                return;
-            }
-            m_due.reset();
-            lock.unlock();
-            m_task();
-            lock.lock();
-        }
-    }
-
-    const std::chrono::milliseconds m_delay;
-    const std::function<void()> m_task;
-    std::mutex m_mutex;
-    std::condition_variable_any m_wake;
-    std::optional<std::chrono::steady_clock::time_point> m_due;
-    // Last: starts once the rest exists, and is stopped and joined first.
-    std::jthread m_thread;
-};
 
 // A history that cannot be written (a read-only disk or file) is still read.
 std::unique_ptr<HistoryStore::Isolated> HistoryStore::opened(const QString& databasePath,
@@ -832,6 +800,29 @@ void HistoryStore::setIsolated(std::unique_ptr<Isolated> isolated) {
     m_readOnly = m_isolated && m_isolated->isReadOnly();
 }
 
+// Posted before the write's future finishes, so heard before anyone awaiting it resumes.
+void HistoryStore::announce(HistoryChange change) {
+    const std::lock_guard lock(m_announcing);
+    if (m_announcement) {
+        m_announcement = std::max(*m_announcement, change);
+        return;
+    }
+    m_announcement = change;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            std::optional<HistoryChange> heard;
+            {
+                const std::lock_guard lock(m_announcing);
+                heard = std::exchange(m_announcement, std::nullopt);
+            }
+            if (heard) {
+                emit changed(*heard);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 void HistoryStore::followTheFile() {
     if (m_isolated && m_isolated->stillAtItsPath()) {
         return;
@@ -850,36 +841,54 @@ void HistoryStore::followTheFile() {
         }
     }
     setIsolated(opened(m_databasePath, m_imageDirectory));
-    m_isolated->scrubSoon = [scrub = m_scrub.get()] { scrub->request(); };
+    m_isolated->scrubSoon = [this] { scrubSoon(); };
 }
 
 HistoryStore::HistoryStore(const QString& databasePath, const QString& imageDirectory)
     : m_databasePath(databasePath),
       m_imageDirectory(absoluteClean(imageDirectory)),
       m_isolated(opened(databasePath, imageDirectory)),
-      m_readOnly(m_isolated->isReadOnly()) {
-    m_worker.setMaxThreadCount(1);
-    m_worker.setExpiryTimeout(-1);
-    m_scrub = std::make_unique<DelayedTask>(
-        kPrunedScrubDelay, [this] { enqueue([this] { m_isolated->scrubLog(); }); });
-    m_isolated->scrubSoon = [scrub = m_scrub.get()] { scrub->request(); };
+      m_readOnly(m_isolated->isReadOnly()),
+      m_jobs(std::make_unique<QObject>()),
+      m_scrub(std::make_unique<QTimer>()) {
+    m_scrub->setSingleShot(true);
+    m_scrub->setInterval(kPrunedScrubDelay);
+    QObject::connect(m_scrub.get(), &QTimer::timeout, m_jobs.get(),
+                     [this] { enqueue([this] { m_isolated->scrubLog(); }); });
+    m_jobs->moveToThread(&m_worker);
+    m_scrub->moveToThread(&m_worker);
+    m_isolated->scrubSoon = [this] { scrubSoon(); };
+    m_worker.start();
 }
 
-// The connection closes last, emptying its log into the database file.
+// Worker only: the first request starts the delay, later ones join it.
+void HistoryStore::scrubSoon() {
+    if (!m_scrub->isActive()) {
+        m_scrub->start();
+    }
+}
+
+// Every job asked for runs first; a scrub still waiting for its delay is left to the close. The
+// connection closes last, emptying its log into the database file.
 HistoryStore::~HistoryStore() {
-    m_worker.waitForDone();
-    // Only a scrub can be queued from here on, and a scrub asks for no other.
-    m_scrub.reset();
-    m_worker.waitForDone();
+    QMetaObject::invokeMethod(
+        m_jobs.get(),
+        [this] {
+            m_scrub->stop();
+            m_worker.quit();
+        },
+        Qt::QueuedConnection);
+    m_worker.wait();
 }
 
-QFuture<void> HistoryStore::upsert(ClipKind kind, const QString& value,
-                                   const std::optional<QString>& html,
-                                   const std::optional<QString>& imagePath,
-                                   const std::optional<QString>& source,
-                                   const QDateTime& createdAt) {
+// Captures are announced by the prune that follows them.
+QFuture<qint64> HistoryStore::upsert(ClipKind kind, const QString& value,
+                                     const std::optional<QString>& html,
+                                     const std::optional<QString>& imagePath,
+                                     const std::optional<QString>& source,
+                                     const QDateTime& createdAt) {
     return enqueue([this, kind, value, html, imagePath, source, createdAt] {
-        m_isolated->upsert(kind, value, html, imagePath, source, createdAt);
+        return m_isolated->upsert(kind, value, html, imagePath, source, createdAt);
     });
 }
 
@@ -891,19 +900,31 @@ QFuture<void> HistoryStore::recordImage(const QByteArray& data,
 }
 
 QFuture<void> HistoryStore::togglePinned(qint64 id) {
-    return enqueue([this, id] { m_isolated->togglePinned(id); });
+    return enqueue([this, id] {
+        m_isolated->togglePinned(id);
+        announce(HistoryChange::updated);
+    });
 }
 
 QFuture<void> HistoryStore::deleteClip(qint64 id) {
-    return enqueue([this, id] { m_isolated->deleteClip(id); });
+    return enqueue([this, id] {
+        m_isolated->deleteClip(id);
+        announce(HistoryChange::removed);
+    });
 }
 
 QFuture<void> HistoryStore::clearUnpinned() {
-    return enqueue([this] { m_isolated->clearUnpinned(); });
+    return enqueue([this] {
+        m_isolated->clearUnpinned();
+        announce(HistoryChange::cleared);
+    });
 }
 
 QFuture<void> HistoryStore::prune(int maxItems, int retentionDays) {
-    return enqueue([this, maxItems, retentionDays] { m_isolated->prune(maxItems, retentionDays); });
+    return enqueue([this, maxItems, retentionDays] {
+        m_isolated->prune(maxItems, retentionDays);
+        announce(HistoryChange::updated);
+    });
 }
 
 QFuture<QList<Clip>> HistoryStore::clips(const QString& matching) {

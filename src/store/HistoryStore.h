@@ -7,12 +7,14 @@
 #include <QFuture>
 #include <QList>
 #include <QString>
-#include <QThreadPool>
+#include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <functional>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace orv {
@@ -43,9 +45,10 @@ public:
     // Absolute and normalised.
     const QString& imageDirectory() const;
 
-    QFuture<void> upsert(ClipKind kind, const QString& value, const std::optional<QString>& html,
-                         const std::optional<QString>& imagePath,
-                         const std::optional<QString>& source, const QDateTime& createdAt) override;
+    QFuture<qint64> upsert(ClipKind kind, const QString& value, const std::optional<QString>& html,
+                           const std::optional<QString>& imagePath,
+                           const std::optional<QString>& source,
+                           const QDateTime& createdAt) override;
     // Empty data and images over maximumImageBytes are dropped silently.
     QFuture<void> recordImage(const QByteArray& data, const std::optional<QString>& source,
                               const QDateTime& createdAt) override;
@@ -77,7 +80,6 @@ public:
 
 private:
     class Isolated;
-    class DelayedTask;
 
     template <typename Operation>
     auto enqueue(Operation operation);
@@ -86,14 +88,23 @@ private:
     static std::unique_ptr<Isolated> opened(const QString& databasePath,
                                             const QString& imageDirectory);
     void setIsolated(std::unique_ptr<Isolated> isolated);
+    void scrubSoon();
+    // Worker: posts the announcement of a write that landed, or joins it to the one on its way.
+    void announce(HistoryChange change);
 
     const QString m_databasePath;
     const QString m_imageDirectory;
     // None while what is at the path cannot be opened.
     std::unique_ptr<Isolated> m_isolated;
     std::atomic_bool m_readOnly;
-    QThreadPool m_worker;
-    std::unique_ptr<DelayedTask> m_scrub;
+    std::mutex m_announcing;
+    // The announcement posted to the store's thread and not heard yet.
+    std::optional<HistoryChange> m_announcement;
+    // Jobs are events posted to `m_jobs`, run one at a time in the order posted; the timer, on the
+    // worker too, scrubs the log a little after a prune.
+    QThread m_worker;
+    std::unique_ptr<QObject> m_jobs;
+    std::unique_ptr<QTimer> m_scrub;
 };
 
 }  // namespace orv

@@ -31,7 +31,7 @@ protected:
     InMemoryPasteboard pasteboard;
     FakeWorkspace workspace;
     ClipboardMonitor monitor{pasteboard, workspace};
-    Commands commands{{model, recorder, pasteboard, monitor, workspace}};
+    Commands commands{{history, preferences, recorder, monitor, workspace}};
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "platform/fakes/FakeLoginItemService.h"
 #include "platform/fakes/InMemoryUserDefaults.h"
 #include "support/ControllableHistory.h"
+#include "support/ModelFixture.h"
 
 #include <QCoro/QCoroFuture>
 #include <QSignalSpy>
@@ -80,4 +81,19 @@ TEST(TrayMenu, ThePausedIconIsAnotherPicture) {
     const QIcon paused = StatusIcon::paused(icon, Qt::white);
     EXPECT_NE(icon.pixmap(22).toImage(), paused.pixmap(22).toImage());
     EXPECT_FALSE(paused.pixmap(22).isNull());
+}
+
+// The palette's list and the tray follow the history by themselves: a capture with the palette open
+// is stored, pruned and read once by each.
+TEST_F(ModelTest, OneCaptureWithThePaletteOpenCostsFourStoreJobs) {
+    TrayMenu tray(history, preferences, nullptr);
+    open({"uno", "dos"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tray.recent().size() == 2; }, 10000));
+    history.calls.clear();
+    copyText("tres");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tray.recent().size() == 3; }, 10000));
+    EXPECT_EQ(tray.recent().first().value, "tres");
+    EXPECT_EQ(visible(), (QStringList{"tres", "dos", "uno"}));
+    QTest::qWait(100);
+    EXPECT_EQ(history.calls, (QHash<QString, int>{{"upsert", 1}, {"prune", 1}, {"listing", 2}}));
 }

@@ -52,7 +52,7 @@ protected:
     FakeAccessibilityTrust trust;
     VirtualScheduler scheduler;
     ClipboardMonitor monitor{pasteboard, workspace};
-    PasteSequence::Services services{pasteboard, monitor, workspace, injector, trust, scheduler};
+    PasteSequence::Services services{monitor, workspace, injector, trust, scheduler};
     std::optional<QCoro::Task<>> task;
 
     bool pasting = true;

@@ -14,10 +14,9 @@ using namespace orv;
 // The model awaits the store from coroutines on the main thread; they must resume there, with the
 // results and errors of the worker.
 TEST(HistoryStoreAwait, CoroutinesResumeOnTheMainThreadWithResultsAndErrors) {
-    int argc = 1;
-    char name[] = "store_tests";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    // The store's worker needs the application, made by the test program's main.
+    QCoreApplication* app = QCoreApplication::instance();
+    ASSERT_NE(app, nullptr);
     QTemporaryDir temp;
     HistoryStore store(temp.filePath("history.db"), temp.filePath("images"));
 
@@ -40,7 +39,7 @@ TEST(HistoryStoreAwait, CoroutinesResumeOnTheMainThreadWithResultsAndErrors) {
     };
     QCoro::waitFor(run());
 
-    EXPECT_EQ(resumedOn, QList<QThread*>(3, app.thread()));
+    EXPECT_EQ(resumedOn, QList<QThread*>(3, app->thread()));
     ASSERT_EQ(listed.size(), 1);
     EXPECT_EQ(listed.first().value, "uno");
     EXPECT_EQ(error, "Error de SQLite") << "a closed store refuses further work";

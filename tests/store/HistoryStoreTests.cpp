@@ -155,7 +155,8 @@ TEST_F(HistoryStoreTest, ValuesWithNulCharactersSurviveWhole) {
 TEST_F(HistoryStoreTest, OperationsRunInTheOrderTheyWereAsked) {
     QList<QFuture<void>> pending;
     for (int i = 0; i < 50; ++i) {
-        pending.append(store->upsert(ClipKind::text, QString::number(i), {}, {}, {}, at(100 - i)));
+        pending.append(QFuture<void>(
+            store->upsert(ClipKind::text, QString::number(i), {}, {}, {}, at(100 - i))));
     }
     pending.append(store->togglePinned(1));
     pending.append(store->deleteClip(2));

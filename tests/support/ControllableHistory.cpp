@@ -6,7 +6,9 @@ namespace orv {
 
 ControllableHistory::ControllableHistory()
     : m_store(std::make_unique<HistoryStore>(m_temp.filePath("history.db"),
-                                             m_temp.filePath("images"))) {}
+                                             m_temp.filePath("images"))) {
+    connect(m_store.get(), &ClipHistory::changed, this, &ClipHistory::changed);
+}
 
 template <typename T>
 bool ControllableHistory::fails(const QString& operation, QFuture<T>& failed) {
@@ -22,12 +24,12 @@ bool ControllableHistory::fails(const QString& operation, QFuture<T>& failed) {
     return true;
 }
 
-QFuture<void> ControllableHistory::upsert(ClipKind kind, const QString& value,
-                                          const std::optional<QString>& html,
-                                          const std::optional<QString>& imagePath,
-                                          const std::optional<QString>& source,
-                                          const QDateTime& createdAt) {
-    QFuture<void> failed;
+QFuture<qint64> ControllableHistory::upsert(ClipKind kind, const QString& value,
+                                            const std::optional<QString>& html,
+                                            const std::optional<QString>& imagePath,
+                                            const std::optional<QString>& source,
+                                            const QDateTime& createdAt) {
+    QFuture<qint64> failed;
     return fails("upsert", failed)
                ? failed
                : m_store->upsert(kind, value, html, imagePath, source, createdAt);

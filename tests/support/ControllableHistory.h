@@ -33,9 +33,10 @@ public:
     void release(int index);
     int heldCount() const { return int(m_held.size()); }
 
-    QFuture<void> upsert(ClipKind kind, const QString& value, const std::optional<QString>& html,
-                         const std::optional<QString>& imagePath,
-                         const std::optional<QString>& source, const QDateTime& createdAt) override;
+    QFuture<qint64> upsert(ClipKind kind, const QString& value, const std::optional<QString>& html,
+                           const std::optional<QString>& imagePath,
+                           const std::optional<QString>& source,
+                           const QDateTime& createdAt) override;
     QFuture<void> recordImage(const QByteArray& data, const std::optional<QString>& source,
                               const QDateTime& createdAt) override;
     QFuture<void> togglePinned(qint64 id) override;

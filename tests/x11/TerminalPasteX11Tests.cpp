@@ -112,8 +112,8 @@ TEST_P(TerminalPasteTest, TheClipLandsOnTheCommandLine) {
         void pasteByHand(const QString& hint) override { ADD_FAILURE() << hint.toStdString(); }
     } host;
     host.front = front;
-    auto sequence = PasteSequence::run(
-        clip, {clipboard, monitor, workspace, injector, trust, scheduler, &primary}, host);
+    auto sequence =
+        PasteSequence::run(clip, {monitor, workspace, injector, trust, scheduler, &primary}, host);
     ASSERT_TRUE(QTest::qWaitFor([&] { return sequence.isReady(); }, 10000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return contents(pasted) == clip.value; }, 15000))
         << "the shell has \"" << contents(pasted).toStdString() << '"';
