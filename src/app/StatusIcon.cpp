@@ -15,12 +15,12 @@ namespace StatusIcon {
 
 QIcon choose(const std::optional<QColor>& panelColor, const QIcon& themed, const QColor& text) {
     if (panelColor) {
-        return SymbolIcon::icon("MenuIcon", *panelColor);
+        return SymbolIcon::icon(QStringLiteral("MenuIcon"), *panelColor);
     }
     if (!themed.isNull() && !themed.pixmap(22).isNull()) {
         return themed;
     }
-    return SymbolIcon::icon("MenuIcon", text);
+    return SymbolIcon::icon(QStringLiteral("MenuIcon"), text);
 }
 
 QIcon forDesktop() {

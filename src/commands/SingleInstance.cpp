@@ -205,7 +205,8 @@ QString SingleInstance::refusal() {
 QString SingleInstance::standardName() {
     const Folder place = instanceFolder();
     // Where nothing can be made, so that no other user's socket or lock is ever reached.
-    const QString folder = place.refusal.isEmpty() ? place.path : place.path + "/no-usada";
+    const QString folder =
+        place.refusal.isEmpty() ? place.path : place.path + QStringLiteral("/no-usada");
     const QString session =
         sessionName(qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"));
     const QString name = folder + QStringLiteral("/orvantide-%1.socket").arg(session);

@@ -186,7 +186,7 @@ void ClipListView::fillContextMenu(QMenu& menu, const Clip& clip) {
     menu.addAction(titles[1], this, [this, clip] { m_model.togglePin(clip); });
     menu.addSeparator();
     QAction* remove = menu.addAction(titles[2], this, [this, clip] { m_model.deleteClip(clip); });
-    remove->setIcon(SymbolIcon::icon("trash", InterfaceStyle::destructive()));
+    remove->setIcon(SymbolIcon::icon(QStringLiteral("trash"), InterfaceStyle::destructive()));
     // The menu holds its style weakly, so one owned by the menu may go first.
     auto* style = new DestructiveItemStyle(remove->text());
     style->setParent(&menu);

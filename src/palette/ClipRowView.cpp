@@ -197,7 +197,8 @@ void paintLeading(QPainter* painter, const QRect& square, const ClipRowView::Row
     };
     switch (row.clip.effectiveKind()) {
         case ClipKind::text:
-            painter->drawPixmap(centered(22), SymbolIcon::pixmap("text.alignleft", 22, secondary));
+            painter->drawPixmap(
+                centered(22), SymbolIcon::pixmap(QStringLiteral("text.alignleft"), 22, secondary));
             break;
         case ClipKind::color: {
             const bool prominent = row.prominentColor;
@@ -218,7 +219,8 @@ void paintLeading(QPainter* painter, const QRect& square, const ClipRowView::Row
             const QPixmap thumbnail = thumbnails.thumbnail(row.clip);
             const QRect frame = centered(22);
             if (thumbnail.isNull()) {
-                painter->drawPixmap(frame, SymbolIcon::pixmap("photo", 22, secondary));
+                painter->drawPixmap(frame,
+                                    SymbolIcon::pixmap(QStringLiteral("photo"), 22, secondary));
                 break;
             }
             // Scaled to fill the square and clipped to its rounded corners.
@@ -242,7 +244,8 @@ void paintLeading(QPainter* painter, const QRect& square, const ClipRowView::Row
             const QStringList first = row.clip.filePaths(1);
             const QRect frame = centered(22);
             if (first.isEmpty()) {
-                painter->drawPixmap(frame, SymbolIcon::pixmap("doc", 22, secondary));
+                painter->drawPixmap(frame,
+                                    SymbolIcon::pixmap(QStringLiteral("doc"), 22, secondary));
             } else {
                 FileTypeIcon::image(first.first()).paint(painter, frame);
             }

@@ -49,9 +49,10 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const QRect inner = rect().adjusted(3, 3, -3, -3);
-        painter.drawPixmap(inner.adjusted(2, 2, -2, -2),
-                           SymbolIcon::pixmap("xmark.circle.fill", inner.width() - 4,
-                                              InterfaceStyle::secondary(palette())));
+        painter.drawPixmap(
+            inner.adjusted(2, 2, -2, -2),
+            SymbolIcon::pixmap(QStringLiteral("xmark.circle.fill"), inner.width() - 4,
+                               InterfaceStyle::secondary(palette())));
         if (m_model.searchFocus() == SearchFocus::clear) {
             painter.setPen(QPen(InterfaceStyle::accent(palette(), 1.0), 1.5));
             painter.drawEllipse(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75));
@@ -216,8 +217,8 @@ QWidget* PaletteView::buildHeader() {
     markLayout->setContentsMargins(0, 0, 0, 0);
     markLayout->setSpacing(5);
     auto* markIcon = new QLabel(mark);
-    markIcon->setPixmap(
-        SymbolIcon::fallback("MenuIcon", 12, palette().color(QPalette::WindowText)));
+    markIcon->setPixmap(SymbolIcon::fallback(QStringLiteral("MenuIcon"), 12,
+                                             palette().color(QPalette::WindowText)));
     auto* name = new QLabel(QStringLiteral("Orvantide"), mark);
     name->setFont(InterfaceStyle::font(QApplication::font(), 13, QFont::DemiBold));
     markLayout->addWidget(markIcon);
@@ -234,8 +235,8 @@ QWidget* PaletteView::buildHeader() {
     searchRow->setContentsMargins(10, 7, 10, 7);
     searchRow->setSpacing(8);
     auto* glass = new QLabel(search);
-    glass->setPixmap(
-        SymbolIcon::pixmap("magnifyingglass", 14, InterfaceStyle::secondary(palette())));
+    glass->setPixmap(SymbolIcon::pixmap(QStringLiteral("magnifyingglass"), 14,
+                                        InterfaceStyle::secondary(palette())));
     searchRow->addWidget(glass);
     m_searchField = new QLineEdit(search);
     m_searchField->setFrame(false);
@@ -293,7 +294,7 @@ QWidget* PaletteView::buildFooter() {
     Accessibility::setRole(error, QAccessible::AlertMessage);
     row->addWidget(error, 100);
 
-    const auto button = [footer, this](const char* symbol, const QString& help) {
+    const auto button = [footer, this](const QString& symbol, const QString& help) {
         auto* tool = new QToolButton(footer);
         tool->setAutoRaise(true);
         tool->setFixedSize(22, 18);
@@ -304,8 +305,8 @@ QWidget* PaletteView::buildFooter() {
         tool->setFocusPolicy(Qt::TabFocus);
         return tool;
     };
-    m_trashButton = button("trash", QStringLiteral("Limpiar historial no fijado"));
-    m_settingsButton = button("gearshape", QStringLiteral("Preferencias"));
+    m_trashButton = button(QStringLiteral("trash"), QStringLiteral("Limpiar historial no fijado"));
+    m_settingsButton = button(QStringLiteral("gearshape"), QStringLiteral("Preferencias"));
     connect(m_trashButton, &QToolButton::clicked, this, &PaletteView::clearRequested);
     connect(m_settingsButton, &QToolButton::clicked, this, &PaletteView::settingsRequested);
     row->addWidget(m_trashButton);

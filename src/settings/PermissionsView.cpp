@@ -97,7 +97,8 @@ QWidget* PermissionsView::buildHeader() {
 
     auto* mark = new QLabel(header);
     mark->setFixedSize(36, 36);
-    mark->setPixmap(SymbolIcon::fallback("MenuIcon", 36, InterfaceStyle::primary(palette(), 1.0)));
+    mark->setPixmap(SymbolIcon::fallback(QStringLiteral("MenuIcon"), 36,
+                                         InterfaceStyle::primary(palette(), 1.0)));
     auto* name = new QLabel(QStringLiteral("Orvantide"), header);
     name->setFont(InterfaceStyle::font(font(), 26, QFont::DemiBold));
     m_explanation = new QLabel(
@@ -135,7 +136,7 @@ QWidget* PermissionsView::buildCard() {
     row->setSpacing(14);
     auto* icon = new QLabel(card);
     icon->setFixedSize(34, 34);
-    icon->setPixmap(badge("keyboard", 34, 15, palette(), devicePixelRatioF()));
+    icon->setPixmap(badge(QStringLiteral("keyboard"), 34, 15, palette(), devicePixelRatioF()));
     auto* texts = new QVBoxLayout;
     texts->setContentsMargins(0, 0, 0, 0);
     texts->setSpacing(4);
@@ -160,7 +161,7 @@ QWidget* PermissionsView::buildCard() {
     grantedRow->setSpacing(5);
     const QColor green = grantedGreen(palette());
     auto* check = new QLabel(m_granted);
-    check->setPixmap(SymbolIcon::fallback("checkmark", 12, green));
+    check->setPixmap(SymbolIcon::fallback(QStringLiteral("checkmark"), 12, green));
     m_grantedText = new QLabel(QStringLiteral("Concedido"), m_granted);
     m_grantedText->setFont(InterfaceStyle::font(font(), 11, QFont::Medium));
     QPalette greenText = m_grantedText->palette();

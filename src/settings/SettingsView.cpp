@@ -139,7 +139,8 @@ QWidget* SettingsView::buildHeader() {
 
     auto* mark = new QLabel(header);
     mark->setFixedSize(22, 22);
-    mark->setPixmap(SymbolIcon::fallback("MenuIcon", 22, InterfaceStyle::primary(palette(), 1.0)));
+    mark->setPixmap(SymbolIcon::fallback(QStringLiteral("MenuIcon"), 22,
+                                         InterfaceStyle::primary(palette(), 1.0)));
     row->addWidget(mark, 0, Qt::AlignVCenter);
 
     auto* titles = new QVBoxLayout;

@@ -10,25 +10,27 @@ namespace orv {
 
 namespace SymbolIcon {
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace {
 
 const QHash<QString, QString>& themeNames() {
     static const QHash<QString, QString> names{
-        {"magnifyingglass", "edit-find"},
-        {"xmark.circle.fill", "edit-clear"},
-        {"doc.on.clipboard", "edit-paste"},
-        {"text.alignleft", "format-justify-left"},
-        {"photo", "image-x-generic"},
-        {"doc", "text-x-generic"},
-        {"trash", "user-trash"},
-        {"gearshape", "preferences-system"},
-        {"keyboard", "input-keyboard"},
-        {"slider.horizontal.3", "preferences-other"},
-        {"list.bullet", "view-list"},
-        {"checkmark", "object-select"},
-        {"hand.raised", "dialog-password"},
-        {"checkmark.circle.fill", "emblem-ok"},
-        {"exclamationmark.triangle", "dialog-warning"},
+        {u"magnifyingglass"_s, u"edit-find"_s},
+        {u"xmark.circle.fill"_s, u"edit-clear"_s},
+        {u"doc.on.clipboard"_s, u"edit-paste"_s},
+        {u"text.alignleft"_s, u"format-justify-left"_s},
+        {u"photo"_s, u"image-x-generic"_s},
+        {u"doc"_s, u"text-x-generic"_s},
+        {u"trash"_s, u"user-trash"_s},
+        {u"gearshape"_s, u"preferences-system"_s},
+        {u"keyboard"_s, u"input-keyboard"_s},
+        {u"slider.horizontal.3"_s, u"preferences-other"_s},
+        {u"list.bullet"_s, u"view-list"_s},
+        {u"checkmark"_s, u"object-select"_s},
+        {u"hand.raised"_s, u"dialog-password"_s},
+        {u"checkmark.circle.fill"_s, u"emblem-ok"_s},
+        {u"exclamationmark.triangle"_s, u"dialog-warning"_s},
     };
     return names;
 }

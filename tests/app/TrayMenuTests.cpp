@@ -61,8 +61,7 @@ TEST(TrayMenu, TheNewestClipsThenPauseAndPreferencesAboveTheUsualItems) {
     EXPECT_EQ(tray.menu()->actions().at(TrayMenu::recentCount + 1), pauseItem);
     const QStringList shown = texts(*tray.menu());
     ASSERT_GE(shown.size(), 6);
-    EXPECT_EQ(shown.mid(0, 6),
-              (QStringList{"seis & siete", "cinco", "cuatro", "tres", "dos", "—"}))
+    EXPECT_EQ(shown.mid(0, 6), (QStringList{"seis & siete", "cinco", "cuatro", "tres", "dos", "—"}))
         << "the five newest, an ampersand shown as itself";
 
     QSignalSpy chosen(&tray, &TrayMenu::clipChosen);
