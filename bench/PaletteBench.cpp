@@ -270,9 +270,9 @@ void writeMixed(HistoryStore& store) {
     for (int i = 0; i < 2000; ++i) {
         const QDateTime at = start.addSecs(i);
         if (i % 10 == 0) {
-            pending.append(store.recordImage(
+            pending.append(QFuture<void>(store.recordImage(
                 TestImages::png(40 + i % 7, 30, QColor::fromHsv(i % 360, 200, 200)),
-                QStringLiteral("Fotos"), at));
+                QStringLiteral("Fotos"), at)));
         } else if (i % 10 == 1) {
             pending.append(QFuture<void>(store.upsert(
                 ClipKind::color,

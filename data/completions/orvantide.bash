@@ -2,7 +2,7 @@
 _orvantide() {
     local cur prev words cword
     _init_completion || return
-    local commands="list get copy add delete pin unpin clear pause resume toggle"
+    local commands="list get copy add delete pin unpin clear pause resume toggle status quit"
     if ((cword == 1)); then
         mapfile -t COMPREPLY < <(compgen -W "$commands --toggle --service --version --help" -- "$cur")
         return
@@ -16,7 +16,17 @@ _orvantide() {
                     ;;
                 --limit | --search) return ;;
             esac
-            mapfile -t COMPREPLY < <(compgen -W "--limit --kind --search --json" -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W "--limit --kind --search --json -0 --null" -- "$cur")
+            ;;
+        add)
+            if [[ $prev == --type ]]; then
+                mapfile -t COMPREPLY < <(compgen -W "text/plain text/html text/uri-list image/png image/jpeg" -- "$cur")
+                return
+            fi
+            mapfile -t COMPREPLY < <(compgen -W "--type" -- "$cur")
+            ;;
+        status)
+            mapfile -t COMPREPLY < <(compgen -W "--json" -- "$cur")
             ;;
         get | copy | delete | pin | unpin)
             ((cword == 2)) || return

@@ -129,8 +129,9 @@ bool AppDelegate::applicationDidFinishLaunching(bool quiet) {
     connect(preferences, &PreferencesStore::pausedChanged, keeper,
             [keeper, preferences] { keeper->setPaused(preferences->paused()); });
     model->follow(*recorder);
-    m_commands = std::make_unique<Commands>(Commands::Services{*m_history, *preferences, *recorder,
-                                                               m_monitor, m_platform->workspace()});
+    m_commands = std::make_unique<Commands>(
+        Commands::Services{*m_history, *preferences, *recorder, m_monitor, m_platform->workspace(),
+                           [this] { return mechanismsInForce(); }});
     // Queued: a D-Bus call is answered before a window or an alert opens.
     connect(
         m_commands.get(), &Commands::toggleRequested, this,
@@ -144,6 +145,9 @@ bool AppDelegate::applicationDidFinishLaunching(bool quiet) {
     connect(m_commands.get(), &Commands::clearRequested, this, &AppDelegate::confirmClear,
             Qt::QueuedConnection);
     connect(m_commands.get(), &Commands::permissionsRequested, this, &AppDelegate::showPermissions,
+            Qt::QueuedConnection);
+    // As "Salir de Orvantide", once the command has its answer.
+    connect(m_commands.get(), &Commands::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);
     m_monitor.start();
     presentPermissionsIfNeeded();
@@ -274,7 +278,7 @@ void AppDelegate::applyRemoteDesktopKeys() {
 
 // What is in force after each attempt, where the mechanisms are listed and once in the log: a
 // shortcut the desktop would not give with the way around it, a refused remote desktop with why.
-void AppDelegate::showMechanisms() {
+PlatformServices::Mechanisms AppDelegate::mechanismsInForce() const {
     PlatformServices::Mechanisms mechanisms = m_platform->mechanisms();
     if (m_hotKey.combo() && m_hotKey.status() != 0) {
         mechanisms.hotKey = QStringLiteral(
@@ -282,6 +286,11 @@ void AppDelegate::showMechanisms() {
                                 "ejecute «%2»")
                                 .arg(mechanisms.hotKey, DesktopShortcut::toggleCommand());
     }
+    return mechanisms;
+}
+
+void AppDelegate::showMechanisms() {
+    const PlatformServices::Mechanisms mechanisms = mechanismsInForce();
     const QString failure = m_platform->remoteDesktopFailure();
     m_settings->setRemoteDesktopNote(
         !failure.isEmpty()

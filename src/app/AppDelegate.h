@@ -83,7 +83,8 @@ private:
     // A clip of the tray menu, read whole first.
     QCoro::Task<> copyChosen(Clip clip);
     void openSettings();
-    // Which mechanism each desktop service goes through, for the permissions window.
+    // Which mechanism each desktop service goes through, for the permissions window and `status`.
+    PlatformServices::Mechanisms mechanismsInForce() const;
     void showMechanisms();
     void applyRemoteDesktopKeys();
     // With automatic pasting on and no permission to post keys, explain it at once.

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include <unistd.h>
@@ -31,14 +32,21 @@ constexpr auto kHelp =
     "  --service   inicia la instancia sin abrir nada, si no hay ya una en marcha\n"
     "  --version   muestra la versión\n"
     "  --help      muestra esta ayuda\n"
+    "  --          termina las opciones de una orden: lo que sigue no es una opción\n"
+    "              (orvantide get -- 42)\n"
     "\n"
     "Órdenes (hablan con la instancia en marcha y la inician si hace falta):\n"
-    "  list [--limit N] [--kind texto|imagen|color|archivos] [--search TEXTO] [--json]\n"
+    "  list [--limit N] [--kind texto|imagen|color|archivos] [--search TEXTO] [--json | -0]\n"
     "              lista los clips: fijados primero, luego del más reciente al más antiguo\n"
-    "              (id, tipo, «fijado» o «-», título; separados por tabuladores)\n"
+    "              (id, tipo, «fijado» o «-», título; separados por tabuladores, una línea por\n"
+    "              clip o, con -0 o --null, terminados en NUL; --json: un objeto\n"
+    "              {\"schema\": 1, \"clips\": […]})\n"
     "  get ID      escribe el contenido del clip (una imagen, como PNG)\n"
     "  copy ID     pone el clip en el portapapeles, sin pegarlo\n"
-    "  add         guarda la entrada estándar como un clip de texto y escribe su id\n"
+    "  add [--type MIME]\n"
+    "              guarda la entrada estándar como un clip y escribe su id: sin --type, texto\n"
+    "              sin espacios en los extremos; con --type, tal cual: text/plain, text/html\n"
+    "              (con su texto), text/uri-list (archivos) o una imagen (image/png, image/jpeg…)\n"
     "  delete ID   borra el clip\n"
     "  pin ID      fija el clip\n"
     "  unpin ID    deja de fijarlo\n"
@@ -46,18 +54,63 @@ constexpr auto kHelp =
     "  pause       deja de guardar lo que se copia\n"
     "  resume      vuelve a guardarlo\n"
     "  toggle      igual que --toggle\n"
+    "  status [--json]\n"
+    "              dice cuántos clips hay, si la captura está en pausa y qué usa cada servicio\n"
+    "              del escritorio (lo que muestra la ventana «Permisos»)\n"
+    "  quit        cierra la instancia en marcha, como «Salir de Orvantide»; sin ninguna, lo\n"
+    "              dice y no inicia ninguna\n"
     "\n"
     "Estado de salida: 0 hecho, 1 fallo (con el motivo en la salida de errores), 2 uso "
-    "incorrecto.\n";
+    "incorrecto.\n"
+    "\n"
+    "Archivos:\n"
+    "  ~/.local/share/com.quarnelbrisk.orvantide/\n"
+    "              la carpeta del historial, privada (0700): history.db, la base de datos SQLite\n"
+    "  ~/.local/share/com.quarnelbrisk.orvantide/images/\n"
+    "              las imágenes copiadas y sus miniaturas (UUID.png, UUID.thumb.png)\n"
+    "  ~/.config/com.quarnelbrisk.orvantide/defaults.json\n"
+    "              los ajustes, privados (0600)\n"
+    "  ~/.config/autostart/com.quarnelbrisk.orvantide.desktop\n"
+    "              la entrada de inicio automático, cuando se abre al iniciar sesión\n"
+    "  $XDG_RUNTIME_DIR/orvantide-SESIÓN.socket, orvantide-SESIÓN.socket.lock\n"
+    "              el socket y el cerrojo de la instancia de cada sesión (SESIÓN es la pantalla,\n"
+    "              _0 para :0); sin XDG_RUNTIME_DIR, en /tmp/orvantide-UID/\n"
+    "\n"
+    "Entorno:\n"
+    "  XDG_DATA_HOME\n"
+    "              sustituye a ~/.local/share en la carpeta del historial\n"
+    "  XDG_CONFIG_HOME\n"
+    "              sustituye a ~/.config en los ajustes y la entrada de inicio automático\n"
+    "  XDG_RUNTIME_DIR\n"
+    "              la carpeta del socket y del cerrojo de la instancia\n"
+    "  TMPDIR      sustituye a /tmp cuando no hay XDG_RUNTIME_DIR\n"
+    "  DISPLAY     la pantalla X11 (o XWayland) en la que se abre la paleta; nombra la sesión\n"
+    "  WAYLAND_DISPLAY\n"
+    "              la sesión Wayland: sus servicios (portapapeles, teclado virtual, ventanas)\n"
+    "  QT_QPA_PLATFORM\n"
+    "              la plataforma de Qt; sin ella, xcb (X11 o XWayland)\n"
+    "  XDG_CURRENT_DESKTOP\n"
+    "              el escritorio: en GNOME se ofrece crear su atajo de teclado\n"
+    "  DBUS_SESSION_BUS_ADDRESS\n"
+    "              el bus de sesión (servicio D-Bus, portales, notificaciones)\n";
 
-// Standard input, up to one byte past the most `add` accepts.
-QByteArray readStandardInput() {
+// Standard input, up to one byte past the most `add` accepts; `error` says why it could not be
+// read.
+QByteArray readStandardInput(QString& error) {
     QByteArray input;
     char chunk[65536];
     while (input.size() <= CommandLine::maximumInputBytes) {
         const ssize_t count = ::read(STDIN_FILENO, chunk, sizeof(chunk));
         if (count < 0 && errno == EINTR) {
             continue;
+        }
+        if (count < 0) {
+            error = errno == EBADF
+                        ? QStringLiteral("la entrada estándar está cerrada; no se ha añadido nada")
+                        : QStringLiteral(
+                              "no se pudo leer la entrada estándar (%1); no se ha "
+                              "añadido nada")
+                              .arg(QString::fromLocal8Bit(std::strerror(errno)));
         }
         if (count <= 0) {
             break;
@@ -116,6 +169,11 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "orvantide: %s\n", refusal.toLocal8Bit().constData());
             return 1;
         }
+        const bool quit = parsed.request.verb == CommandLine::Verb::quit;
+        if (quit && !SingleInstance::isRunning(instance)) {
+            std::fputs("orvantide: no hay ninguna instancia de Orvantide en marcha.\n", stderr);
+            return 1;
+        }
         if (!canStart && !SingleInstance::isRunning(instance)) {
             std::fputs(
                 "orvantide: no hay ninguna instancia en marcha, y sin una sesión de "
@@ -127,15 +185,21 @@ int main(int argc, char** argv) {
         std::signal(SIGPIPE, SIG_IGN);
         QByteArray input;
         if (parsed.request.verb == CommandLine::Verb::add) {
-            input = readStandardInput();
-            if (const auto text = CommandLine::inputText(input); !text.error.isEmpty()) {
-                std::fprintf(stderr, "orvantide: %s\n", text.error.toLocal8Bit().constData());
+            QString error;
+            input = readStandardInput(error);
+            if (error.isEmpty()) {
+                error = CommandLine::inputError(input, parsed.request.type);
+            }
+            if (!error.isEmpty()) {
+                std::fprintf(stderr, "orvantide: %s\n", error.toLocal8Bit().constData());
                 return 1;
             }
         }
         // Qt's sockets need an event dispatcher for a connection the instance is slow to accept.
         QCoreApplication client(argc, argv);
-        return CommandClient::run(arguments, input, instance);
+        return CommandClient::run(
+            arguments, input, instance, {},
+            quit ? CommandClient::Start::never : CommandClient::Start::whenNeeded);
     }
 
     // Before anything else starts: a launch while another instance runs, or is still starting,

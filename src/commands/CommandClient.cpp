@@ -56,12 +56,17 @@ std::optional<QString> failureOf(const QString& name) {
 
 }  // namespace
 
-int run(const QStringList& arguments, const QByteArray& input, const QString& name, Waits waits) {
+int run(const QStringList& arguments, const QByteArray& input, const QString& name, Waits waits,
+        Start start) {
     const auto deadline = Clock::now() + waits.start;
     bool started = false;
     std::unique_ptr<QLocalSocket> socket;
     while (!(socket = SingleInstance::connectTo(name))) {
-        if (!started && !SingleInstance::isRunning(name)) {
+        if (start == Start::never && !SingleInstance::isRunning(name)) {
+            say(QStringLiteral("no hay ninguna instancia de Orvantide en marcha."));
+            return 1;
+        }
+        if (!started && start == Start::whenNeeded && !SingleInstance::isRunning(name)) {
             // What an instance that failed before left there is old news.
             SingleInstance::leaveNote(name, {});
             if (const QString error = startInstance(); !error.isEmpty()) {
@@ -134,6 +139,16 @@ int run(const QStringList& arguments, const QByteArray& input, const QString& na
     }
     if (!header->message.isEmpty()) {
         say(header->message);
+    }
+    // Its lock goes with the process: then it has closed its history.
+    if (header->status == 0 && arguments.value(0) == QLatin1String("quit")) {
+        for (const auto end = Clock::now() + waits.silence; SingleInstance::isRunning(name);) {
+            if (Clock::now() >= end) {
+                say(QStringLiteral("la instancia en marcha no ha terminado todavía"));
+                return 1;
+            }
+            std::this_thread::sleep_for(kRetryInterval);
+        }
     }
     return header->status;
 }

@@ -21,11 +21,15 @@ struct Waits {
     std::chrono::milliseconds silence = std::chrono::seconds(90);
 };
 
+// Whether a command may start an instance when none runs (`quit` may not).
+enum class Start { whenNeeded, never };
+
 // Sends the arguments (and `input`, for `add`) to the instance, starting one in the background
-// when none runs; writes its output to standard output and its message to standard error. Gives
-// the exit status.
+// when none runs and `start` allows; writes its output to standard output and its message to
+// standard error. Gives the exit status. Once `quit` is answered, waits for the instance to end.
 int run(const QStringList& arguments, const QByteArray& input,
-        const QString& name = SingleInstance::standardName(), Waits waits = {});
+        const QString& name = SingleInstance::standardName(), Waits waits = {},
+        Start start = Start::whenNeeded);
 
 }  // namespace CommandClient
 

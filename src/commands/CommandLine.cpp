@@ -1,7 +1,17 @@
 #include "commands/CommandLine.h"
 
+#include "clipboard/ClipboardReader.h"
+#include "clipboard/FileUrlList.h"
+#include "platform/MimeTypes.h"
+#include "store/Graphemes.h"
+#include "store/HistoryStore.h"
+#include "store/ImageThumbnail.h"
+
+#include <QBuffer>
 #include <QCommandLineParser>
+#include <QImageReader>
 #include <QStringDecoder>
+#include <QTextDocumentFragment>
 
 #include <algorithm>
 #include <array>
@@ -24,7 +34,8 @@ constexpr std::array kVerbs{
     VerbName{"delete", Verb::remove}, VerbName{"pin", Verb::pin},
     VerbName{"unpin", Verb::unpin},   VerbName{"clear", Verb::clear},
     VerbName{"pause", Verb::pause},   VerbName{"resume", Verb::resume},
-    VerbName{"toggle", Verb::toggle},
+    VerbName{"toggle", Verb::toggle}, VerbName{"status", Verb::status},
+    VerbName{"quit", Verb::quit},
 };
 
 constexpr std::array kKinds{ClipKind::text, ClipKind::image, ClipKind::color, ClipKind::files};
@@ -115,8 +126,24 @@ Parsed parseLaunch(const QStringList& arguments) {
     return parsed;
 }
 
-// `list`'s options, once read.
-std::optional<QString> readListOptions(const QCommandLineParser& parser, Request& request) {
+// A subcommand's options, once read.
+std::optional<QString> readOptions(Verb verb, const QCommandLineParser& parser, Request& request) {
+    if (verb == Verb::add && parser.isSet(QStringLiteral("type"))) {
+        // MIME types ignore case, and spaces around parameters.
+        request.type = parser.value(QStringLiteral("type")).toLower().remove(u' ');
+        if (!readableType(request.type)) {
+            return QStringLiteral(
+                       "--type admite text/plain, text/html, text/uri-list o un tipo de imagen "
+                       "(image/png, image/jpeg…), no «%1»")
+                .arg(parser.value(QStringLiteral("type")));
+        }
+    }
+    if (verb == Verb::status) {
+        request.json = parser.isSet(QStringLiteral("json"));
+    }
+    if (verb != Verb::list) {
+        return std::nullopt;
+    }
     if (parser.isSet(QStringLiteral("limit"))) {
         const QString value = parser.value(QStringLiteral("limit"));
         bool ok = false;
@@ -137,6 +164,10 @@ std::optional<QString> readListOptions(const QCommandLineParser& parser, Request
     }
     request.search = parser.value(QStringLiteral("search"));
     request.json = parser.isSet(QStringLiteral("json"));
+    request.null = parser.isSet(QStringLiteral("null"));
+    if (request.json && request.null) {
+        return QStringLiteral("--json y --null no van juntos");
+    }
     return std::nullopt;
 }
 
@@ -147,7 +178,12 @@ Parsed parseCommand(Verb verb, const QString& word, const QStringList& arguments
         options = {QCommandLineOption(QStringLiteral("limit"), {}, QStringLiteral("N")),
                    QCommandLineOption(QStringLiteral("kind"), {}, QStringLiteral("TIPO")),
                    QCommandLineOption(QStringLiteral("search"), {}, QStringLiteral("TEXTO")),
-                   QCommandLineOption(QStringLiteral("json"))};
+                   QCommandLineOption(QStringLiteral("json")),
+                   QCommandLineOption(QStringList{QStringLiteral("0"), QStringLiteral("null")})};
+    } else if (verb == Verb::status) {
+        options = {QCommandLineOption(QStringLiteral("json"))};
+    } else if (verb == Verb::add) {
+        options = {QCommandLineOption(QStringLiteral("type"), {}, QStringLiteral("MIME"))};
     }
     QCommandLineParser parser;
     const auto fault = read(parser, arguments, options);
@@ -186,11 +222,71 @@ Parsed parseCommand(Verb verb, const QString& word, const QStringList& arguments
     if (!rest.isEmpty()) {
         return usage(QStringLiteral("sobra «%1» (prueba --help)").arg(rest.first()));
     }
-    if (const auto wrong =
-            verb == Verb::list ? readListOptions(parser, parsed.request) : std::nullopt) {
+    if (const auto wrong = readOptions(verb, parser, parsed.request)) {
         return usage(*wrong);
     }
     return parsed;
+}
+
+const QString kNotText =
+    QStringLiteral("la entrada no es texto UTF-8 (¿datos binarios?); no se ha añadido nada");
+const QString kEmpty = QStringLiteral("la entrada está vacía; no se ha añadido nada");
+
+bool isImageType(const QString& type) {
+    return type.startsWith(QLatin1String("image/"));
+}
+
+// File managers end their lists with a NUL.
+QByteArrayView withoutFinalNul(const QByteArray& input, const QString& type) {
+    const QByteArrayView bytes(input);
+    return type == MimeTypes::uriList && bytes.endsWith('\0') ? bytes.chopped(1) : bytes;
+}
+
+// The text of input as its type declares it; nothing when it is no text (a NUL, bytes its encoding
+// does not have).
+std::optional<QString> textOf(QByteArrayView input, const QString& type) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // HTML as browsers copy it: UTF-16 after a byte-order mark, or what a meta tag names.
+    if (type == MimeTypes::html) {
+        if (QStringDecoder declared = QStringDecoder::decoderForHtml(input); declared.isValid()) {
+            decoder = std::move(declared);
+        }
+    }
+    QString text = decoder.decode(input);
+    if (decoder.hasError() || text.contains(QChar(0))) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+InputClip refused(const QString& why) {
+    return {{}, why + QStringLiteral("; no se ha añadido nada")};
+}
+
+// Exactly that format: bytes of another are refused. PNG stays as it came.
+InputClip imageClip(const QByteArray& input, const QString& type) {
+    QBuffer buffer;
+    buffer.setData(input);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, QImageReader::imageFormatsForMimeType(type.toLatin1()).value(0));
+    reader.setAutoDetectImageFormat(false);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (qint64(size.width()) * size.height() * 4 > ImageThumbnail::kMaximumDecodedBytes) {
+        return refused(QStringLiteral("la imagen es demasiado grande (%1×%2)")
+                           .arg(size.width())
+                           .arg(size.height()));
+    }
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        return refused(QStringLiteral("la entrada no es una imagen %1 legible").arg(type));
+    }
+    const std::optional<QByteArray> png =
+        type == MimeTypes::png ? std::optional(input) : ImageThumbnail::pngData(image);
+    if (!png || png->size() > HistoryStore::maximumImageBytes) {
+        return refused(QStringLiteral("la imagen pasa de 20 MiB como PNG"));
+    }
+    return {CapturedClip::Image{*png}, {}};
 }
 
 }  // namespace
@@ -238,21 +334,61 @@ QString inputSizeError(qsizetype bytes) {
                : QString();
 }
 
-InputText inputText(const QByteArray& input) {
+bool readableType(const QString& type) {
+    return type == MimeTypes::plainText || type == MimeTypes::plainUtf8Text ||
+           type == MimeTypes::html || type == MimeTypes::uriList ||
+           (isImageType(type) && QImageReader::supportedMimeTypes().contains(type.toLatin1()));
+}
+
+QString inputError(const QByteArray& input, const QString& type) {
     if (const QString tooLarge = inputSizeError(input.size()); !tooLarge.isEmpty()) {
-        return {{}, tooLarge};
+        return tooLarge;
     }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(input);
-    if (input.contains('\0') || decoder.hasError()) {
-        return {{},
-                QStringLiteral("la entrada no es texto UTF-8 (¿datos binarios?); no se ha "
-                               "añadido nada")};
+    if (input.isEmpty()) {
+        return kEmpty;
     }
-    if (text.trimmed().isEmpty()) {
-        return {{}, QStringLiteral("la entrada está vacía; no se ha añadido nada")};
+    if (isImageType(type)) {
+        return {};
     }
-    return {std::move(text), {}};
+    const auto text = textOf(withoutFinalNul(input, type), type);
+    if (!text) {
+        return kNotText;
+    }
+    return text->trimmed().isEmpty() ? kEmpty : QString();
+}
+
+InputClip inputClip(const QByteArray& input, const QString& type) {
+    if (const QString error = inputError(input, type); !error.isEmpty()) {
+        return {{}, error};
+    }
+    if (isImageType(type)) {
+        return imageClip(input, type);
+    }
+    if (type == MimeTypes::uriList) {
+        const QStringList paths = FileUrlList::pathsFromUriList(input);
+        if (paths.isEmpty()) {
+            return refused(QStringLiteral("la lista no nombra ningún archivo local (file://)"));
+        }
+        return {CapturedClip::Files{paths}, {}};
+    }
+    // Kept as a copy keeps them: the text at most as long, the HTML beside it. Without a type,
+    // trimmed as a copy is.
+    const QString text = type.isEmpty() ? textOf(input, type)->trimmed() : *textOf(input, type);
+    if (type != MimeTypes::html) {
+        return {CapturedClip::Text{Graphemes::prefix(text, ClipboardReader::maximumTextCharacters),
+                                   std::nullopt},
+                {}};
+    }
+    const QString plain = QTextDocumentFragment::fromHtml(text)
+                              .toPlainText()
+                              .remove(QChar::ObjectReplacementCharacter)
+                              .trimmed();
+    if (plain.isEmpty()) {
+        return refused(QStringLiteral("el HTML no tiene texto"));
+    }
+    return {CapturedClip::Text{Graphemes::prefix(plain, ClipboardReader::maximumTextCharacters),
+                               Graphemes::prefix(text, ClipboardReader::maximumHtmlCharacters)},
+            {}};
 }
 
 }  // namespace CommandLine

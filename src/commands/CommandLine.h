@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/CapturedClip.h"
 #include "store/ClipKind.h"
 
 #include <QByteArray>
@@ -15,17 +16,35 @@ namespace orv {
 namespace CommandLine {
 
 // The subcommands that act on the running instance.
-enum class Verb { list, get, copy, add, remove, pin, unpin, clear, pause, resume, toggle };
+enum class Verb {
+    list,
+    get,
+    copy,
+    add,
+    remove,
+    pin,
+    unpin,
+    clear,
+    pause,
+    resume,
+    toggle,
+    status,
+    quit
+};
 
 struct Request {
     Verb verb = Verb::list;
     // get, copy, delete, pin, unpin.
     qint64 id = 0;
-    // list: at most this many clips, of this kind, matching this text; JSON instead of lines.
+    // list: at most this many clips, of this kind, matching this text; JSON (also status)
+    // instead of lines, or records ended by NUL.
     std::optional<int> limit;
     std::optional<ClipKind> kind;
     QString search;
     bool json = false;
+    bool null = false;
+    // add: the MIME type standard input holds; empty for text trimmed as a copy is.
+    QString type;
 
     bool operator==(const Request&) const = default;
 };
@@ -59,19 +78,33 @@ QString verbName(Verb verb);
 // The arguments after the program's name.
 Parsed parse(const QStringList& arguments);
 
-// The Spanish name of a kind as `--kind` and the output use it: texto, imagen, color, archivos.
+// The Spanish name of a kind as `--kind` and the lines use it: texto, imagen, color, archivos.
 QString kindName(ClipKind kind);
 
-// Standard input for `add` must be text: nothing too large, no NUL bytes, valid UTF-8, not blank.
+// The version of `list --json` and `status --json`: raised only when a key changes meaning or
+// goes, never for a key added.
+inline constexpr int jsonSchema = 1;
+
+// Standard input for `add`: nothing larger than this.
 inline constexpr qsizetype maximumInputBytes = 16 * 1024 * 1024;
-struct InputText {
-    QString text;
+// Why input of this size is refused; empty when it is not.
+QString inputSizeError(qsizetype bytes);
+
+// `add --type`: text/plain (taken exactly, its ends untrimmed), text/html (its text derived, the
+// HTML kept with it), text/uri-list (a files clip) or an image type Qt reads. Without a type,
+// `add` takes text trimmed as a copy is.
+bool readableType(const QString& type);
+// Why standard input of that type (or none) is refused, from what is cheap to tell (size,
+// emptiness, text that is no text); empty when it is not.
+QString inputError(const QByteArray& input, const QString& type);
+struct InputClip {
+    CapturedClip::Payload payload;
     // Why the input is refused; empty when it is accepted.
     QString error;
 };
-InputText inputText(const QByteArray& input);
-// Why input of this size is refused; empty when it is not.
-QString inputSizeError(qsizetype bytes);
+// The clip that input of that type makes, decoded whole (an image as PNG). Needs the
+// application object (fonts, image plugins); any thread.
+InputClip inputClip(const QByteArray& input, const QString& type);
 
 }  // namespace CommandLine
 

@@ -1,10 +1,8 @@
 #include "commands/Commands.h"
 
-#include "clipboard/ClipboardReader.h"
 #include "logging/Logging.h"
 #include "model/StoreOutcome.h"
 #include "store/Error.h"
-#include "store/Graphemes.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -53,7 +51,8 @@ QByteArray readFile(const QString& path) {
 QJsonObject jsonOf(const Clip& clip) {
     QJsonObject object{
         {QStringLiteral("id"), double(clip.id)},
-        {QStringLiteral("kind"), CommandLine::kindName(clip.effectiveKind())},
+        // As the history stores it, whatever the language of the lines.
+        {QStringLiteral("kind"), rawValue(clip.effectiveKind())},
         {QStringLiteral("title"), clip.listTitle()},
         {QStringLiteral("value"), clip.value},
         {QStringLiteral("pinned"), clip.pinned},
@@ -70,14 +69,15 @@ QJsonObject jsonOf(const Clip& clip) {
     return object;
 }
 
-// One line a clip: id, kind, "fijado" or "-", and the title on one line.
-QByteArray lineOf(const Clip& clip) {
-    return QStringLiteral("%1\t%2\t%3\t%4\n")
-        .arg(clip.id)
-        .arg(CommandLine::kindName(clip.effectiveKind()),
-             clip.pinned ? QStringLiteral("fijado") : QStringLiteral("-"),
-             clip.listTitle().simplified())
-        .toUtf8();
+// One record a clip: id, kind, "fijado" or "-", and the title on one line; then `end`.
+QByteArray lineOf(const Clip& clip, char end) {
+    return QStringLiteral("%1\t%2\t%3\t%4")
+               .arg(clip.id)
+               .arg(CommandLine::kindName(clip.effectiveKind()),
+                    clip.pinned ? QStringLiteral("fijado") : QStringLiteral("-"),
+                    clip.listTitle().simplified())
+               .toUtf8() +
+           end;
 }
 
 }  // namespace
@@ -123,7 +123,7 @@ QCoro::Task<CommandResult> Commands::run(CommandLine::Request request, QByteArra
         case Verb::copy:
             co_return co_await copy(request.id);
         case Verb::add:
-            co_return co_await add(std::move(input));
+            co_return co_await add(std::move(input), std::move(request.type));
         case Verb::remove:
             co_return co_await remove(request.id);
         case Verb::pin:
@@ -138,6 +138,11 @@ QCoro::Task<CommandResult> Commands::run(CommandLine::Request request, QByteArra
             co_return done();
         case Verb::toggle:
             emit toggleRequested();
+            co_return done();
+        case Verb::status:
+            co_return co_await status(request.json);
+        case Verb::quit:
+            emit quitRequested();
             co_return done();
     }
     co_return CommandResult{2, {}, QStringLiteral("orden desconocida")};
@@ -171,11 +176,13 @@ QCoro::Task<CommandResult> Commands::list(CommandLine::Request request) {
             for (const Clip& clip : std::as_const(clips)) {
                 array.append(jsonOf(clip));
             }
-            return QJsonDocument(array).toJson(QJsonDocument::Indented);
+            return QJsonDocument(QJsonObject{{QStringLiteral("schema"), CommandLine::jsonSchema},
+                                             {QStringLiteral("clips"), array}})
+                .toJson(QJsonDocument::Indented);
         }
         QByteArray lines;
         for (const Clip& clip : std::as_const(clips)) {
-            lines += lineOf(clip);
+            lines += lineOf(clip, request.null ? '\0' : '\n');
         }
         return lines;
     });
@@ -220,14 +227,12 @@ QCoro::Task<CommandResult> Commands::copy(qint64 id) {
     co_return done();
 }
 
-QCoro::Task<CommandResult> Commands::add(QByteArray input) {
+QCoro::Task<CommandResult> Commands::add(QByteArray input, QString type) {
     QPointer<Commands> self(this);
-    // Cut as a copied text is.
-    const QFuture<CommandLine::InputText> decoding = inWorker([input = std::move(input)] {
-        CommandLine::InputText text = CommandLine::inputText(input);
-        text.text = Graphemes::prefix(text.text.trimmed(), ClipboardReader::maximumTextCharacters);
-        return text;
-    });
+    const QFuture<CommandLine::InputClip> decoding =
+        inWorker([input = std::move(input), type = std::move(type)] {
+            return CommandLine::inputClip(input, type);
+        });
     const auto accepted = co_await outcome(decoding);
     if (!self) {
         co_return failure(kClosing);
@@ -235,7 +240,6 @@ QCoro::Task<CommandResult> Commands::add(QByteArray input) {
     if (!accepted.value || !accepted.value->error.isEmpty()) {
         co_return failure(accepted.value ? accepted.value->error : accepted.error);
     }
-    const QString& text = accepted.value->text;
     const PreferencesStore& preferences = m_services.preferences;
     if (preferences.paused()) {
         co_return failure(QStringLiteral(
@@ -253,17 +257,54 @@ QCoro::Task<CommandResult> Commands::add(QByteArray input) {
     }
     ClipRecorder& recorder = m_services.recorder;
     // Named, not a temporary inside co_await: GCC 12 destroys such a temporary twice.
-    CapturedClip clip{CapturedClip::Text{text, std::nullopt}, source};
+    CapturedClip clip{std::move(accepted.value->payload), source};
     const std::optional<qint64> stored = co_await recorder.recordAndConfirm(std::move(clip));
     if (!self) {
         co_return failure(kClosing);
     }
-    if (!stored) {
+    if (!stored || *stored <= 0) {
         co_return failure(recorder.persistentError().value_or(
             QStringLiteral("el historial no lo ha guardado todavía; se reintentará")));
     }
     // The id, for a script that goes on with it.
     co_return done(QByteArray::number(*stored) + '\n');
+}
+
+// What the palette's footer, the tray and the permissions window say, for a script.
+QCoro::Task<CommandResult> Commands::status(bool json) {
+    QPointer<Commands> self(this);
+    const auto loaded =
+        co_await outcome(m_services.history.listing(QString(), -1, std::stop_token()));
+    if (!self) {
+        co_return failure(kClosing);
+    }
+    if (!loaded.value) {
+        co_return failure(QStringLiteral("no se pudo leer el historial (%1)").arg(loaded.error));
+    }
+    const qsizetype clips = loaded.value->size();
+    const bool paused = m_services.preferences.paused();
+    const auto mechanisms =
+        m_services.mechanisms ? std::optional(m_services.mechanisms()) : std::nullopt;
+    if (json) {
+        QJsonObject object{{QStringLiteral("schema"), CommandLine::jsonSchema},
+                           {QStringLiteral("clips"), double(clips)},
+                           {QStringLiteral("paused"), paused}};
+        if (mechanisms) {
+            object.insert(QStringLiteral("services"),
+                          QJsonObject{{QStringLiteral("clipboard"), mechanisms->clipboard},
+                                      {QStringLiteral("hotKey"), mechanisms->hotKey},
+                                      {QStringLiteral("paste"), mechanisms->paste},
+                                      {QStringLiteral("activeApplication"), mechanisms->windows}});
+        }
+        co_return done(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    }
+    QStringList lines{QStringLiteral("Clips: %1").arg(clips),
+                      QStringLiteral("Captura: ") +
+                          (paused ? QStringLiteral("en pausa") : QStringLiteral("activa"))};
+    if (mechanisms) {
+        lines += mechanisms->lines();
+    }
+    co_return done((lines.join(u'\n') + u'\n').toUtf8());
 }
 
 QCoro::Task<CommandResult> Commands::remove(qint64 id) {

@@ -4,6 +4,7 @@
 #include "commands/CommandLine.h"
 #include "model/ClipRecorder.h"
 #include "model/PreferencesStore.h"
+#include "platform/PlatformServices.h"
 #include "platform/Workspace.h"
 #include "store/ClipHistory.h"
 #include "store/ClipListFilter.h"
@@ -14,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <variant>
 
 namespace orv {
@@ -39,6 +41,8 @@ public:
         ClipRecorder& recorder;
         ClipboardMonitor& monitor;
         const Workspace& workspace;
+        // What each desktop service goes through now, as the permissions window lists it.
+        std::function<PlatformServices::Mechanisms()> mechanisms = {};
     };
 
     explicit Commands(Services services, QObject* parent = nullptr);
@@ -56,12 +60,15 @@ signals:
     void settingsRequested();
     void clearRequested();
     void permissionsRequested();
+    // `orvantide quit`, answered before the program ends.
+    void quitRequested();
 
 private:
     QCoro::Task<CommandResult> list(CommandLine::Request request);
     QCoro::Task<CommandResult> get(qint64 id);
     QCoro::Task<CommandResult> copy(qint64 id);
-    QCoro::Task<CommandResult> add(QByteArray input);
+    QCoro::Task<CommandResult> add(QByteArray input, QString type);
+    QCoro::Task<CommandResult> status(bool json);
     QCoro::Task<CommandResult> remove(qint64 id);
     QCoro::Task<CommandResult> setPinned(qint64 id, bool pinned);
     QCoro::Task<CommandResult> clear();

@@ -80,6 +80,8 @@ void respond(QLocalSocket& socket, const CommandResult& result) {
     socket.write(CommandProtocol::encode(
         CommandProtocol::ResponseHeader{result.status, result.message, result.output.size()}));
     socket.write(result.output);
+    // Into the socket now: after `quit` the instance may be gone before its next event.
+    socket.flush();
     // Once everything is written: the end of the answer.
     socket.disconnectFromServer();
 }

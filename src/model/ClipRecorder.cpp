@@ -52,7 +52,7 @@ QFuture<qint64> ClipRecorder::storeCapture(const CapturedClip& clip, const QDate
         return m_history.upsert(ClipKind::text, text->text, text->html, std::nullopt, source, now);
     }
     if (const auto* image = std::get_if<CapturedClip::Image>(&clip.payload)) {
-        return m_history.recordImage(image->png, source, now).then([] { return qint64(0); });
+        return m_history.recordImage(image->png, source, now);
     }
     if (const auto* color = std::get_if<CapturedClip::Color>(&clip.payload)) {
         return m_history.upsert(ClipKind::color, color->hex, std::nullopt, std::nullopt, source,

@@ -71,7 +71,7 @@ private:
         quint64 triedInPass = 0;
         int refusals = 0;
     };
-    // The id of the row, or 0 for an image.
+    // The id of the row.
     QFuture<qint64> storeCapture(const CapturedClip& clip, const QDateTime& now);
     // Queues the capture after those waiting, then drops the oldest while there are too many.
     void keepWaiting(WaitingCapture capture);

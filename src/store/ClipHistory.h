@@ -40,9 +40,11 @@ public:
                                    const std::optional<QString>& imagePath,
                                    const std::optional<QString>& source,
                                    const QDateTime& createdAt) = 0;
-    // Stores PNG bytes as an image clip; an image already stored is only refreshed.
-    virtual QFuture<void> recordImage(const QByteArray& data, const std::optional<QString>& source,
-                                      const QDateTime& createdAt) = 0;
+    // Stores PNG bytes as an image clip; an image already stored is only refreshed. Gives the
+    // row's id.
+    virtual QFuture<qint64> recordImage(const QByteArray& data,
+                                        const std::optional<QString>& source,
+                                        const QDateTime& createdAt) = 0;
     virtual QFuture<void> togglePinned(qint64 id) = 0;
     virtual QFuture<void> deleteClip(qint64 id) = 0;
     virtual QFuture<void> clearUnpinned() = 0;

@@ -340,10 +340,10 @@ public:
         return statement.int64At(0);
     }
 
-    void recordImage(const QByteArray& data, const std::optional<QString>& source,
-                     const QDateTime& createdAt) {
+    qint64 recordImage(const QByteArray& data, const std::optional<QString>& source,
+                       const QDateTime& createdAt) {
         if (data.isEmpty() || data.size() > maximumImageBytes) {
-            return;
+            return 0;
         }
         const QSize size = ImageThumbnail::dimensions(data).value_or(QSize(0, 0));
         const QString value = ClipIdentity::imageValue(data, size.width(), size.height());
@@ -351,8 +351,7 @@ public:
         // it). One whose file has gone is written again.
         if (const auto existing = clipWhere(kClipByValue, value);
             existing && existing->imagePath && QFileInfo(*existing->imagePath).isFile()) {
-            upsert(ClipKind::image, value, std::nullopt, std::nullopt, source, createdAt);
-            return;
+            return upsert(ClipKind::image, value, std::nullopt, std::nullopt, source, createdAt);
         }
         const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
         const QString imagePath = imageDirectory + u'/' + name + QStringLiteral(".png");
@@ -366,8 +365,10 @@ public:
             if (const auto thumbnail = ImageThumbnail::png(data, thumbnailMaxPixel)) {
                 ImageFiles::writeAtomically(thumbnailPath, *thumbnail);
             }
-            upsert(ClipKind::image, value, std::nullopt, imagePath, source, createdAt);
+            const qint64 id =
+                upsert(ClipKind::image, value, std::nullopt, imagePath, source, createdAt);
             transaction.commit();
+            return id;
         } catch (...) {
             QFile::remove(imagePath);
             QFile::remove(thumbnailPath);
@@ -892,11 +893,12 @@ QFuture<qint64> HistoryStore::upsert(ClipKind kind, const QString& value,
     });
 }
 
-QFuture<void> HistoryStore::recordImage(const QByteArray& data,
-                                        const std::optional<QString>& source,
-                                        const QDateTime& createdAt) {
-    return enqueue(
-        [this, data, source, createdAt] { m_isolated->recordImage(data, source, createdAt); });
+QFuture<qint64> HistoryStore::recordImage(const QByteArray& data,
+                                          const std::optional<QString>& source,
+                                          const QDateTime& createdAt) {
+    return enqueue([this, data, source, createdAt] {
+        return m_isolated->recordImage(data, source, createdAt);
+    });
 }
 
 QFuture<void> HistoryStore::togglePinned(qint64 id) {

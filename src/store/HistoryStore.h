@@ -49,9 +49,9 @@ public:
                            const std::optional<QString>& imagePath,
                            const std::optional<QString>& source,
                            const QDateTime& createdAt) override;
-    // Empty data and images over maximumImageBytes are dropped silently.
-    QFuture<void> recordImage(const QByteArray& data, const std::optional<QString>& source,
-                              const QDateTime& createdAt) override;
+    // Empty data and images over maximumImageBytes are dropped silently (id 0).
+    QFuture<qint64> recordImage(const QByteArray& data, const std::optional<QString>& source,
+                                const QDateTime& createdAt) override;
     QFuture<void> togglePinned(qint64 id) override;
     QFuture<void> deleteClip(qint64 id) override;
     QFuture<void> clearUnpinned() override;

@@ -56,9 +56,24 @@ TEST(CommandLine, ReadsOptionsAndSubcommands) {
     const auto ended = parse("get -- 42");
     ASSERT_EQ(ended.action, Action::command) << ended.error.toStdString();
     EXPECT_EQ(ended.request.id, 42);
-    for (const char* word : {"add", "clear", "pause", "resume", "toggle"}) {
+    for (const char* word : {"add", "clear", "pause", "resume", "toggle", "status", "quit"}) {
         EXPECT_EQ(CommandLine::parse({word}).action, Action::command) << word;
     }
+    EXPECT_EQ(parse("status --json").request.verb, Verb::status);
+    EXPECT_TRUE(parse("status --json").request.json);
+    EXPECT_EQ(parse("quit").request.verb, Verb::quit);
+
+    // NUL-ended records, and a MIME type for standard input (as MIME spells it, in any case).
+    EXPECT_TRUE(parse("list -0").request.null);
+    EXPECT_EQ(parse("list --null --limit 3").request, parse("list --limit 3 -0").request);
+    for (const char* type :
+         {"text/plain", "text/html", "text/uri-list", "image/png", "image/jpeg"}) {
+        const auto added = CommandLine::parse({"add", "--type", type});
+        ASSERT_EQ(added.action, Action::command) << type << added.error.toStdString();
+        EXPECT_EQ(added.request.type, type);
+    }
+    EXPECT_EQ(CommandLine::parse({"add", "--type=Text/Plain; charset=UTF-8"}).request.type,
+              "text/plain;charset=utf-8");
 }
 
 TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
@@ -80,6 +95,15 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
         {"list --kind video", "--kind admite texto, imagen, color o archivos, no «video»"},
         {"list algo", "sobra «algo»"},
         {"list -- --json", "sobra «--json»"},
+        {"list --json -0", "--json y --null no van juntos"},
+        {"add --type", "--type necesita un valor"},
+        {"add --type application/pdf",
+         "--type admite text/plain, text/html, text/uri-list o un "
+         "tipo de imagen (image/png, image/jpeg…), no "
+         "«application/pdf»"},
+        {"add --type image/x-nada", "no «image/x-nada»"},
+        {"status --limit 3", "opción desconocida «--limit» para «status»"},
+        {"quit ahora", "sobra «ahora»"},
     };
     for (const auto& [line, message] : cases) {
         const auto parsed = parse(QString::fromUtf8(line));
@@ -89,17 +113,24 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
     }
 }
 
-TEST(CommandLine, InputForAddMustBeText) {
-    EXPECT_EQ(CommandLine::inputText("  hola\nmundo \n").text, "  hola\nmundo \n");
-    EXPECT_TRUE(CommandLine::inputText("ñandú").error.isEmpty());
-    EXPECT_TRUE(CommandLine::inputText(QByteArray("a\0b", 3)).error.contains("no es texto"));
-    EXPECT_TRUE(CommandLine::inputText("\xff\xfe").error.contains("no es texto"));
-    EXPECT_TRUE(CommandLine::inputText("\xc3").error.contains("no es texto"))
-        << "cut mid-character";
-    EXPECT_TRUE(CommandLine::inputText(" \n\t").error.contains("vacía"));
-    EXPECT_TRUE(CommandLine::inputText({}).error.contains("vacía"));
-    EXPECT_TRUE(CommandLine::inputText(QByteArray(CommandLine::maximumInputBytes + 1, 'a'))
-                    .error.contains("16 MiB"));
+TEST(CommandLine, InputForAddMustBeWhatItsTypeSays) {
+    for (const char* type : {"", "text/plain", "text/html", "text/uri-list"}) {
+        EXPECT_TRUE(CommandLine::inputError("ñandú", type).isEmpty()) << type;
+        EXPECT_TRUE(CommandLine::inputError(QByteArray("a\0b", 3), type).contains("no es texto"))
+            << type;
+        EXPECT_TRUE(CommandLine::inputError("\xff\x80", type).contains("no es texto")) << type;
+        EXPECT_TRUE(CommandLine::inputError(" \n\t", type).contains("vacía")) << type;
+        EXPECT_TRUE(CommandLine::inputError({}, type).contains("vacía")) << type;
+    }
+    EXPECT_TRUE(CommandLine::inputError("\xc3", "").contains("no es texto")) << "cut mid-character";
+    EXPECT_TRUE(CommandLine::inputError({}, "image/png").contains("vacía"));
+    EXPECT_TRUE(CommandLine::inputError(QByteArray(CommandLine::maximumInputBytes + 1, 'a'), "")
+                    .contains("16 MiB"));
+    // As browsers and file managers write them: HTML in UTF-16 after its mark, a list ending in
+    // NUL.
+    EXPECT_TRUE(CommandLine::inputError(QByteArray("\xff\xfe<\0b\0>\0", 8), "text/html").isEmpty());
+    EXPECT_TRUE(
+        CommandLine::inputError(QByteArray("file:///tmp\r\n\0", 14), "text/uri-list").isEmpty());
 }
 
 TEST(CommandProtocol, HeadersGoAndComeBackAndNonsenseIsRefused) {

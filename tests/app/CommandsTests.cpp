@@ -5,7 +5,9 @@
 #include "support/ModelFixture.h"
 #include "support/TestImages.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -31,7 +33,9 @@ protected:
     InMemoryPasteboard pasteboard;
     FakeWorkspace workspace;
     ClipboardMonitor monitor{pasteboard, workspace};
-    Commands commands{{history, preferences, recorder, monitor, workspace}};
+    PlatformServices::Mechanisms mechanisms{"X11", "X11", "XTest", "X11 (solo ventanas XWayland)"};
+    Commands commands{
+        {history, preferences, recorder, monitor, workspace, [this] { return mechanisms; }}};
 };
 
 }  // namespace
@@ -51,8 +55,19 @@ TEST_F(CommandsTest, ListsPinnedFirstByKindWithinTheLimit) {
     EXPECT_TRUE(lines[1].endsWith("\ttexto\t-\ttres"));
     EXPECT_EQ(run("list --kind color").output.count('\n'), 1);
     EXPECT_EQ(run("list --search tr").output.count('\n'), 1);
+    // The same records, each ended by NUL instead.
+    EXPECT_EQ(run("list -0").output, QByteArray(all.output).replace('\n', '\0'));
 
-    const QJsonArray json = QJsonDocument::fromJson(run("list --limit 2 --json").output).array();
+    // Versioned, with the kinds as the history stores them, a colour code as a colour.
+    const QJsonObject listed = QJsonDocument::fromJson(run("list --json").output).object();
+    EXPECT_EQ(listed["schema"].toInt(), 1);
+    QStringList kinds;
+    for (const QJsonValue& clip : listed["clips"].toArray()) {
+        kinds.append(clip["kind"].toString());
+    }
+    EXPECT_EQ(kinds, QStringList({"text", "text", "color"}));
+    const QJsonArray json =
+        QJsonDocument::fromJson(run("list --limit 2 --json").output)["clips"].toArray();
     ASSERT_EQ(json.size(), 2);
     EXPECT_EQ(json[0]["id"].toInteger(), uno);
     EXPECT_TRUE(json[0]["pinned"].toBool());
@@ -64,7 +79,8 @@ TEST_F(CommandsTest, ListsPinnedFirstByKindWithinTheLimit) {
     copyText(longText);
     const int wholeReads = history.calls.value("clips");
     const QJsonArray newest =
-        QJsonDocument::fromJson(run("list --limit 1 --json --search xxx").output).array();
+        QJsonDocument::fromJson(run("list --limit 1 --json --search xxx").output)["clips"]
+            .toArray();
     ASSERT_EQ(newest.size(), 1);
     EXPECT_EQ(newest[0]["value"].toString().size(), Clip::listedCharacters);
     EXPECT_TRUE(newest[0]["partial"].toBool());
@@ -155,6 +171,90 @@ TEST_F(CommandsTest, AddRecordsLikeACaptureHonouringPauseAndExclusions) {
     EXPECT_EQ(locked.status, 1);
     EXPECT_TRUE(locked.message.contains("se reintentará (database is locked)"))
         << locked.message.toStdString();
+}
+
+TEST_F(CommandsTest, AddWithATypeStoresWhatItSaysExactly) {
+    const auto added = [&](const QString& type, const QByteArray& input) -> std::optional<Clip> {
+        const CommandResult result = run("add --type " + type, input);
+        EXPECT_EQ(result.status, 0) << type.toStdString() << result.message.toStdString();
+        return history.real().clip(result.output.trimmed().toLongLong()).result();
+    };
+    const auto text = added("text/plain", "  sin recortar\n\n");
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->value, "  sin recortar\n\n");
+
+    const QByteArray html = "<p>Hola <b>mundo</b></p>";
+    const auto rich = added("text/html", html);
+    ASSERT_TRUE(rich);
+    EXPECT_EQ(rich->value, "Hola mundo");
+    EXPECT_EQ(rich->html, QString(html));
+
+    const auto files =
+        added("text/uri-list", "# dos\r\nfile:///tmp/un%20informe.pdf\r\nfile:///etc/hosts\r\n");
+    ASSERT_TRUE(files);
+    EXPECT_EQ(files->kind, ClipKind::files);
+    EXPECT_EQ(files->value, "/tmp/un informe.pdf\n/etc/hosts");
+
+    const QByteArray png = TestImages::png(7, 5, Qt::blue);
+    const auto image = added("image/png", png);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->kind, ClipKind::image);
+    EXPECT_EQ(run(QStringLiteral("get %1").arg(image->id)).output, png) << "the bytes as they came";
+    QByteArray bmp;
+    QBuffer buffer(&bmp);
+    ASSERT_TRUE(QImage::fromData(TestImages::png(9, 3, Qt::green)).save(&buffer, "BMP"));
+    const auto converted = added("image/bmp", bmp);
+    ASSERT_TRUE(converted);
+    EXPECT_EQ(
+        QImage::fromData(run(QStringLiteral("get %1").arg(converted->id)).output, "PNG").size(),
+        QSize(9, 3));
+
+    // Refused, with why, and nothing stored.
+    const QStringList before = stored();
+    const std::tuple<const char*, QByteArray, int, const char*> refusals[] = {
+        {"text/plain", QByteArray("a\0b", 3), 1, "la entrada no es texto UTF-8"},
+        {"text/html", "\xff\x80", 1, "la entrada no es texto UTF-8"},
+        {"text/plain", "", 1, "la entrada está vacía"},
+        {"image/png", "", 1, "la entrada está vacía"},
+        {"image/png", "no soy un PNG", 1, "la entrada no es una imagen image/png legible"},
+        {"image/jpeg", png, 1, "la entrada no es una imagen image/jpeg legible"},
+        {"text/html", "<img src=x>", 1, "el HTML no tiene texto"},
+        {"text/uri-list", "https://example.org/\r\n", 1, "la lista no nombra ningún archivo"},
+        {"application/pdf", "%PDF-1.4", 2, "--type admite"},
+    };
+    for (const auto& [type, input, status, message] : refusals) {
+        const CommandResult result = run(QStringLiteral("add --type ") + type, input);
+        EXPECT_EQ(result.status, status) << type;
+        EXPECT_TRUE(result.message.startsWith(QString::fromUtf8(message)))
+            << type << ": " << result.message.toStdString();
+    }
+    EXPECT_EQ(stored(), before);
+}
+
+TEST_F(CommandsTest, StatusSaysWhatTheInstanceDoesAndQuitAsksToEnd) {
+    copyText("uno");
+    copyText("dos");
+    preferences.setPaused(true);
+    EXPECT_EQ(run("status").output,
+              "Clips: 2\nCaptura: en pausa\nPortapapeles: X11\nAtajo: X11\nPegado: XTest\n"
+              "Aplicación activa: X11 (solo ventanas XWayland)\n");
+    preferences.setPaused(false);
+    const QJsonObject status = QJsonDocument::fromJson(run("status --json").output).object();
+    EXPECT_EQ(status["schema"].toInt(), 1);
+    EXPECT_EQ(status["clips"].toInt(), 2);
+    EXPECT_FALSE(status["paused"].toBool(true));
+    EXPECT_EQ(status["services"].toObject(),
+              QJsonObject({{"clipboard", "X11"},
+                           {"hotKey", "X11"},
+                           {"paste", "XTest"},
+                           {"activeApplication", "X11 (solo ventanas XWayland)"}}));
+    history.failing["listing"] = "disk I/O error";
+    EXPECT_EQ(run("status").message, "no se pudo leer el historial (disk I/O error)");
+
+    int quits = 0;
+    QObject::connect(&commands, &Commands::quitRequested, [&] { ++quits; });
+    EXPECT_EQ(run("quit").status, 0);
+    EXPECT_EQ(quits, 1);
 }
 
 TEST_F(CommandsTest, DesktopActionsAreNamedAndOthersRefused) {

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -76,15 +77,14 @@ protected:
         }
     }
 
-    // With `readerGone`, standard output is a pipe whose reader has left.
+    // With a `shell` line, run by bash as "$0" "$@" (a pipe whose reader has left, standard
+    // input closed).
     Outcome orvantide(const QStringList& arguments, const QByteArray& input = {},
-                      bool readerGone = false) {
+                      const char* shell = nullptr) {
         QProcess process;
         process.setProcessEnvironment(environment);
-        if (readerGone) {
-            process.start("bash", QStringList{"-c", R"("$0" "$@" | true; exit "${PIPESTATUS[0]}")",
-                                              ORV_PROGRAM} +
-                                      arguments);
+        if (shell != nullptr) {
+            process.start("bash", QStringList{"-c", shell, ORV_PROGRAM} + arguments);
         } else {
             process.start(ORV_PROGRAM, arguments);
         }
@@ -100,6 +100,10 @@ protected:
     }
     QString database() const { return home.filePath("data/com.quarnelbrisk.orvantide/history.db"); }
     QString rows() const { return RawDatabase::scalar(database(), "SELECT count(*) FROM clips"); }
+    bool instanceRuns() const {
+        const QStringList locks = QDir(home.path()).entryList({"orvantide-*.lock"});
+        return !locks.isEmpty() && lockIsHeld(home.filePath(locks.first()));
+    }
 
     QTemporaryDir home;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -118,11 +122,15 @@ TEST_F(CommandLineTest, AddListCopyAndGetThroughTheInstanceTheyStart) {
 
     const Outcome listed = orvantide({"list", "--json"});
     ASSERT_EQ(listed.status, 0) << listed.error.toStdString();
-    const QJsonArray clips = QJsonDocument::fromJson(listed.output).array();
+    const QJsonObject list = QJsonDocument::fromJson(listed.output).object();
+    EXPECT_EQ(list["schema"].toInt(), 1) << listed.output.toStdString();
+    const QJsonArray clips = list["clips"].toArray();
     ASSERT_EQ(clips.size(), 1) << listed.output.toStdString();
     EXPECT_EQ(clips[0]["id"].toInteger(), id);
-    EXPECT_EQ(clips[0]["kind"].toString(), "texto");
+    EXPECT_EQ(clips[0]["kind"].toString(), "text");
     EXPECT_EQ(clips[0]["value"].toString(), "texto desde la terminal");
+    EXPECT_EQ(orvantide({"list", "--null"}).output,
+              QByteArray::number(id) + "\ttexto\t-\ttexto desde la terminal" + '\0');
 
     ASSERT_EQ(orvantide({"copy", QString::number(id)}).status, 0);
     QByteArray clipboard;
@@ -148,6 +156,15 @@ TEST_F(CommandLineTest, AddListCopyAndGetThroughTheInstanceTheyStart) {
     const Outcome got = orvantide({"get", image});
     EXPECT_EQ(got.status, 0) << got.error.toStdString();
     EXPECT_EQ(got.output, png);
+
+    // And one from standard input too, its text kept exactly.
+    const QByteArray other = TestImages::png(12, 8, Qt::cyan);
+    const Outcome piped = orvantide({"add", "--type", "image/png"}, other);
+    ASSERT_EQ(piped.status, 0) << piped.error.toStdString();
+    EXPECT_EQ(orvantide({"get", QString::fromLatin1(piped.output.trimmed())}).output, other);
+    const Outcome exact = orvantide({"add", "--type", "text/plain"}, " a\tb \n");
+    ASSERT_EQ(exact.status, 0) << exact.error.toStdString();
+    EXPECT_EQ(orvantide({"get", QString::fromLatin1(exact.output.trimmed())}).output, " a\tb \n");
 }
 
 TEST_F(CommandLineTest, BadRequestsSayWhyAndChangeNothing) {
@@ -163,9 +180,25 @@ TEST_F(CommandLineTest, BadRequestsSayWhyAndChangeNothing) {
         EXPECT_TRUE(refused.error.startsWith("orvantide: la entrada "))
             << refused.error.toStdString();
     }
+    for (const auto& [type, input] : {std::pair{"text/plain", QByteArray("a\0b", 3)},
+                                      std::pair{"text/html", QByteArray("\xff\x80")},
+                                      std::pair{"image/png", QByteArray("GIF89a")}}) {
+        const Outcome refused = orvantide({"add", "--type", type}, input);
+        EXPECT_EQ(refused.status, 1) << type;
+        EXPECT_TRUE(refused.error.startsWith("orvantide: la entrada no es "))
+            << type << ": " << refused.error.toStdString();
+    }
+    for (const QStringList& add :
+         {QStringList{"add"}, QStringList{"add", "--type", "text/plain"}}) {
+        const Outcome closed = orvantide(add, {}, R"(exec "$0" "$@" <&-)");
+        EXPECT_EQ(closed.status, 1);
+        EXPECT_EQ(closed.error,
+                  "orvantide: la entrada estándar está cerrada; no se ha añadido nada\n");
+    }
     for (const QStringList& usage :
          {QStringList{"get", "abc"}, QStringList{"delete"}, QStringList{"frob"},
-          QStringList{"list", "--limit", "0"}, QStringList{"list", "--kind", "video"}}) {
+          QStringList{"list", "--limit", "0"}, QStringList{"list", "--kind", "video"},
+          QStringList{"add", "--type", "application/pdf"}, QStringList{"list", "-0", "--json"}}) {
         const Outcome wrong = orvantide(usage);
         EXPECT_EQ(wrong.status, 2) << usage.join(' ').toStdString();
         EXPECT_EQ(wrong.error.count(u'\n'), 1) << wrong.error.toStdString();
@@ -177,7 +210,42 @@ TEST_F(CommandLineTest, BadRequestsSayWhyAndChangeNothing) {
     const QByteArray large(90'000, 'x');
     const Outcome big = orvantide({"add"}, large);
     ASSERT_EQ(big.status, 0) << big.error.toStdString();
-    EXPECT_EQ(orvantide({"get", QString::fromLatin1(big.output.trimmed())}, {}, true).status, 1);
+    EXPECT_EQ(orvantide({"get", QString::fromLatin1(big.output.trimmed())}, {},
+                        R"("$0" "$@" | true; exit "${PIPESTATUS[0]}")")
+                  .status,
+              1);
+}
+
+TEST_F(CommandLineTest, StatusSaysWhatRunsAndQuitEndsTheInstanceOnly) {
+    const Outcome none = orvantide({"quit"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.error, "orvantide: no hay ninguna instancia de Orvantide en marcha.\n");
+    EXPECT_FALSE(instanceRuns()) << "quit started one";
+
+    ASSERT_EQ(orvantide({"add"}, "uno").status, 0);
+    ASSERT_EQ(orvantide({"pause"}).status, 0);
+    const Outcome status = orvantide({"status"});
+    ASSERT_EQ(status.status, 0) << status.error.toStdString();
+    const QStringList lines = QString::fromUtf8(status.output).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 6) << status.output.toStdString();
+    EXPECT_EQ(lines.mid(0, 2), QStringList({"Clips: 1", "Captura: en pausa"}));
+    EXPECT_EQ(lines[2], "Portapapeles: X11");
+    for (const char* service : {"Atajo: ", "Pegado: ", "Aplicación activa: "}) {
+        EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^%1.+").arg(service))).size(), 1)
+            << service;
+    }
+    const QJsonObject json =
+        QJsonDocument::fromJson(orvantide({"status", "--json"}).output).object();
+    EXPECT_EQ(json["clips"].toInt(), 1);
+    EXPECT_TRUE(json["paused"].toBool());
+    EXPECT_EQ(json["services"]["clipboard"].toString(), "X11");
+
+    const Outcome quit = orvantide({"quit"});
+    EXPECT_EQ(quit.status, 0) << quit.error.toStdString();
+    EXPECT_FALSE(instanceRuns()) << "still running once quit has answered";
+    EXPECT_FALSE(QFile::exists(database() + "-wal")) << "closed cleanly: its log folded in";
+    EXPECT_EQ(rows(), "1");
+    EXPECT_EQ(orvantide({"quit"}).status, 1);
 }
 
 // A history that cannot be opened: the subcommand says why at once and leaves nothing running;

@@ -40,6 +40,9 @@ bash_complete() {
 }
 expect "bash: a subcommand" pin "$(bash_complete 'orvantide pi')"
 expect "bash: a kind" imagen "$(bash_complete 'orvantide list --kind im')"
+expect "bash: quit" quit "$(bash_complete 'orvantide qu')"
+expect "bash: a MIME type" text/html "$(bash_complete 'orvantide add --type text/h')"
+expect "bash: NUL-ended records" --null "$(bash_complete 'orvantide list --n')"
 ids=$(bash_complete 'orvantide get ')
 expect "bash: the first clip's id" "$first" "$ids"
 expect "bash: the second clip's id" "$second" "$ids"
@@ -49,6 +52,8 @@ fish_complete() {
 }
 expect "fish: a subcommand" pin "$(fish_complete 'orvantide pi')"
 expect "fish: a kind" imagen "$(fish_complete 'orvantide list --kind ')"
+expect "fish: status" status "$(fish_complete 'orvantide st')"
+expect "fish: a MIME type" text/uri-list "$(fish_complete 'orvantide add --type ')"
 expect "fish: a clip's id" "$second" "$(fish_complete 'orvantide copy ')"
 
 zsh -n "$completions/_orvantide" || { echo "FAIL: zsh: the completion does not parse" >&2; failures=$((failures + 1)); }

@@ -130,6 +130,9 @@ page=$(MANWIDTH=100 man -l "$share/man/man1/orvantide.1.gz" 2>/dev/null) || fail
 for command in $(sed -n '/^Órdenes/,/^[^ ]/s/^  \([a-z]\+\).*/\1/p' <<<"$help"); do
     grep -q "^       $command" <<<"$page" || fail "the manual page lacks the subcommand $command"
 done
+for section in "ESTADO DE SALIDA" ARCHIVOS ENTORNO; do
+    grep -qx "$section" <<<"$page" || fail "the manual page has no section $section"
+done
 # What Debian checks of every package: no error and no warning.
 lintian --fail-on error,warning "$deb" || fail "lintian"
 

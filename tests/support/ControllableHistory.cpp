@@ -35,10 +35,10 @@ QFuture<qint64> ControllableHistory::upsert(ClipKind kind, const QString& value,
                : m_store->upsert(kind, value, html, imagePath, source, createdAt);
 }
 
-QFuture<void> ControllableHistory::recordImage(const QByteArray& data,
-                                               const std::optional<QString>& source,
-                                               const QDateTime& createdAt) {
-    QFuture<void> failed;
+QFuture<qint64> ControllableHistory::recordImage(const QByteArray& data,
+                                                 const std::optional<QString>& source,
+                                                 const QDateTime& createdAt) {
+    QFuture<qint64> failed;
     return fails("recordImage", failed) ? failed : m_store->recordImage(data, source, createdAt);
 }
 

@@ -37,8 +37,8 @@ public:
                            const std::optional<QString>& imagePath,
                            const std::optional<QString>& source,
                            const QDateTime& createdAt) override;
-    QFuture<void> recordImage(const QByteArray& data, const std::optional<QString>& source,
-                              const QDateTime& createdAt) override;
+    QFuture<qint64> recordImage(const QByteArray& data, const std::optional<QString>& source,
+                                const QDateTime& createdAt) override;
     QFuture<void> togglePinned(qint64 id) override;
     QFuture<void> deleteClip(qint64 id) override;
     QFuture<void> clearUnpinned() override;
