@@ -46,7 +46,8 @@ inline void command(QByteArrayView input) {
         arguments.append(QString::fromUtf8(argument));
     }
     checkArguments(arguments);
-    (void)CommandLine::inputText(bytes);
+    (void)CommandLine::inputError(bytes, QString());
+    (void)CommandLine::inputError(bytes, QStringLiteral("text/plain"));
 }
 
 }  // namespace FuzzEntries
