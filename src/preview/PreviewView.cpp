@@ -23,15 +23,8 @@ constexpr int kPadding = 14;
 constexpr int kSpacing = 10;
 constexpr int kColourSpacing = 12;
 constexpr int kSwatchRadius = 16;
-constexpr int kCaptionPixels = 11;
-constexpr int kCaption2Pixels = 10;
-constexpr int kBodyPixels = 13;
-
 void setPixelSize(QWidget* widget, int pixels, QFont::Weight weight = QFont::Normal) {
-    QFont font = widget->font();
-    font.setPixelSize(pixels);
-    font.setWeight(weight);
-    widget->setFont(font);
+    widget->setFont(InterfaceStyle::font(widget->font(), pixels, weight));
 }
 
 QLabel* centredMessage(const QString& text, QWidget* parent) {
@@ -55,7 +48,7 @@ QWidget* textContent(const QString& text, QWidget* parent) {
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
     edit->setPalette(palette);
-    setPixelSize(edit, kBodyPixels);
+    setPixelSize(edit, InterfaceStyle::bodyPixels);
     edit->document()->setDocumentMargin(0);
     edit->setPlainText(text);
     return edit;
@@ -75,7 +68,7 @@ QWidget* colourContent(const QString& value, QWidget* parent) {
     hex->setObjectName(QStringLiteral("colorValue"));
     hex->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(kBodyPixels);
+    mono.setPixelSize(InterfaceStyle::bodyPixels);
     hex->setFont(mono);
     hex->setAlignment(Qt::AlignCenter);
     layout->addWidget(hex);
@@ -147,7 +140,7 @@ PreviewView::PreviewView(QWidget* parent)
     layout->setSpacing(kSpacing);
 
     m_title->setObjectName(QStringLiteral("title"));
-    setPixelSize(m_title, kCaptionPixels, QFont::DemiBold);
+    setPixelSize(m_title, InterfaceStyle::subheadlinePixels, QFont::DemiBold);
     InterfaceStyle::setSecondary(m_title);
     layout->addWidget(m_title);
 
@@ -156,7 +149,7 @@ PreviewView::PreviewView(QWidget* parent)
     layout->addWidget(m_body, 1);
 
     m_source->setObjectName(QStringLiteral("source"));
-    setPixelSize(m_source, kCaption2Pixels);
+    setPixelSize(m_source, InterfaceStyle::captionPixels);
     InterfaceStyle::setSecondary(m_source);
     m_source->hide();
     layout->addWidget(m_source);
