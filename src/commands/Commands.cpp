@@ -225,7 +225,7 @@ QCoro::Task<CommandResult> Commands::add(QByteArray input) {
     // Cut as a copied text is.
     const QFuture<CommandLine::InputText> decoding = inWorker([input = std::move(input)] {
         CommandLine::InputText text = CommandLine::inputText(input);
-        text.text = Graphemes::prefix(text.text.trimmed(), ClipboardReader::maximumTextCharacters);
+        text.text = Graphemes::prefix(text.text.trimmed(), maximumTextCharacters);
         return text;
     });
     const auto accepted = co_await outcome(decoding);
