@@ -170,21 +170,15 @@ void AppDelegate::togglePalette() {
 }
 
 void AppDelegate::pasted(const PasteSequence::Outcome& outcome) {
-    switch (outcome.kind) {
-        case PasteSequence::Outcome::Kind::done:
-            break;
-        case PasteSequence::Outcome::Kind::failed:
-            m_model->report(outcome.message);
-            break;
-        case PasteSequence::Outcome::Kind::pasteByHand:
-            // The palette is closed by now: a notification says it, or the tray where no server
-            // answers.
-            qCInfo(lcApp).noquote() << "copied only:" << outcome.message;
-            m_statusItem->notify(outcome.message);
-            break;
-        case PasteSequence::Outcome::Kind::permissions:
-            showPermissions();
-            break;
+    using Kind = PasteSequence::Outcome::Kind;
+    if (outcome.kind == Kind::failed) {
+        m_model->report(outcome.message);
+    } else if (outcome.kind == Kind::permissions) {
+        showPermissions();
+    } else if (outcome.kind == Kind::pasteByHand) {
+        // The palette is closed by now: a notification says it, or the tray where none answers.
+        qCInfo(lcApp).noquote() << "copied only:" << outcome.message;
+        m_statusItem->notify(outcome.message);
     }
 }
 

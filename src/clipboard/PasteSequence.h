@@ -47,18 +47,11 @@ public:
         Pasteboard* primary = nullptr;
     };
 
-    // How a sequence ended, for the application to act on.
+    // How a sequence ended, for the application to act on: a clip that could not be written
+    // (`message` for the banner), automatic pasting wanted but no key posted (the clip is on the
+    // clipboard, `message` says how to paste it), or keys this program may not post.
     struct Outcome {
-        enum class Kind {
-            done,
-            // The clip could not be written: `message` for the banner.
-            failed,
-            // Automatic pasting was wanted but no key could be posted: the clip is on the
-            // clipboard and `message` tells the user how to paste it.
-            pasteByHand,
-            // Keys could be posted but this program may not: the permission window.
-            permissions,
-        };
+        enum class Kind { done, failed, pasteByHand, permissions };
         Kind kind = Kind::done;
         QString message;
         bool operator==(const Outcome&) const = default;

@@ -7,8 +7,7 @@
 
 namespace orv {
 
-// What the history keeps of a copy: pictures up to 20 MiB, a text's first 100 000 characters and
-// its HTML's first 200 000.
+// What the history keeps: images up to this size, the first characters of texts and of HTML.
 inline constexpr qsizetype maximumImageBytes = 20 * 1024 * 1024;
 inline constexpr qsizetype maximumTextCharacters = 100'000;
 inline constexpr qsizetype maximumHtmlCharacters = 200'000;
@@ -23,11 +22,10 @@ struct SelectionReadLimits {
     std::chrono::milliseconds replacedOwnerTimeout{1000};
     // One byte over the history's limit keeps its refusal without reading the rest.
     qsizetype imageBytes = maximumImageBytes + 1;
-    // A text is cut to its maximum anyway, so reading on only costs memory.
-    // Sixteen bytes a character: UTF-8 needs at most 4 per code point, and real text averages
-    // far fewer per character even in scripts of three-byte letters or with flags and emoji of two
-    // code points; only long runs of joined emoji or stacked accents are cut sooner (whole
-    // characters still). The cut part of a text is kept.
+    // Texts are cut to their maximum anyway; sixteen bytes a character: UTF-8 needs at most 4 per
+    // code point, and real text averages far fewer per character even in scripts of three-byte
+    // letters or with flags and emoji of two code points; only long runs of joined emoji or stacked
+    // accents are cut sooner (whole characters still). The cut part of a text is kept.
     qsizetype textBytes = maximumTextCharacters * 16;
     qsizetype htmlBytes = maximumHtmlCharacters * 16;
     // Anything else (lists of files, colours) past this is not kept at all.

@@ -23,9 +23,6 @@ constexpr int kPadding = 14;
 constexpr int kSpacing = 10;
 constexpr int kColourSpacing = 12;
 constexpr int kSwatchRadius = 16;
-void setPixelSize(QWidget* widget, int pixels, QFont::Weight weight = QFont::Normal) {
-    widget->setFont(InterfaceStyle::font(widget->font(), pixels, weight));
-}
 
 QLabel* centredMessage(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -48,7 +45,7 @@ QWidget* textContent(const QString& text, QWidget* parent) {
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
     edit->setPalette(palette);
-    setPixelSize(edit, InterfaceStyle::bodyPixels);
+    edit->setFont(InterfaceStyle::font(edit->font(), InterfaceStyle::bodyPixels));
     edit->document()->setDocumentMargin(0);
     edit->setPlainText(text);
     return edit;
@@ -140,7 +137,8 @@ PreviewView::PreviewView(QWidget* parent)
     layout->setSpacing(kSpacing);
 
     m_title->setObjectName(QStringLiteral("title"));
-    setPixelSize(m_title, InterfaceStyle::subheadlinePixels, QFont::DemiBold);
+    m_title->setFont(
+        InterfaceStyle::font(m_title->font(), InterfaceStyle::subheadlinePixels, QFont::DemiBold));
     InterfaceStyle::setSecondary(m_title);
     layout->addWidget(m_title);
 
@@ -149,7 +147,7 @@ PreviewView::PreviewView(QWidget* parent)
     layout->addWidget(m_body, 1);
 
     m_source->setObjectName(QStringLiteral("source"));
-    setPixelSize(m_source, InterfaceStyle::captionPixels);
+    m_source->setFont(InterfaceStyle::font(m_source->font(), InterfaceStyle::captionPixels));
     InterfaceStyle::setSecondary(m_source);
     m_source->hide();
     layout->addWidget(m_source);
