@@ -24,7 +24,9 @@ AppDelegate::AppDelegate(QObject* parent)
     : QObject(parent),
       m_platform(PlatformServices::create()),
       m_hotKey(m_platform->hotKeys()),
-      m_monitor(m_platform->pasteboard(), m_platform->workspace()) {}
+      m_monitor(m_platform->pasteboard(), m_platform->workspace()),
+      m_paste({m_monitor, m_platform->workspace(), m_platform->keyInjector(), m_platform->trust(),
+               m_scheduler, &m_platform->primarySelection()}) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -96,7 +98,11 @@ bool AppDelegate::applicationDidFinishLaunching(bool quiet) {
     AppModel* model = m_model.get();
     connect(m_preview.get(), &PreviewPanelController::mouseExited, model,
             &AppModel::schedulePreviewDismiss);
-    connect(model, &AppModel::copyRequested, this, &AppDelegate::copy);
+    connect(model, &AppModel::copyRequested, this, [this](const Clip& clip) {
+        m_paste.run(clip, m_preferences->autoPaste(), m_palette->previousApplication);
+    });
+    connect(&m_paste, &PasteSequence::written, m_palette.get(), &PalettePanelController::close);
+    connect(&m_paste, &PasteSequence::finished, this, &AppDelegate::pasted);
     connect(m_preferences.get(), &PreferencesStore::changed, model,
             [model] { model->applyPreferenceLimits(); });
     connect(m_preferences.get(), &PreferencesStore::hotKeyRegistrationChanged, this,
@@ -167,27 +173,17 @@ void AppDelegate::togglePalette() {
     }
 }
 
-void AppDelegate::copy(const Clip& clip) {
-    PasteSequence::run(clip,
-                       {m_monitor, m_platform->workspace(), m_platform->keyInjector(),
-                        m_platform->trust(), m_scheduler, &m_platform->primarySelection()},
-                       *this);
-}
-
-bool AppDelegate::autoPaste() const {
-    return m_preferences->autoPaste();
-}
-
-std::optional<RunningApplication> AppDelegate::previousApplication() const {
-    return m_palette->previousApplication;
-}
-
-void AppDelegate::closePalette() {
-    m_palette->close();
-}
-
-void AppDelegate::report(const QString& message) {
-    m_model->report(message);
+void AppDelegate::pasted(const PasteSequence::Outcome& outcome) {
+    using Kind = PasteSequence::Outcome::Kind;
+    if (outcome.kind == Kind::failed) {
+        m_model->report(outcome.message);
+    } else if (outcome.kind == Kind::permissions) {
+        showPermissions();
+    } else if (outcome.kind == Kind::pasteByHand) {
+        // The palette is closed by now: a notification says it, or the tray where none answers.
+        qCInfo(lcApp).noquote() << "copied only:" << outcome.message;
+        m_statusItem->notify(outcome.message);
+    }
 }
 
 // The tray icon: a click toggles the palette, the menu is built anew each time it opens.
@@ -302,12 +298,6 @@ void AppDelegate::showMechanisms() {
         qCInfo(lcApp).noquote() << "in force:" << lines.join(QStringLiteral(", "));
     }
     m_permissions->setMechanisms(lines);
-}
-
-// The palette is closed by now: a notification says it, or the tray where no server answers.
-void AppDelegate::pasteByHand(const QString& hint) {
-    qCInfo(lcApp).noquote() << "copied only:" << hint;
-    m_statusItem->notify(hint);
 }
 
 void AppDelegate::presentPermissionsIfNeeded() {

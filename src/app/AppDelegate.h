@@ -34,7 +34,7 @@ class TrayMenu;
 
 // The composition root: builds every long-lived object, wires their callbacks and owns them until
 // the process ends.
-class AppDelegate : public QObject, private PasteSequence::Host {
+class AppDelegate : public QObject {
     Q_OBJECT
 
 public:
@@ -67,14 +67,9 @@ public:
 
 private:
     void refreshHotKey();
-    // Choosing a clip runs the paste sequence, with this object as its host.
-    void copy(const Clip& clip);
-    bool autoPaste() const override;
-    std::optional<RunningApplication> previousApplication() const override;
-    void closePalette() override;
-    void report(const QString& message) override;
-    void showPermissions() override;
-    void pasteByHand(const QString& hint) override;
+    // Choosing a clip runs the paste sequence; here is what its end asks for.
+    void pasted(const PasteSequence::Outcome& outcome);
+    void showPermissions();
     void configureStatusItem();
     // The tray icon faded with a pause sign while capture is paused; the tooltip says so and
     // says a capture that cannot be stored.
@@ -98,6 +93,7 @@ private:
     TimerScheduler m_scheduler;
     GlobalHotKey m_hotKey;
     ClipboardMonitor m_monitor;
+    PasteSequence m_paste;
     DesktopShortcut m_desktopShortcut;
 
     std::unique_ptr<AppUpdater> m_updater;

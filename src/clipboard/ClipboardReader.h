@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Pasteboard.h"
+#include "platform/SelectionReadLimits.h"
 #include "platform/Workspace.h"
 #include "store/CapturedClip.h"
 
@@ -12,9 +13,6 @@ namespace orv {
 // auto-generated content and what this program itself put there (whatever window is in front)
 // are skipped.
 namespace ClipboardReader {
-
-inline constexpr qsizetype maximumTextCharacters = 100'000;
-inline constexpr qsizetype maximumHtmlCharacters = 200'000;
 
 // Files first, then an image, a colour, and text. Keeps no state, so it may run in any thread
 // (the monitor reads in a worker).

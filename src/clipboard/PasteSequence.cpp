@@ -5,13 +5,12 @@
 #include "logging/Logging.h"
 
 #include <QCoro/QCoroFuture>
+#include <QPointer>
 #include <QPromise>
 
 #include <memory>
 
 namespace orv {
-
-namespace PasteSequence {
 
 namespace {
 
@@ -80,35 +79,44 @@ QCoro::Task<bool> waitUntilBack(Workspace& workspace, Scheduler& scheduler,
 
 }  // namespace
 
-QCoro::Task<> run(Clip clip, Services services, Host& host) {
+PasteSequence::PasteSequence(Services services, QObject* parent)
+    : QObject(parent), m_services(services) {}
+
+QCoro::Task<> PasteSequence::run(Clip clip, bool autoPaste,
+                                 std::optional<RunningApplication> previous) {
+    QPointer<PasteSequence> self(this);
+    const Outcome outcome = co_await paste(std::move(clip), autoPaste, std::move(previous));
+    if (self) {
+        emit finished(outcome);
+    }
+}
+
+QCoro::Task<PasteSequence::Outcome> PasteSequence::paste(
+    Clip clip, bool autoPaste, std::optional<RunningApplication> previous) {
+    const Services services = m_services;
     try {
         services.monitor.writeOwn(clip);
     } catch (const std::exception& error) {
-        host.report(QString::fromUtf8(error.what()));
-        co_return;
+        co_return Outcome{Outcome::Kind::failed, QString::fromUtf8(error.what())};
     }
-    const bool autoPaste = host.autoPaste();
-    const auto previous = host.previousApplication();
-    host.closePalette();
+    emit written();
+    const Outcome byHand{Outcome::Kind::pasteByHand, pasteByHandHint};
     if (!autoPaste) {
-        co_return;
+        co_return Outcome{};
     }
     if (!services.injector.isAvailable()) {
-        host.pasteByHand(pasteByHandHint);
-        co_return;
+        co_return byHand;
     }
     co_await wait(services.scheduler, activationDelay);
     const bool activating = previous && services.workspace.activate(*previous);
     co_await wait(services.scheduler, keystrokeDelay);
     if (!services.trust.isTrusted()) {
-        host.showPermissions();
-        co_return;
+        co_return Outcome{Outcome::Kind::permissions, {}};
     }
     // Keys posted now would go to whatever still has the focus, or nowhere.
     if (activating && !co_await waitUntilBack(services.workspace, services.scheduler, *previous,
                                               activationLimit)) {
-        host.pasteByHand(pasteByHandHint);
-        co_return;
+        co_return byHand;
     }
     const auto chord = Keystroke::pasteChord(services.workspace.frontmostApplication());
     if (chord.pastesPrimary && services.primary) {
@@ -116,15 +124,10 @@ QCoro::Task<> run(Clip clip, Services services, Host& host) {
         try {
             ClipboardWriter::write(clip, *services.primary);
         } catch (const std::exception& error) {
-            host.report(QString::fromUtf8(error.what()));
-            co_return;
+            co_return Outcome{Outcome::Kind::failed, QString::fromUtf8(error.what())};
         }
     }
-    if (!Keystroke::post(services.injector, chord)) {
-        host.pasteByHand(pasteByHandHint);
-    }
+    co_return Keystroke::post(services.injector, chord) ? Outcome{} : byHand;
 }
-
-}  // namespace PasteSequence
 
 }  // namespace orv

@@ -9,6 +9,7 @@
 #include "store/Clip.h"
 
 #include <QCoro/QCoroTask>
+#include <QObject>
 
 #include <chrono>
 #include <optional>
@@ -21,47 +22,57 @@ namespace orv {
 // window is active again. Where no keystroke can be posted, or that window does not come back, the
 // user is told to paste by hand; nothing claims a paste that did not happen. The waits suspend the
 // sequence, never the main thread.
-namespace PasteSequence {
+class PasteSequence : public QObject {
+    Q_OBJECT
 
-inline constexpr std::chrono::milliseconds activationDelay{180};
-inline constexpr std::chrono::milliseconds keystrokeDelay{120};
-// After both delays, how long the previous window may still take to be active again (a loaded
-// Mutter takes well over a second); the keys go only to it.
-inline constexpr std::chrono::milliseconds activationLimit{6000};
-
-struct Services {
-    // Writes the clipboard.
-    ClipboardMonitor& monitor;
-    Workspace& workspace;
-    KeyInjector& injector;
-    const AccessibilityTrust& trust;
-    Scheduler& scheduler;
-    // The PRIMARY selection, for terminals that paste it; none where there is no such thing.
-    Pasteboard* primary = nullptr;
-};
-
-// What the sequence asks of the application around it; it must outlive the sequence.
-class Host {
 public:
-    virtual ~Host() = default;
-    virtual bool autoPaste() const { return true; }
-    // The application that was in front before the palette opened.
-    virtual std::optional<RunningApplication> previousApplication() const { return std::nullopt; }
-    virtual void closePalette() {}
-    // A clip that cannot be written: the message for the banner. The palette stays open.
-    virtual void report(const QString& message) = 0;
-    virtual void showPermissions() {}
-    // Automatic pasting was wanted but no key could be posted: the clip is on the clipboard and
-    // the user is told how to paste it.
-    virtual void pasteByHand(const QString& hint) = 0;
+    static constexpr std::chrono::milliseconds activationDelay{180};
+    static constexpr std::chrono::milliseconds keystrokeDelay{120};
+    // After both delays, how long the previous window may still take to be active again (a loaded
+    // Mutter takes well over a second); the keys go only to it.
+    static constexpr std::chrono::milliseconds activationLimit{6000};
+
+    // What the user is told when the clip could only be copied.
+    static inline const QString pasteByHandHint =
+        QStringLiteral("Copiado. Pulsa Ctrl+V para pegarlo (Ctrl+Mayús+V en un terminal).");
+
+    struct Services {
+        // Writes the clipboard.
+        ClipboardMonitor& monitor;
+        Workspace& workspace;
+        KeyInjector& injector;
+        const AccessibilityTrust& trust;
+        Scheduler& scheduler;
+        // The PRIMARY selection, for terminals that paste it; none where there is no such thing.
+        Pasteboard* primary = nullptr;
+    };
+
+    // How a sequence ended, for the application to act on: a clip that could not be written
+    // (`message` for the banner), automatic pasting wanted but no key posted (the clip is on the
+    // clipboard, `message` says how to paste it), or keys this program may not post.
+    struct Outcome {
+        enum class Kind { done, failed, pasteByHand, permissions };
+        Kind kind = Kind::done;
+        QString message;
+        bool operator==(const Outcome&) const = default;
+    };
+
+    // The services must outlive every sequence run.
+    explicit PasteSequence(Services services, QObject* parent = nullptr);
+
+    // `previous`: the application that was in front before the palette opened.
+    QCoro::Task<> run(Clip clip, bool autoPaste, std::optional<RunningApplication> previous);
+
+signals:
+    // The clip is on the clipboard as our own change: the palette closes now.
+    void written();
+    void finished(const PasteSequence::Outcome& outcome);
+
+private:
+    QCoro::Task<Outcome> paste(Clip clip, bool autoPaste,
+                               std::optional<RunningApplication> previous);
+
+    Services m_services;
 };
-
-// What the user is told when the clip could only be copied.
-inline const QString pasteByHandHint =
-    QStringLiteral("Copiado. Pulsa Ctrl+V para pegarlo (Ctrl+Mayús+V en un terminal).");
-
-QCoro::Task<> run(Clip clip, Services services, Host& host);
-
-}  // namespace PasteSequence
 
 }  // namespace orv

@@ -3,6 +3,7 @@
 #include "clipboard/ClipboardReader.h"
 #include "clipboard/FileUrlList.h"
 #include "platform/MimeTypes.h"
+#include "platform/SelectionReadLimits.h"
 #include "store/Graphemes.h"
 #include "store/HistoryStore.h"
 #include "store/ImageThumbnail.h"
@@ -283,7 +284,7 @@ InputClip imageClip(const QByteArray& input, const QString& type) {
     }
     const std::optional<QByteArray> png =
         type == MimeTypes::png ? std::optional(input) : ImageThumbnail::pngData(image);
-    if (!png || png->size() > HistoryStore::maximumImageBytes) {
+    if (!png || png->size() > maximumImageBytes) {
         return refused(QStringLiteral("la imagen pasa de 20 MiB como PNG"));
     }
     return {CapturedClip::Image{*png}, {}};
@@ -375,8 +376,7 @@ InputClip inputClip(const QByteArray& input, const QString& type) {
     // trimmed as a copy is.
     const QString text = type.isEmpty() ? textOf(input, type)->trimmed() : *textOf(input, type);
     if (type != MimeTypes::html) {
-        return {CapturedClip::Text{Graphemes::prefix(text, ClipboardReader::maximumTextCharacters),
-                                   std::nullopt},
+        return {CapturedClip::Text{Graphemes::prefix(text, maximumTextCharacters), std::nullopt},
                 {}};
     }
     const QString plain = QTextDocumentFragment::fromHtml(text)
@@ -386,8 +386,8 @@ InputClip inputClip(const QByteArray& input, const QString& type) {
     if (plain.isEmpty()) {
         return refused(QStringLiteral("el HTML no tiene texto"));
     }
-    return {CapturedClip::Text{Graphemes::prefix(plain, ClipboardReader::maximumTextCharacters),
-                               Graphemes::prefix(text, ClipboardReader::maximumHtmlCharacters)},
+    return {CapturedClip::Text{Graphemes::prefix(plain, maximumTextCharacters),
+                               Graphemes::prefix(text, maximumHtmlCharacters)},
             {}};
 }
 

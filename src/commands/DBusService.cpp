@@ -90,9 +90,10 @@ QCoro::Task<> replyLater(QPointer<Commands> commands, QDBusConnection bus, QDBus
 
 class CommandsAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "com.quarnelbrisk.orvantide.Commands")
+    Q_CLASSINFO("D-Bus Interface", ORV_APPLICATION_ID ".Commands")
+    // clang-format off
     Q_CLASSINFO("D-Bus Introspection",
-                "<interface name=\"com.quarnelbrisk.orvantide.Commands\">"
+                "<interface name=\"" ORV_APPLICATION_ID ".Commands\">"
                 "<method name=\"Run\">"
                 "<arg name=\"arguments\" type=\"as\" direction=\"in\"/>"
                 "<arg name=\"input\" type=\"ay\" direction=\"in\"/>"
@@ -101,6 +102,7 @@ class CommandsAdaptor : public QDBusAbstractAdaptor {
                 "<arg name=\"message\" type=\"s\" direction=\"out\"/>"
                 "</method>"
                 "</interface>")
+    // clang-format on
 
 public:
     CommandsAdaptor(QObject* parent, Commands& commands, QDBusConnection bus)

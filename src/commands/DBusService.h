@@ -31,7 +31,8 @@ class DBusService : public QObject {
 
 public:
     static inline const QString serviceName = applicationId;
-    static inline const QString objectPath = QStringLiteral("/com/quarnelbrisk/orvantide");
+    static inline const QString objectPath =
+        QLatin1Char('/') + QString(applicationId).replace(QLatin1Char('.'), QLatin1Char('/'));
 
     explicit DBusService(Commands& commands, QDBusConnection bus = QDBusConnection::sessionBus(),
                          QObject* parent = nullptr);

@@ -22,8 +22,6 @@ namespace {
 constexpr int kHorizontalPadding = 8;
 constexpr int kVerticalPadding = 5;
 constexpr int kSpacing = 8;
-constexpr int kTitlePixels = 13;
-constexpr int kShortcutPixels = 10;
 
 bool prominentSwatch(const ClipRowView::Row& row) {
     return row.prominentColor && row.clip.effectiveKind() == ClipKind::color;
@@ -35,7 +33,7 @@ int leadingSide(const ClipRowView::Row& row) {
 
 QFont shortcutFont(const QFont& base) {
     QFont font = base;
-    font.setPixelSize(kShortcutPixels);
+    font.setPixelSize(InterfaceStyle::captionPixels);
     return font;
 }
 
@@ -321,7 +319,7 @@ QRect ClipRowView::leadingRect(const QRect& rowRect, const Row& row) {
 
 QFont ClipRowView::titleFont(const QFont& base, const Row& row) {
     QFont font = base;
-    font.setPixelSize(kTitlePixels);
+    font.setPixelSize(InterfaceStyle::bodyPixels);
     font.setWeight(row.showsPinMark && row.clip.pinned ? QFont::DemiBold : QFont::Normal);
     if (prominentSwatch(row)) {
         font.setFamily(QStringLiteral("monospace"));

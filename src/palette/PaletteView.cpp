@@ -106,7 +106,8 @@ PaletteView::PaletteView(AppModel& model, QWidget* parent) : QWidget(parent), m_
     layout->addWidget(m_filterBar);
 
     m_pausedNotice = new QLabel(QStringLiteral("Captura en pausa"), this);
-    m_pausedNotice->setFont(InterfaceStyle::font(QApplication::font(), 11));
+    m_pausedNotice->setFont(
+        InterfaceStyle::font(QApplication::font(), InterfaceStyle::subheadlinePixels));
     m_pausedNotice->setContentsMargins(14, 0, 14, 6);
     QPalette secondary = m_pausedNotice->palette();
     secondary.setColor(QPalette::WindowText, InterfaceStyle::secondary(palette()));
@@ -125,7 +126,7 @@ PaletteView::PaletteView(AppModel& model, QWidget* parent) : QWidget(parent), m_
     m_emptyIcon->setFixedWidth(28);
     m_emptyIcon->setAlignment(Qt::AlignCenter);
     m_emptyText = new QLabel(m_emptyState);
-    m_emptyText->setFont(InterfaceStyle::font(QApplication::font(), 13));
+    m_emptyText->setFont(InterfaceStyle::font(QApplication::font(), InterfaceStyle::bodyPixels));
     m_emptyText->setPalette(secondary);
     emptyLayout->addWidget(m_emptyIcon);
     emptyLayout->addWidget(m_emptyText);
@@ -220,7 +221,8 @@ QWidget* PaletteView::buildHeader() {
     markIcon->setPixmap(SymbolIcon::fallback(QStringLiteral("MenuIcon"), 12,
                                              palette().color(QPalette::WindowText)));
     auto* name = new QLabel(QStringLiteral("Orvantide"), mark);
-    name->setFont(InterfaceStyle::font(QApplication::font(), 13, QFont::DemiBold));
+    name->setFont(
+        InterfaceStyle::font(QApplication::font(), InterfaceStyle::bodyPixels, QFont::DemiBold));
     markLayout->addWidget(markIcon);
     markLayout->addWidget(name);
     mark->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -243,7 +245,7 @@ QWidget* PaletteView::buildHeader() {
     m_searchField->setPlaceholderText(QStringLiteral("Buscar…"));
     m_searchField->setAccessibleName(QStringLiteral("Buscar"));
     m_searchField->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
-    m_searchField->setFont(InterfaceStyle::font(QApplication::font(), 13));
+    m_searchField->setFont(InterfaceStyle::font(QApplication::font(), InterfaceStyle::bodyPixels));
     searchRow->addWidget(m_searchField, 1);
     m_clearButton = new ClearButton(m_model, search);
     m_clearButton->setFixedSize(22, 22);
@@ -264,7 +266,7 @@ QWidget* PaletteView::buildHeader() {
 
 QWidget* PaletteView::buildFooter() {
     auto* footer = new QWidget(this);
-    footer->setFont(InterfaceStyle::font(QApplication::font(), 11));
+    footer->setFont(InterfaceStyle::font(QApplication::font(), InterfaceStyle::subheadlinePixels));
     QPalette secondary = footer->palette();
     secondary.setColor(QPalette::WindowText, InterfaceStyle::secondary(palette()));
     footer->setPalette(secondary);
@@ -341,7 +343,7 @@ void PaletteView::rebuildChips() {
     for (qsizetype i = 0; i < m_chips.size(); ++i) {
         const bool active = m_model.filter() == m_chipFilters[i];
         QPushButton* chip = m_chips[i];
-        chip->setFont(InterfaceStyle::font(QApplication::font(), 11,
+        chip->setFont(InterfaceStyle::font(QApplication::font(), InterfaceStyle::subheadlinePixels,
                                            active ? QFont::DemiBold : QFont::Normal));
         chip->setProperty("active", active);
         chip->setChecked(active);

@@ -7,6 +7,11 @@
 
 namespace orv {
 
+// What the history keeps: images up to this size, the first characters of texts and of HTML.
+inline constexpr qsizetype maximumImageBytes = 20 * 1024 * 1024;
+inline constexpr qsizetype maximumTextCharacters = 100'000;
+inline constexpr qsizetype maximumHtmlCharacters = 200'000;
+
 // How long and how much a read of the clipboard for the history may take, whatever the backend.
 struct SelectionReadLimits {
     // An owner that sends nothing for this long ends the read with nothing.
@@ -15,16 +20,14 @@ struct SelectionReadLimits {
     std::chrono::milliseconds readTimeout{10000};
     // An owner that lost the clipboard during the read, yet still runs, is waited for no longer.
     std::chrono::milliseconds replacedOwnerTimeout{1000};
-    // The history refuses images over 20 MiB; one byte more keeps that outcome without reading
-    // the rest.
-    qsizetype imageBytes = 20 * 1024 * 1024 + 1;
-    // A text keeps 100 000 characters and its HTML 200 000, so reading on only costs memory.
-    // Sixteen bytes a character: UTF-8 needs at most 4 per code point, and real text averages
-    // far fewer per character even in scripts of three-byte letters or with flags and emoji of two
-    // code points; only long runs of joined emoji or stacked accents are cut sooner (whole
-    // characters still). The cut part of a text is kept.
-    qsizetype textBytes = 100'000 * 16;
-    qsizetype htmlBytes = 200'000 * 16;
+    // One byte over the history's limit keeps its refusal without reading the rest.
+    qsizetype imageBytes = maximumImageBytes + 1;
+    // Texts are cut to their maximum anyway; sixteen bytes a character: UTF-8 needs at most 4 per
+    // code point, and real text averages far fewer per character even in scripts of three-byte
+    // letters or with flags and emoji of two code points; only long runs of joined emoji or stacked
+    // accents are cut sooner (whole characters still). The cut part of a text is kept.
+    qsizetype textBytes = maximumTextCharacters * 16;
+    qsizetype htmlBytes = maximumHtmlCharacters * 16;
     // Anything else (lists of files, colours) past this is not kept at all.
     qsizetype otherBytes = 4 * 1024 * 1024;
 

@@ -16,7 +16,6 @@ namespace orv {
 
 namespace {
 
-constexpr int kCalloutPixels = 12;
 constexpr int kRowSpacing = 8;
 
 QWidget* fileRow(const QString& path, QWidget* parent) {
@@ -30,7 +29,7 @@ QWidget* fileRow(const QString& path, QWidget* parent) {
                       Qt::AlignVCenter);
     auto* name = new ElidedLabel(lastPathComponent(path), 1, row);
     QFont font = name->font();
-    font.setPixelSize(kCalloutPixels);
+    font.setPixelSize(InterfaceStyle::calloutPixels);
     name->setFont(font);
     layout->addWidget(name, 1, Qt::AlignVCenter);
     return row;
@@ -76,7 +75,7 @@ FilePreview::FilePreview(const QStringList& paths, qsizetype count, QWidget* par
         auto* more = new QLabel(moreText(m_count - m_paths.size()), list);
         more->setObjectName(QStringLiteral("moreFiles"));
         QFont font = more->font();
-        font.setPixelSize(kCalloutPixels);
+        font.setPixelSize(InterfaceStyle::calloutPixels);
         more->setFont(font);
         InterfaceStyle::setSecondary(more);
         // In line with the names above it.

@@ -23,16 +23,6 @@ constexpr int kPadding = 14;
 constexpr int kSpacing = 10;
 constexpr int kColourSpacing = 12;
 constexpr int kSwatchRadius = 16;
-constexpr int kCaptionPixels = 11;
-constexpr int kCaption2Pixels = 10;
-constexpr int kBodyPixels = 13;
-
-void setPixelSize(QWidget* widget, int pixels, QFont::Weight weight = QFont::Normal) {
-    QFont font = widget->font();
-    font.setPixelSize(pixels);
-    font.setWeight(weight);
-    widget->setFont(font);
-}
 
 QLabel* centredMessage(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -55,7 +45,7 @@ QWidget* textContent(const QString& text, QWidget* parent) {
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
     edit->setPalette(palette);
-    setPixelSize(edit, kBodyPixels);
+    edit->setFont(InterfaceStyle::font(edit->font(), InterfaceStyle::bodyPixels));
     edit->document()->setDocumentMargin(0);
     edit->setPlainText(text);
     return edit;
@@ -75,7 +65,7 @@ QWidget* colourContent(const QString& value, QWidget* parent) {
     hex->setObjectName(QStringLiteral("colorValue"));
     hex->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(kBodyPixels);
+    mono.setPixelSize(InterfaceStyle::bodyPixels);
     hex->setFont(mono);
     hex->setAlignment(Qt::AlignCenter);
     layout->addWidget(hex);
@@ -147,7 +137,8 @@ PreviewView::PreviewView(QWidget* parent)
     layout->setSpacing(kSpacing);
 
     m_title->setObjectName(QStringLiteral("title"));
-    setPixelSize(m_title, kCaptionPixels, QFont::DemiBold);
+    m_title->setFont(
+        InterfaceStyle::font(m_title->font(), InterfaceStyle::subheadlinePixels, QFont::DemiBold));
     InterfaceStyle::setSecondary(m_title);
     layout->addWidget(m_title);
 
@@ -156,7 +147,7 @@ PreviewView::PreviewView(QWidget* parent)
     layout->addWidget(m_body, 1);
 
     m_source->setObjectName(QStringLiteral("source"));
-    setPixelSize(m_source, kCaption2Pixels);
+    m_source->setFont(InterfaceStyle::font(m_source->font(), InterfaceStyle::captionPixels));
     InterfaceStyle::setSecondary(m_source);
     m_source->hide();
     layout->addWidget(m_source);

@@ -19,10 +19,8 @@ HotKeyRecorder::HotKeyRecorder(QKeyCombination combo, QWidget* parent)
     layout->setSpacing(12);
 
     m_label = new QLabel(this);
-    QFont font = m_label->font();
-    font.setPixelSize(15);
-    font.setWeight(QFont::DemiBold);
-    m_label->setFont(font);
+    m_label->setFont(
+        InterfaceStyle::font(m_label->font(), InterfaceStyle::headlinePixels, QFont::DemiBold));
     m_label->setMinimumWidth(96);
     m_label->setAlignment(Qt::AlignCenter);
     layout->addWidget(m_label, 0, Qt::AlignVCenter);

@@ -75,7 +75,7 @@ PermissionsView::PermissionsView(PermissionStatus& status, QWidget* parent)
     cardAndMechanisms->addWidget(buildCard());
     layout->addLayout(cardAndMechanisms);
     m_mechanisms = new QLabel(this);
-    m_mechanisms->setFont(InterfaceStyle::font(font(), 10));
+    m_mechanisms->setFont(InterfaceStyle::font(font(), InterfaceStyle::captionPixels));
     m_mechanisms->setWordWrap(true);
     m_mechanisms->setTextInteractionFlags(Qt::TextSelectableByMouse);
     InterfaceStyle::setSecondary(m_mechanisms);
@@ -100,13 +100,13 @@ QWidget* PermissionsView::buildHeader() {
     mark->setPixmap(SymbolIcon::fallback(QStringLiteral("MenuIcon"), 36,
                                          InterfaceStyle::primary(palette(), 1.0)));
     auto* name = new QLabel(QStringLiteral("Orvantide"), header);
-    name->setFont(InterfaceStyle::font(font(), 26, QFont::DemiBold));
+    name->setFont(InterfaceStyle::font(font(), InterfaceStyle::largeTitlePixels, QFont::DemiBold));
     m_explanation = new QLabel(
         QStringLiteral("El historial se abre con %1. El pegado automático escribe el clip en la "
                        "app que estaba delante, y para eso hace falta Accesibilidad.")
             .arg(ShortcutText::of(HotKey::defaultCombination)),
         header);
-    m_explanation->setFont(InterfaceStyle::font(font(), 12));
+    m_explanation->setFont(InterfaceStyle::font(font(), InterfaceStyle::calloutPixels));
     m_explanation->setWordWrap(true);
     m_explanation->setAlignment(Qt::AlignHCenter);
     m_explanation->setFixedWidth(380);
@@ -141,12 +141,12 @@ QWidget* PermissionsView::buildCard() {
     texts->setContentsMargins(0, 0, 0, 0);
     texts->setSpacing(4);
     auto* title = new QLabel(QStringLiteral("Accesibilidad"), card);
-    title->setFont(InterfaceStyle::font(font(), 13, QFont::DemiBold));
+    title->setFont(InterfaceStyle::font(font(), InterfaceStyle::bodyPixels, QFont::DemiBold));
     auto* sentence = new QLabel(
         QStringLiteral(
             "Orvantide no lee la pantalla. Solo simula pegar después de elegir un clip."),
         card);
-    sentence->setFont(InterfaceStyle::font(font(), 11));
+    sentence->setFont(InterfaceStyle::font(font(), InterfaceStyle::subheadlinePixels));
     sentence->setWordWrap(true);
     InterfaceStyle::setSecondary(sentence);
     texts->addWidget(title);
@@ -163,7 +163,8 @@ QWidget* PermissionsView::buildCard() {
     auto* check = new QLabel(m_granted);
     check->setPixmap(SymbolIcon::fallback(QStringLiteral("checkmark"), 12, green));
     m_grantedText = new QLabel(QStringLiteral("Concedido"), m_granted);
-    m_grantedText->setFont(InterfaceStyle::font(font(), 11, QFont::Medium));
+    m_grantedText->setFont(
+        InterfaceStyle::font(font(), InterfaceStyle::subheadlinePixels, QFont::Medium));
     QPalette greenText = m_grantedText->palette();
     greenText.setColor(QPalette::WindowText, green);
     m_grantedText->setPalette(greenText);
@@ -175,14 +176,14 @@ QWidget* PermissionsView::buildCard() {
 
     m_restartHint = new QLabel(
         QStringLiteral("Si el pegado no responde, sal de Orvantide y ábrelo de nuevo."), card);
-    m_restartHint->setFont(InterfaceStyle::font(font(), 10));
+    m_restartHint->setFont(InterfaceStyle::font(font(), InterfaceStyle::captionPixels));
     m_restartHint->setWordWrap(true);
     m_restartHint->setContentsMargins(kTextIndent, 0, 0, 0);
     InterfaceStyle::setSecondary(m_restartHint);
     column->addWidget(m_restartHint);
 
     m_grantButton = new QPushButton(QStringLiteral("Conceder permiso"), card);
-    m_grantButton->setFont(InterfaceStyle::font(font(), 13, QFont::Medium));
+    m_grantButton->setFont(InterfaceStyle::font(font(), InterfaceStyle::bodyPixels, QFont::Medium));
     m_grantButton->setMinimumHeight(32);
     m_grantButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     const QColor accent = InterfaceStyle::accent(palette(), 1.0);

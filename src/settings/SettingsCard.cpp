@@ -32,10 +32,8 @@ SettingsCard::SettingsCard(const QString& title, const QString& systemImage, QWi
     m_badge->setFixedSize(kBadgeSide, kBadgeSide);
     drawBadge();
     auto* titleLabel = new QLabel(title, this);
-    QFont headline = titleLabel->font();
-    headline.setPixelSize(13);
-    headline.setWeight(QFont::DemiBold);
-    titleLabel->setFont(headline);
+    titleLabel->setFont(
+        InterfaceStyle::font(titleLabel->font(), InterfaceStyle::bodyPixels, QFont::DemiBold));
     titleRow->addWidget(m_badge, 0, Qt::AlignVCenter);
     titleRow->addWidget(titleLabel, 0, Qt::AlignVCenter);
     titleRow->addStretch(1);

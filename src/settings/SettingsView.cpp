@@ -29,9 +29,6 @@ namespace orv {
 namespace {
 
 // Text sizes, in device-independent pixels.
-constexpr int kBody = 13;
-constexpr int kSubheadline = 11;
-constexpr int kCaption = 10;
 constexpr int kCaptionTrailing = 56;
 
 // The editor of excluded applications: no frame of its own, the text 8 pixels in from the edges of
@@ -147,9 +144,9 @@ QWidget* SettingsView::buildHeader() {
     titles->setContentsMargins(0, 0, 0, 0);
     titles->setSpacing(2);
     auto* name = new QLabel(QStringLiteral("Orvantide"), header);
-    name->setFont(InterfaceStyle::font(font(), 18, QFont::DemiBold));
+    name->setFont(InterfaceStyle::font(font(), InterfaceStyle::titlePixels, QFont::DemiBold));
     auto* subtitle = new QLabel(QStringLiteral("Preferencias"), header);
-    subtitle->setFont(InterfaceStyle::font(font(), kSubheadline));
+    subtitle->setFont(InterfaceStyle::font(font(), InterfaceStyle::subheadlinePixels));
     InterfaceStyle::setSecondary(subtitle);
     titles->addWidget(name);
     titles->addWidget(subtitle);
@@ -187,7 +184,7 @@ SettingsCard* SettingsView::buildGeneralCard() {
     card->addItem(m_launchStatus);
     card->addItem(divider());
     m_permissionsButton = new QPushButton(QStringLiteral("Per&misos y servicios del escritorio…"));
-    m_permissionsButton->setFont(InterfaceStyle::font(font(), kBody));
+    m_permissionsButton->setFont(InterfaceStyle::font(font(), InterfaceStyle::bodyPixels));
     card->addItem(m_permissionsButton);
     connect(m_permissionsButton, &QPushButton::clicked, this, &SettingsView::permissionsRequested);
 
@@ -219,7 +216,7 @@ SettingsCard* SettingsView::buildShortcutCard() {
     m_hotKeyStatus->setPalette(colors);
     card->addItem(m_hotKeyStatus);
     m_shortcutButton = new QPushButton(QStringLiteral("Crear el atajo en GNOME"));
-    m_shortcutButton->setFont(InterfaceStyle::font(font(), kBody));
+    m_shortcutButton->setFont(InterfaceStyle::font(font(), InterfaceStyle::bodyPixels));
     m_shortcutButton->hide();
     card->addItem(m_shortcutButton);
     m_shortcutResult = caption(QString());
@@ -266,7 +263,7 @@ QWidget* SettingsView::toggleRow(QCheckBox* toggle, const QString& captionText) 
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(4);
     toggle->setParent(row);
-    toggle->setFont(InterfaceStyle::font(font(), kBody));
+    toggle->setFont(InterfaceStyle::font(font(), InterfaceStyle::bodyPixels));
     column->addWidget(toggle);
     if (!captionText.isEmpty()) {
         toggle->setAccessibleDescription(captionText);
@@ -283,7 +280,7 @@ QWidget* SettingsView::labeledPicker(const QString& labelText, QComboBox* picker
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     auto* label = new QLabel(labelText, row);
-    label->setFont(InterfaceStyle::font(font(), kBody));
+    label->setFont(InterfaceStyle::font(font(), InterfaceStyle::bodyPixels));
     label->setBuddy(picker);
     picker->setParent(row);
     picker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -301,9 +298,9 @@ QWidget* SettingsView::excludedBlock() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
     auto* title = new QLabel(QStringLiteral("Aplicaciones excluidas"), block);
-    title->setFont(InterfaceStyle::font(font(), kSubheadline));
+    title->setFont(InterfaceStyle::font(font(), InterfaceStyle::subheadlinePixels));
     m_excluded = new ExcludedEditor(block);
-    m_excluded->setFont(InterfaceStyle::font(font(), kBody));
+    m_excluded->setFont(InterfaceStyle::font(font(), InterfaceStyle::bodyPixels));
     m_excluded->setAccessibleName(title->text());
     QLabel* hint = caption(
         QStringLiteral("Una aplicación por línea. El contenido confidencial se ignora siempre."));
@@ -362,7 +359,7 @@ void SettingsView::showDesktopShortcut() {
 
 QLabel* SettingsView::caption(const QString& text) {
     auto* label = new QLabel(text);
-    label->setFont(InterfaceStyle::font(font(), kCaption));
+    label->setFont(InterfaceStyle::font(font(), InterfaceStyle::captionPixels));
     label->setWordWrap(true);
     label->setContentsMargins(0, 0, kCaptionTrailing, 0);
     InterfaceStyle::setSecondary(label);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SelectionReadLimits.h"
 #include "store/ClipHistory.h"
 
 #include <QByteArray>
@@ -31,8 +32,6 @@ namespace orv {
 // same name in the image folder when the stored path lies elsewhere (a moved data folder).
 class HistoryStore : public ClipHistory {
 public:
-    // Larger images are not recorded.
-    static constexpr qint64 maximumImageBytes = 20'971'520;
     static constexpr double thumbnailMaxPixel = 360;
 
     // Creates both folders (private to the user), opens or creates the database (private too) and

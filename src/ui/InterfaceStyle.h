@@ -59,6 +59,14 @@ inline QString css(const QColor& color) {
         .arg(color.alphaF());
 }
 
+// The text sizes, for font().
+inline constexpr int largeTitlePixels = 26;
+inline constexpr int titlePixels = 18;
+inline constexpr int headlinePixels = 15;
+inline constexpr int bodyPixels = 13;
+inline constexpr int calloutPixels = 12;
+inline constexpr int subheadlinePixels = 11;
+inline constexpr int captionPixels = 10;
 // `base` at a size in device-independent pixels (the interface's points).
 inline QFont font(const QFont& base, int pixels, QFont::Weight weight = QFont::Normal) {
     QFont sized = base;

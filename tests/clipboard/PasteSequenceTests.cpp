@@ -14,22 +14,30 @@ namespace {
 
 using std::chrono::milliseconds;
 
-class PasteSequenceTest : public ::testing::Test, public PasteSequence::Host {
+class PasteSequenceTest : public ::testing::Test {
 protected:
     PasteSequenceTest() {
         QObject::connect(&monitor, &ClipboardMonitor::captured, [this] { ++captures; });
         monitor.start();
         workspace.frontmost = FakeWorkspace::ourselves();
     }
-    bool autoPaste() const override { return pasting; }
-    std::optional<RunningApplication> previousApplication() const override { return previous; }
-    void closePalette() override { ++closes; }
-    void report(const QString& message) override { reported.append(message); }
-    void showPermissions() override { ++permissionWindows; }
-    void pasteByHand(const QString& hint) override { hints.append(hint); }
 
     void run(const Clip& clip) {
-        task.emplace(PasteSequence::run(clip, services, *this));
+        // Made anew for each run: services.primary may have changed.
+        sequence.emplace(services);
+        QObject::connect(&*sequence, &PasteSequence::written, [this] { ++closes; });
+        QObject::connect(&*sequence, &PasteSequence::finished,
+                         [this](const PasteSequence::Outcome& outcome) {
+                             using Kind = PasteSequence::Outcome::Kind;
+                             if (outcome.kind == Kind::failed) {
+                                 reported.append(outcome.message);
+                             } else if (outcome.kind == Kind::pasteByHand) {
+                                 hints.append(outcome.message);
+                             } else if (outcome.kind == Kind::permissions) {
+                                 ++permissionWindows;
+                             }
+                         });
+        task.emplace(sequence->run(clip, pasting, previous));
         QCoreApplication::processEvents();
     }
     // Moves virtual time on a millisecond at a time, letting the sequence resume in between.
@@ -53,6 +61,7 @@ protected:
     VirtualScheduler scheduler;
     ClipboardMonitor monitor{pasteboard, workspace};
     PasteSequence::Services services{monitor, workspace, injector, trust, scheduler};
+    std::optional<PasteSequence> sequence;
     std::optional<QCoro::Task<>> task;
 
     bool pasting = true;

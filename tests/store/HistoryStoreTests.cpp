@@ -382,7 +382,7 @@ TEST_F(HistoryStoreTest, ImageSizeLimitAndBytesThatAreNoImage) {
     image({}, 2);
     EXPECT_EQ(list().size(), 1);
 
-    const QByteArray limit(HistoryStore::maximumImageBytes, 'z');
+    const QByteArray limit(maximumImageBytes, 'z');
     image(limit + 'z', 1);
     EXPECT_EQ(list().size(), 1) << "one byte over the limit is dropped";
     image(limit, 1);

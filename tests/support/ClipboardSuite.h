@@ -244,7 +244,7 @@ TYPED_TEST_P(ClipboardSuite, AnImageTooBigForTheHistoryArrivesCutAndNothingTakes
     const auto png = std::get<CapturedClip::Image>(this->nextCapture().payload).png;
     // One byte past what the history keeps: it refuses the image.
     EXPECT_EQ(png.size(), cap);
-    EXPECT_GT(png.size(), HistoryStore::maximumImageBytes);
+    EXPECT_GT(png.size(), maximumImageBytes);
     EXPECT_TRUE(huge.startsWith(png));
 
     const QString hugePng = this->writeFile("huge.png", huge);

@@ -105,15 +105,12 @@ TEST_P(TerminalPasteTest, TheClipLandsOnTheCommandLine) {
                          << (front ? front->localizedName.value_or("?").toStdString() : "nothing");
 
     const qint64 changes = clipboard.changeCount();
-    struct : PasteSequence::Host {
-        std::optional<RunningApplication> front;
-        std::optional<RunningApplication> previousApplication() const override { return front; }
-        void report(const QString& message) override { ADD_FAILURE() << message.toStdString(); }
-        void pasteByHand(const QString& hint) override { ADD_FAILURE() << hint.toStdString(); }
-    } host;
-    host.front = front;
-    auto sequence =
-        PasteSequence::run(clip, {monitor, workspace, injector, trust, scheduler, &primary}, host);
+    PasteSequence paste({monitor, workspace, injector, trust, scheduler, &primary});
+    QObject::connect(&paste, &PasteSequence::finished, [](const PasteSequence::Outcome& outcome) {
+        EXPECT_EQ(outcome.kind, PasteSequence::Outcome::Kind::done)
+            << outcome.message.toStdString();
+    });
+    auto sequence = paste.run(clip, true, front);
     ASSERT_TRUE(QTest::qWaitFor([&] { return sequence.isReady(); }, 10000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return contents(pasted) == clip.value; }, 15000))
         << "the shell has \"" << contents(pasted).toStdString() << '"';
