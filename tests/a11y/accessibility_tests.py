@@ -22,7 +22,7 @@ from gi.repository import GLib
 
 warnings.filterwarnings("ignore", category=DeprecationWarning)  # pyatspi's own calls
 PROGRAM = sys.argv.pop(1) if len(sys.argv) > 1 else "orvantide"
-LIMIT = 20.0  # seconds; generous, the machine may be loaded
+LIMIT = 30.0  # seconds; generous, the machine may be loaded
 
 
 def wait_for(check, what, limit=LIMIT):
@@ -68,6 +68,18 @@ def find(root, role=None, name=None, showing=True):
                 and (not showing or "showing" in states(node))):
             return node
     return None
+
+
+def own_windows():
+    return subprocess.run(["xdotool", "search", "--onlyvisible", "--classname", "orvantide"],
+                          capture_output=True, text=True).stdout.split()
+
+
+def opening_a_menu(action):
+    """Runs `action` and waits for the menu it opens: keys reach a menu only once it is there."""
+    before = len(own_windows())
+    action()
+    wait_for(lambda: len(own_windows()) > before, "the menu on screen")
 
 
 def keys(*names):
@@ -232,21 +244,22 @@ class PaletteTests(unittest.TestCase):
                          [True] + [False] * (len(filters) - 1))
         footer = [find(self.palette, "push button", n) for n in
                   ("Limpiar historial no fijado", "Preferencias")]
-        stops = []
-        for _ in range(len(filters) + 6):
+        def focused():
+            node = next((n for n in walk(self.palette) if "focused" in states(n)
+                         and n.getRoleName() != "list item"), None)
+            return (node.getRoleName(), node.name) if node else None
+
+        stops = [focused()]
+        for _ in range(len(filters) + 3):  # field, each filter, the footer's two: round once
             keys("Tab")
-            time.sleep(0.2)
-            focused = next((n for n in walk(self.palette) if "focused" in states(n)
-                            and n.getRoleName() != "list item"), None)
-            stops.append((focused.getRoleName(), focused.name) if focused else None)
+            stops.append(wait_for(lambda: focused() not in (None, stops[-1]) and focused(),
+                                  f"the focus past {stops[-1]}"))
         for control in filters + footer:
             self.assertIn((control.getRoleName(), control.name), stops)
-        self.assertNotIn(None, stops)
+        self.assertEqual(stops[-1], stops[0], "round to the field")
         # Space on a focused filter applies it and marks it checked.
-        while find(self.palette, "check box", "Texto") is None or \
-                "focused" not in states(find(self.palette, "check box", "Texto")):
-            keys("Tab")
-            time.sleep(0.2)
+        keys("Tab", "Tab")
+        wait_for(lambda: focused() == ("check box", "Texto"), "the text filter focused")
         keys("space")
         wait_for(lambda: "checked" in states(find(self.palette, "check box", "Texto")),
                  "the text filter checked")
@@ -257,7 +270,7 @@ class PaletteTests(unittest.TestCase):
         # A popup menu is not among the program's windows: it is heard as its items take focus.
         for key in ("shift+F10", "Menu"):
             SESSION.events.seen.clear()
-            keys(key)
+            opening_a_menu(lambda: keys(key))
             keys("Down", "Down", "Down")
             items = SESSION.events.wait(f"the row's menu after {key}", lambda kind, role, name, on:
                                         role == "menu item" and kind == "focus:" and
@@ -266,8 +279,9 @@ class PaletteTests(unittest.TestCase):
                      if role == "menu item" and kind == "focus:"]
             self.assertEqual(names[:3], ["Copiar y pegar", "Desfijar", "Eliminar"], names)
             self.assertTrue(items)
+            before = len(own_windows())
             keys("Escape")
-            time.sleep(0.3)
+            wait_for(lambda: len(own_windows()) < before, "the menu closed")
             self.assertIsNotNone(find(SESSION.app(), name="Buscar"), "Escape closes only the menu")
 
     def test_the_error_banner_is_an_alert(self):
@@ -286,18 +300,15 @@ class PaletteTests(unittest.TestCase):
 
 class TrayMenuTests(unittest.TestCase):
     def test_its_items_have_mnemonics_and_pausing_says_its_state(self):
-        windows = subprocess.run(["xdotool", "search", "--onlyvisible", "--classname",
-                                  "orvantide"], capture_output=True, text=True).stdout.split()
+        windows = own_windows()
         self.assertTrue(windows, "the tray icon is on screen")
         run("pause")  # the item then reads as checked
         self.addCleanup(run, "resume")
         SESSION.events.seen.clear()
         SESSION.events.menu_items.clear()
-        subprocess.run(["xdotool", "mousemove", "--window", windows[-1], "8", "8", "click", "3"],
-                       check=True)
-        for _ in range(6):
-            time.sleep(0.3)
-            keys("Up")
+        opening_a_menu(lambda: subprocess.run(["xdotool", "mousemove", "--window", windows[-1],
+                                               "8", "8", "click", "3"], check=True))
+        keys("Up", "Up", "Up", "Up", "Up", "Up")
         wait_for(lambda: "Pausar captura" in SESSION.events.menu_items, "the pause item heard")
         keys("Escape")
         items = SESSION.events.menu_items
