@@ -6,7 +6,6 @@
 #include "platform/xdg/TimerScheduler.h"
 #include "store/HistoryStore.h"
 
-#include <QCoreApplication>
 #include <QCoro/QCoroTask>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -78,11 +77,3 @@ void BM_RecordText(benchmark::State& state) {
 BENCHMARK(BM_RecordText)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

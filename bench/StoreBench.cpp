@@ -7,7 +7,6 @@
 #include "support/TestImages.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QImage>
 #include <QImageWriter>
@@ -147,12 +146,3 @@ void BM_RecordImage(benchmark::State& state) {
 BENCHMARK(BM_RecordImage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace
-
-// The store's worker runs an event loop, which needs the application.
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
