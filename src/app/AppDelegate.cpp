@@ -157,8 +157,9 @@ bool AppDelegate::applicationDidFinishLaunching(bool quiet) {
             Qt::QueuedConnection);
     m_monitor.start();
     presentPermissionsIfNeeded();
-    // Loaded now, the list shows at once on the first opening while that opening's own load runs.
-    model->reload(true);
+    // Once start-up is through and the first clipboard read is under way: the first opening then
+    // shows its list at once and costs no more than any later one.
+    QTimer::singleShot(0, m_palette.get(), [palette = m_palette.get()] { palette->prepare(); });
     qCDebug(lcApp) << "ready";
     return true;
 }

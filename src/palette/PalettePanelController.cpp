@@ -141,6 +141,21 @@ void PalettePanelController::show(const std::optional<QRect>& anchor) {
     m_model.prepareForDisplay();
 }
 
+QCoro::Task<> PalettePanelController::prepare() {
+    if (isShown()) {
+        co_return;
+    }
+    QPointer<PalettePanelController> self(this);
+    m_window->winId();
+    co_await m_model.prepareForDisplay();
+    if (!self || isShown()) {
+        co_return;
+    }
+    // Painting off screen polishes and lays out every child and fills the caches the first
+    // showing would fill on the user's time.
+    m_window->grab();
+}
+
 void PalettePanelController::didShow() {
     m_model.setPaletteWindow(m_handle);
     m_model.increaseFocusToken();

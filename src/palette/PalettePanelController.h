@@ -5,6 +5,8 @@
 #include "platform/PointerMonitor.h"
 #include "platform/Workspace.h"
 
+#include <QCoro/QCoroTask>
+
 #include <QDeadlineTimer>
 #include <QKeyCombination>
 #include <QObject>
@@ -50,6 +52,10 @@ public:
     // Asked for by this program (hot key, Escape, a chosen clip): never arms the reopen guard.
     void close();
     bool isShown() const;
+    // Does ahead, while the palette is hidden, what its first showing would otherwise do: the
+    // native window, style and layout, fonts, symbols and thumbnails painted once, and the list
+    // loaded. Meant for idle time after start-up; ends when that list has landed.
+    QCoro::Task<> prepare();
     // Another application took the keyboard: closed as if asked for, so the hot key reopens at
     // once. Not before the palette has had the keyboard since it was shown: the notice then tells
     // of an earlier loss (a palette closed and opened again at once).
