@@ -44,8 +44,9 @@ void ClipboardMonitor::start() {
     m_timer.stop();
     read();
     lastChangeCount = m_pasteboard.changeCount();
-    m_timer.setInterval(m_pasteboard.announcesChanges() ? fallbackInterval : interval);
-    m_timer.start();
+    if (!m_pasteboard.announcesChanges()) {
+        m_timer.start();
+    }
 }
 
 void ClipboardMonitor::poll() {

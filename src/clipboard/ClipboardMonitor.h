@@ -17,8 +17,8 @@
 namespace orv {
 
 // Watches the clipboard and hands each new capture on (`captured`): it reads as soon as the
-// pasteboard announces a change, and polls the change count every 0.45 s for changes announced
-// late or not at all; several notices of one change make one read. Changes this program made
+// pasteboard announces a change; a pasteboard that announces nothing has its change count polled
+// every 0.45 s. Several notices of one change make one read. Changes this program made
 // itself are marked as suppressed and pass unrecorded.
 //
 // The contents are read in a worker thread, so that a large transfer or an owner that never
@@ -30,17 +30,17 @@ class ClipboardMonitor : public QObject {
 
 public:
     static constexpr std::chrono::milliseconds interval{450};
-    // Where every change is announced, polling is only a safety net and must not keep an idle
-    // program awake.
-    static constexpr std::chrono::milliseconds fallbackInterval{10'000};
 
     ClipboardMonitor(Pasteboard& pasteboard, const Workspace& workspace, QObject* parent = nullptr);
     // Cancels a read in flight and waits for the worker to let it go.
     ~ClipboardMonitor() override;
 
-    // Captures what is on the clipboard now, then follows the pasteboard's notices and polls every
-    // 0.45 s. Starting again restarts.
+    // Captures what is on the clipboard now, then follows the pasteboard's notices, or polls where
+    // there are none. Starting again restarts.
     void start();
+    // Where every change is announced the count moves only with a notice: nothing polls, and an
+    // idle program sleeps.
+    bool polls() const { return m_timer.isActive(); }
     // One step, on a notice or a tick: at most one capture, of the newest contents.
     void poll();
 
