@@ -257,8 +257,12 @@ QWidget* PaletteView::buildHeader() {
     searchRow->addWidget(m_clearButton);
     row->addWidget(search, 1);
 
-    connect(m_searchField, &QLineEdit::textEdited, this,
-            [this](const QString& text) { m_model.setQuery(text); });
+    connect(m_searchField, &QLineEdit::textEdited, this, [this](const QString& text) {
+        // Qt paints after every other pending event, the list that lands for the text included:
+        // the letter goes on screen first.
+        m_searchField->repaint();
+        m_model.setQuery(text);
+    });
     connect(m_clearButton, &QToolButton::clicked, this, &PaletteView::clearSearch);
     updateHeaderPadding();
     return header;

@@ -16,6 +16,25 @@ using namespace orv;
 
 namespace {
 
+// Calls `painted` at each paint of `widget`.
+class PaintRecorder : public QObject {
+public:
+    PaintRecorder(QWidget* widget, std::function<void()> painted) : m_painted(std::move(painted)) {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            m_painted();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_painted;
+};
+
 class PaletteViewTest : public ModelTest {
 protected:
     void SetUp() override {
@@ -208,4 +227,25 @@ TEST_F(PaletteViewTest, TheRowMenuDrawsDeletingInRed) {
     EXPECT_EQ(menu.actions().constLast()->text(), "Eliminar");
     EXPECT_GT(reddish(menu.actions().constLast()), 20);
     EXPECT_EQ(reddish(menu.actions().constFirst()), 0);
+}
+
+// The list for a letter may land before the field's next paint; the letter must not wait for it.
+TEST_F(PaletteViewTest, TheTypedLetterIsPaintedBeforeTheListForIt) {
+    open({"agua", "aguja"});
+    QStringList order;
+    QLineEdit* field = view.searchField();
+    PaintRecorder paints(field, [&] { order.append(QStringLiteral("paint:") + field->text()); });
+    QObject::connect(&model, &AppModel::clipsChanged, &paints, [&] {
+        order.append(QStringLiteral("list:") + model.listedQuery().value_or(QString()));
+    });
+    field->setFocus();
+    history.holdLists = true;
+    QTest::keyClick(field, Qt::Key_J);
+    history.holdLists = false;
+    ASSERT_EQ(history.heldCount(), 1);
+    history.release(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return order.contains(QStringLiteral("list:j")); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return order.contains(QStringLiteral("paint:j")); }, 5000));
+    EXPECT_LT(order.indexOf(QStringLiteral("paint:j")), order.indexOf(QStringLiteral("list:j")))
+        << order.join(u' ').toStdString();
 }
