@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
@@ -126,6 +127,20 @@ QList<TitleLine> titleLines(const QString& title, const QFont& font, int width) 
         lines.removeLast();
     }
     return lines;
+}
+
+// Rows paint again at every key and every move of the selection, each laying out its title: the
+// lines of the titles painted lately are kept (a few hundred; then they start again).
+const QList<TitleLine>& laidOutTitle(const QString& title, const QFont& font, int width) {
+    static QHash<QString, QList<TitleLine>> kept;
+    const QString key = font.key() + u'\x1f' + QString::number(width) + u'\x1f' + title;
+    if (const auto found = kept.constFind(key); found != kept.cend()) {
+        return *found;
+    }
+    if (kept.size() >= 512) {
+        kept.clear();
+    }
+    return *kept.insert(key, titleLines(title, font, width));
 }
 
 // The runs of `line` that show matched title characters; `spans` in order, as matchedSpans gives.
@@ -363,7 +378,7 @@ void ClipRowView::paintRow(QPainter* painter, const QRect& rect, const Row& row,
     const QFont font = titleFont(base, row);
     const int left = rect.left() + kHorizontalPadding + leadingSide(row) + kSpacing;
     const QString title = row.clip.listTitle();
-    const QList<TitleLine> lines = titleLines(title, font, titleWidth(rect, base, row));
+    const QList<TitleLine> lines = laidOutTitle(title, font, titleWidth(rect, base, row));
     // The title is cut short already: matching it costs little whatever the clip's size.
     const QList<TextFolding::Span> spans = showsMatches(row)
                                                ? TextFolding::matchedSpans(title, row.search)

@@ -347,18 +347,28 @@ void PaletteView::rebuildChips() {
     for (qsizetype i = 0; i < m_chips.size(); ++i) {
         const bool active = m_model.filter() == m_chipFilters[i];
         QPushButton* chip = m_chips[i];
-        chip->setFont(InterfaceStyle::font(QApplication::font(), InterfaceStyle::subheadlinePixels,
-                                           active ? QFont::DemiBold : QFont::Normal));
         chip->setProperty("active", active);
         chip->setChecked(active);
-        chip->setStyleSheet(
-            QStringLiteral("QPushButton { background: %1; border: none; border-radius: 10px;"
-                           " padding: 4px 8px; color: %2; }"
-                           " QPushButton:focus { border: 1px solid %3; padding: 3px 7px; }")
+        // Each list that lands comes here: a style sheet set again, even unchanged, polishes
+        // the chip and lays the bar out anew.
+        const QFont font =
+            InterfaceStyle::font(QApplication::font(), InterfaceStyle::subheadlinePixels,
+                                 active ? QFont::DemiBold : QFont::Normal);
+        if (chip->font() != font) {
+            chip->setFont(font);
+        }
+        const QString style =
+            QStringLiteral(
+                "QPushButton { background: %1; border: none; border-radius: 10px;"
+                " padding: 4px 8px; color: %2; }"
+                " QPushButton:focus { border: 1px solid %3; padding: 3px 7px; }")
                 .arg(InterfaceStyle::css(active ? InterfaceStyle::accent(palette(), 0.28)
                                                 : InterfaceStyle::primary(palette(), 0.06)),
                      InterfaceStyle::css(palette().color(QPalette::WindowText)),
-                     InterfaceStyle::css(InterfaceStyle::accent(palette(), 1.0))));
+                     InterfaceStyle::css(InterfaceStyle::accent(palette(), 1.0)));
+        if (chip->styleSheet() != style) {
+            chip->setStyleSheet(style);
+        }
     }
     m_filterBar->setVisible(!m_chips.isEmpty());
     updateHeaderPadding();

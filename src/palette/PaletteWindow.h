@@ -3,6 +3,7 @@
 #include "model/AppModel.h"
 #include "model/WindowHandle.h"
 
+#include <QPixmap>
 #include <QWidget>
 
 namespace orv {
@@ -21,10 +22,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     PaletteView* m_view;
     bool m_translucent;
+    // The rounded background, drawn once per size and palette: every child that repaints has the
+    // window paint beneath it, and a rounded path over the whole window costs far more than a
+    // copy of the part shown.
+    QPixmap m_background;
 };
 
 // The model's handle on the palette window; it goes with the window.

@@ -465,6 +465,14 @@ public:
         }
         const QString needle = TextFolding::searchFolded(matching.trimmed());
         const std::optional<Version> version = currentVersion();
+        // Each opening asks again for the list it had last time, and clearing a search for the one
+        // before it: unless the history changed, the whole list kept answers both, its first rows
+        // too. Shared with the palette, it costs no memory of its own.
+        if (version && lastWhole && lastWhole->version == *version && lastWhole->needle == needle) {
+            return limit < 0 ? lastWhole->clips
+                             : lastWhole->clips.first(
+                                   std::min(qsizetype(limit), lastWhole->clips.size()));
+        }
         // Typing on adds to the search text: what the text found before holds everything the
         // longer one can find, unless the history has changed since.
         const bool narrowed = lastSearch && version && lastSearch->version == *version &&
@@ -483,8 +491,15 @@ public:
         lastSearch.reset();
         if (stop.stop_requested()) {
             result.clear();
-        } else if (version && !needle.isEmpty() && (limit < 0 || result.size() < limit) &&
-                   result.size() <= kNarrowedMatches) {
+            return result;
+        }
+        if (version && limit < 0) {
+            // The list it replaces is let go here, off the main thread, once the palette has
+            // let go of it too.
+            lastWhole = WholeListing{needle, *version, result};
+        }
+        if (version && !needle.isEmpty() && (limit < 0 || result.size() < limit) &&
+            result.size() <= kNarrowedMatches) {
             QByteArrayList ids;
             ids.reserve(result.size());
             for (const Clip& clip : std::as_const(result)) {
@@ -507,6 +522,7 @@ public:
     }
 
     void close() {
+        lastWhole.reset();
         searchDatabase.reset();
         scrubLog();
         database.close();
@@ -723,6 +739,13 @@ private:
         Version version;
     };
     std::optional<LastSearch> lastSearch;
+    // The last list listed whole, for the history as it then was.
+    struct WholeListing {
+        QString needle;
+        Version version;
+        QList<Clip> clips;
+    };
+    std::optional<WholeListing> lastWhole;
     const QString databasePath;
     const bool readOnly = false;
     // Opened by the first search that reads every value.

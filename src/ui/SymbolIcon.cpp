@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 
 namespace orv {
@@ -49,6 +50,15 @@ QString themeName(const QString& symbol) {
 
 QPixmap fallback(const QString& symbol, int side, const QColor& color) {
     const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    // Rows draw their symbol at every paint: the picture is rendered once per size and colour.
+    const QString key = QStringLiteral("orv-symbol/%1/%2/%3/%4")
+                            .arg(symbol)
+                            .arg(side)
+                            .arg(color.rgba(), 0, 16)
+                            .arg(ratio);
+    if (QPixmap cached; QPixmapCache::find(key, &cached)) {
+        return cached;
+    }
     QImage image(QSize(side, side) * ratio, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
@@ -63,6 +73,7 @@ QPixmap fallback(const QString& symbol, int side, const QColor& color) {
     }
     QPixmap pixmap = QPixmap::fromImage(std::move(image));
     pixmap.setDevicePixelRatio(ratio);
+    QPixmapCache::insert(key, pixmap);
     return pixmap;
 }
 

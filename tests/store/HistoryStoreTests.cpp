@@ -250,6 +250,20 @@ TEST_F(HistoryStoreTest, TypingOnFindsWhatWasAddedMeanwhile) {
     EXPECT_EQ(found("ajo"), QStringList{"ajo"});
     store->togglePinned(idOf("Aguja uno")).waitForFinished();
     EXPECT_EQ(found("a"), values("a")) << "in the order of the whole list";
+
+    // The same list asked again, whole or its first rows, is the history as it is now.
+    const QStringList whole = found("a");
+    EXPECT_EQ(store->listing("a", 2, {}).result().size(), 2);
+    EXPECT_EQ(store->listing("a", 2, {}).result().first().value, whole.first());
+    RawDatabase::execute(
+        databasePath(),
+        "INSERT INTO clips (kind, value, created_at) VALUES ('text', 'ajonjolí', 2);");
+    EXPECT_EQ(found("a").size(), whole.size() + 1) << "another program wrote";
+    store->deleteClip(idOf("ajo")).waitForFinished();
+    EXPECT_FALSE(found("a").contains("ajo")) << "the store deleted";
+    store->togglePinned(idOf("ajonjolí")).waitForFinished();
+    EXPECT_EQ(store->listing("a", 2, {}).result().at(1).value, "ajonjolí")
+        << "pinned, after the newer pinned one";
 }
 
 TEST_F(HistoryStoreTest, SearchIgnoresCaseAccentsAndSurroundingBlanks) {
