@@ -240,6 +240,12 @@ std::optional<FileIdentity> identity(const QString& path) {
 // The state that only the worker touches.
 class HistoryStore::Isolated {
 public:
+    // Where the history stands: rows this connection changed, and commits of other connections.
+    struct Version {
+        qint64 changes = 0;
+        qint64 others = 0;
+        bool operator==(const Version&) const = default;
+    };
     // What a file that cannot be written still gives: lists and searches; every write fails.
     Isolated(const QString& databasePath, const QString& imageDirectory, SqliteDatabase::ReadOnly)
         : imageDirectory(absoluteClean(imageDirectory)),
@@ -477,7 +483,19 @@ public:
         // longer one can find, unless the history has changed since.
         const bool narrowed = lastSearch && version && lastSearch->version == *version &&
                               !needle.isEmpty() && needle.contains(lastSearch->needle);
-        if (narrowed) {
+        if (!needle.isEmpty() && version) {
+            if (std::optional<QList<Clip>> found = searchedInMemory(
+                    needle, limit, *version, narrowed ? &lastSearch->found : nullptr, stop)) {
+                result = std::move(*found);
+            } else if (narrowed) {
+                result = listed(database,
+                                QByteArray(kListingColumns) + "WHERE c.id IN (" + lastSearch->ids +
+                                    ") AND contains_folded(c.value, ?1)\n" + kListingOrder,
+                                needle, limit, std::nullopt, stop);
+            } else {
+                result = searchedInHalves(needle, limit, stop);
+            }
+        } else if (narrowed) {
             result = listed(database,
                             QByteArray(kListingColumns) + "WHERE c.id IN (" + lastSearch->ids +
                                 ") AND contains_folded(c.value, ?1)\n" + kListingOrder,
@@ -497,15 +515,24 @@ public:
             // The list it replaces is let go here, off the main thread, once the palette has
             // let go of it too.
             lastWhole = WholeListing{needle, *version, result};
+            // The whole list comes after the rows an opening shows first: the index for the
+            // keys that follow is made now rather than on the first of them, and made whole.
+            if (needle.isEmpty()) {
+                indexCurrent(*version, std::stop_token());
+            }
         }
         if (version && !needle.isEmpty() && (limit < 0 || result.size() < limit) &&
             result.size() <= kNarrowedMatches) {
             QByteArrayList ids;
+            QSet<qint64> found;
             ids.reserve(result.size());
+            found.reserve(result.size());
             for (const Clip& clip : std::as_const(result)) {
                 ids.append(QByteArray::number(clip.id));
+                found.insert(clip.id);
             }
-            lastSearch = LastSearch{needle, ids.isEmpty() ? "NULL" : ids.join(','), *version};
+            lastSearch = LastSearch{needle, ids.isEmpty() ? "NULL" : ids.join(','), *version,
+                                    std::move(found)};
         }
         return result;
     }
@@ -523,6 +550,7 @@ public:
 
     void close() {
         lastWhole.reset();
+        searchIndex.reset();
         searchDatabase.reset();
         scrubLog();
         database.close();
@@ -678,18 +706,157 @@ private:
         return result;
     }
 
+    // False when stopped first.
+    bool indexCurrent(const Version& version, const std::stop_token& stop) {
+        if (searchIndex && searchIndex->version == version) {
+            return true;
+        }
+        searchIndex.reset();
+        SearchIndex index;
+        index.version = version;
+        SqliteStatement statement = database.prepare(
+            "SELECT c.id, h.head, h.cut FROM clips AS c JOIN clip_heads AS h ON h.id = c.id\n"
+            "ORDER BY c.pinned DESC, c.created_at DESC");
+        const StopCheck check(database.handle(), stop);
+        try {
+            while (statement.step()) {
+                index.entries.push_back({statement.int64At(0),
+                                         TextFolding::folded(statement.utf8At(1)),
+                                         statement.int64At(2) != 0});
+            }
+        } catch (const Error&) {
+            if (!stop.stop_requested()) {
+                throw;
+            }
+        }
+        if (stop.stop_requested()) {
+            return false;
+        }
+        searchIndex = std::move(index);
+        return true;
+    }
+
+    // The first `limit` rows (all for -1) whose value holds `needle`, found through the index;
+    // nothing when the index cannot answer cheaply (too many matches to name them) or it stopped.
+    // `within`: the rows a shorter needle found, all there is to look at.
+    std::optional<QList<Clip>> searchedInMemory(const QString& needle, int limit,
+                                                const Version& version, const QSet<qint64>* within,
+                                                const std::stop_token& stop) {
+        if (!indexCurrent(version, stop)) {
+            return std::nullopt;
+        }
+        const QByteArray folded = needle.toUtf8();
+        // In list order: found, or cut short and still to be read whole.
+        std::vector<std::pair<qint64, bool>> candidates;
+        qsizetype found = 0;
+        qsizetype looked = 0;
+        for (const SearchIndex::Entry& entry : searchIndex->entries) {
+            if (limit >= 0 && found >= limit) {
+                break;
+            }
+            if (++looked % 4096 == 0 && stop.stop_requested()) {
+                return std::nullopt;
+            }
+            if (within != nullptr && !within->contains(entry.id)) {
+                continue;
+            }
+            if (TextFolding::holdsFolded(entry.folded, folded)) {
+                candidates.emplace_back(entry.id, true);
+                ++found;
+            } else if (entry.cut) {
+                candidates.emplace_back(entry.id, false);
+            }
+        }
+        if (qsizetype(candidates.size()) > kNarrowedMatches) {
+            return std::nullopt;
+        }
+        QByteArrayList unread;
+        for (const auto& [id, matched] : candidates) {
+            if (!matched) {
+                unread.append(QByteArray::number(id));
+            }
+        }
+        QByteArrayList ids;
+        if (!unread.isEmpty()) {
+            const QSet<qint64> whole = matchingInHalves(unread.join(','), needle, stop);
+            if (stop.stop_requested()) {
+                return std::nullopt;
+            }
+            for (const auto& [id, matched] : candidates) {
+                if (matched || whole.contains(id)) {
+                    ids.append(QByteArray::number(id));
+                }
+            }
+        } else {
+            for (const auto& candidate : candidates) {
+                ids.append(QByteArray::number(candidate.first));
+            }
+        }
+        if (limit >= 0 && ids.size() > limit) {
+            ids.resize(limit);
+        }
+        if (ids.isEmpty()) {
+            return QList<Clip>();
+        }
+        return listed(
+            database,
+            QByteArray(kListingColumns) + "WHERE c.id IN (" + ids.join(',') + ")\n" + kListingOrder,
+            needle, limit, std::nullopt, stop);
+    }
+
+    // Which of the rows `ids` (comma-separated) hold `needle` in their whole value: the odd ids on
+    // the second connection, the even ones on this.
+    QSet<qint64> matchingInHalves(const QByteArray& ids, const QString& needle,
+                                  const std::stop_token& stop) {
+        openSearchDatabase();
+        const QByteArray sql = "SELECT c.id FROM clips AS c WHERE c.id IN (" + ids +
+                               ") AND c.id % 2 = ?2 AND contains_folded(c.value, ?1)";
+        const auto matching = [&](const SqliteDatabase& connection, int half) {
+            QSet<qint64> result;
+            SqliteStatement statement = connection.prepare(sql);
+            statement.bind(1, needle);
+            statement.bind(2, qint64(half));
+            const StopCheck check(connection.handle(), stop);
+            try {
+                while (statement.step() && !stop.stop_requested()) {
+                    result.insert(statement.int64At(0));
+                }
+            } catch (const Error&) {
+                if (!stop.stop_requested()) {
+                    throw;
+                }
+            }
+            return result;
+        };
+        QFuture<QSet<qint64>> odd = QtConcurrent::run([&] { return matching(*searchDatabase, 1); });
+        QSet<qint64> result;
+        try {
+            result = matching(database, 0);
+        } catch (...) {
+            odd.waitForFinished();
+            throw;
+        }
+        result.unite(odd.result());
+        return result;
+    }
+
+    void openSearchDatabase() {
+        if (searchDatabase) {
+            return;
+        }
+        searchDatabase =
+            readOnly ? std::make_unique<SqliteDatabase>(databasePath, SqliteDatabase::ReadOnly{})
+                     : std::make_unique<SqliteDatabase>(databasePath);
+        searchDatabase->execute("PRAGMA query_only = ON;");
+        if (!TextFolding::registerSqlFunctions(searchDatabase->handle())) {
+            throw Error::sqlite(sqliteErrorMessage(searchDatabase->handle()));
+        }
+    }
+
     // A search through every value whole is most of what a keystroke costs: the rows with odd ids
     // are looked through on a second connection beside this one, and the two lists merged.
     QList<Clip> searchedInHalves(const QString& needle, int limit, const std::stop_token& stop) {
-        if (!searchDatabase) {
-            searchDatabase = readOnly ? std::make_unique<SqliteDatabase>(databasePath,
-                                                                         SqliteDatabase::ReadOnly{})
-                                      : std::make_unique<SqliteDatabase>(databasePath);
-            searchDatabase->execute("PRAGMA query_only = ON;");
-            if (!TextFolding::registerSqlFunctions(searchDatabase->handle())) {
-                throw Error::sqlite(sqliteErrorMessage(searchDatabase->handle()));
-            }
-        }
+        openSearchDatabase();
         const QByteArray sql =
             QByteArray(kListingColumns) +
             QByteArray(
@@ -718,12 +885,6 @@ private:
         return merged;
     }
 
-    // Where the history stands: rows this connection changed, and commits of other connections.
-    struct Version {
-        qint64 changes = 0;
-        qint64 others = 0;
-        bool operator==(const Version&) const = default;
-    };
     std::optional<Version> currentVersion() const {
         SqliteStatement others = database.prepare("PRAGMA data_version");
         if (!others.step()) {
@@ -737,6 +898,7 @@ private:
         QString needle;
         QByteArray ids;
         Version version;
+        QSet<qint64> found;
     };
     std::optional<LastSearch> lastSearch;
     // The last list listed whole, for the history as it then was.
@@ -746,6 +908,20 @@ private:
         QList<Clip> clips;
     };
     std::optional<WholeListing> lastWhole;
+    // Every row's beginning folded, in list order, for the history as it was when read. Rows that
+    // hold their whole value there are searched in memory, a few bytes each, instead of walking
+    // the table row by row; only the rest are read whole.
+    struct SearchIndex {
+        struct Entry {
+            qint64 id = 0;
+            QByteArray folded;
+            // Only the beginning of the value is here.
+            bool cut = false;
+        };
+        Version version;
+        std::vector<Entry> entries;
+    };
+    std::optional<SearchIndex> searchIndex;
     const QString databasePath;
     const bool readOnly = false;
     // Opened by the first search that reads every value.

@@ -86,4 +86,9 @@ std::optional<QString> SqliteStatement::textAt(int column) const {
     return QString::fromUtf8(text, bytes);
 }
 
+QByteArrayView SqliteStatement::utf8At(int column) const {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
+}
+
 }  // namespace orv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -30,6 +31,8 @@ public:
 
     qint64 int64At(int column) const;
     std::optional<QString> textAt(int column) const;
+    // The column's UTF-8 bytes as stored, valid until the next step.
+    QByteArrayView utf8At(int column) const;
 
 private:
     [[noreturn]] void fail() const;

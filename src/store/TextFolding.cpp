@@ -419,7 +419,7 @@ bool growByteArray(Output& out, size_t needed) {
     return true;
 }
 
-QByteArray foldedUtf8(const QByteArray& utf8) {
+QByteArray foldedUtf8(QByteArrayView utf8) {
     QByteArray folded(utf8.size(), Qt::Uninitialized);
     Output out{reinterpret_cast<unsigned char*>(folded.data()), size_t(folded.size()),
                &growByteArray, &folded};
@@ -579,6 +579,18 @@ bool registerSqlFunctions(sqlite3* database) {
         }
     }
     return true;
+}
+
+QByteArray folded(QByteArrayView utf8) {
+    return foldedUtf8(utf8);
+}
+
+bool holdsFolded(QByteArrayView foldedText, QByteArrayView foldedNeedle) {
+    return foldedNeedle.isEmpty() ||
+           holds(reinterpret_cast<const unsigned char*>(foldedText.data()),
+                 size_t(foldedText.size()),
+                 reinterpret_cast<const unsigned char*>(foldedNeedle.data()),
+                 size_t(foldedNeedle.size()));
 }
 
 bool containsFolded(QByteArrayView utf8, QByteArrayView foldedNeedle) {

@@ -30,6 +30,12 @@ bool registerSqlFunctions(sqlite3* database);
 // at a time, stopping at the first match. True for an empty needle.
 bool containsFolded(QByteArrayView utf8, QByteArrayView foldedNeedle);
 
+// `utf8` folded as above, whole.
+QByteArray folded(QByteArrayView utf8);
+// Whether `foldedText` (as folded() gives it) holds `foldedNeedle`: containsFolded() for a text
+// folded beforehand.
+bool holdsFolded(QByteArrayView foldedText, QByteArrayView foldedNeedle);
+
 // A piece of a text, in UTF-16 units.
 struct Span {
     qsizetype start = 0;

@@ -206,6 +206,10 @@ TEST_F(HistoryStoreTest, TheListingReadsWhatRowsDrawInTheSameOrderAndMatches) {
     EXPECT_EQ(all[2].html, std::nullopt);
     EXPECT_EQ(listing(QStringLiteral("aguja")).size(), 1) << "matched beyond what is read";
     EXPECT_EQ(listing({}, 2).size(), 2);
+    text("aguja corta", 45);
+    EXPECT_EQ(listing(QStringLiteral("aguja"), 1).first().id, all[2].id)
+        << "a row matched beyond what is read comes before an older one matched at once";
+    store->deleteClip(idOf("aguja corta")).waitForFinished();
 
     std::stop_source stop;
     stop.request_stop();
