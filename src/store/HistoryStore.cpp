@@ -246,6 +246,19 @@ public:
         qint64 others = 0;
         bool operator==(const Version&) const = default;
     };
+    // Every row's beginning folded, in list order, for the history as it was when read. Rows that
+    // hold their whole value there are searched in memory, a few bytes each, instead of walking
+    // the table row by row; only the rest are read whole.
+    struct SearchIndex {
+        struct Entry {
+            qint64 id = 0;
+            QByteArray folded;
+            // Only the beginning of the value is here.
+            bool cut = false;
+        };
+        Version version;
+        std::vector<Entry> entries;
+    };
     // What a file that cannot be written still gives: lists and searches; every write fails.
     Isolated(const QString& databasePath, const QString& imageDirectory, SqliteDatabase::ReadOnly)
         : imageDirectory(absoluteClean(imageDirectory)),
@@ -551,6 +564,7 @@ public:
     void close() {
         lastWhole.reset();
         searchIndex.reset();
+        signatures.clear();
         searchDatabase.reset();
         scrubLog();
         database.close();
@@ -729,10 +743,73 @@ private:
                 throw;
             }
         }
-        if (stop.stop_requested()) {
+        if (stop.stop_requested() || !signaturesCurrent(index, version, stop)) {
             return false;
         }
         searchIndex = std::move(index);
+        return true;
+    }
+
+    // Rows longer than their beginning get the pair signature of their whole value, read once:
+    // their values never change here, only another program could change them.
+    bool signaturesCurrent(const SearchIndex& index, const Version& version,
+                           const std::stop_token& stop) {
+        if (signaturesOthers != version.others) {
+            signatures.clear();
+            signaturesOthers = version.others;
+        }
+        QSet<qint64> cut;
+        QByteArrayList notSigned;
+        for (const SearchIndex::Entry& entry : index.entries) {
+            if (entry.cut) {
+                cut.insert(entry.id);
+                if (!signatures.contains(entry.id)) {
+                    notSigned.append(QByteArray::number(entry.id));
+                }
+            }
+        }
+        for (auto it = signatures.begin(); it != signatures.end();) {
+            it = cut.contains(it.key()) ? std::next(it) : signatures.erase(it);
+        }
+        if (notSigned.isEmpty()) {
+            return true;
+        }
+        openSearchDatabase();
+        const QByteArray sql =
+            "SELECT id, value FROM clips WHERE id IN (" + notSigned.join(',') + ") AND id % 2 = ?1";
+        using Signed = QList<std::pair<qint64, TextFolding::PairSignature>>;
+        const auto signedHalf = [&](const SqliteDatabase& connection, int half) {
+            Signed result;
+            SqliteStatement statement = connection.prepare(sql);
+            statement.bind(1, qint64(half));
+            const StopCheck check(connection.handle(), stop);
+            try {
+                while (statement.step() && !stop.stop_requested()) {
+                    result.append(
+                        {statement.int64At(0), TextFolding::pairSignature(statement.utf8At(1))});
+                }
+            } catch (const Error&) {
+                if (!stop.stop_requested()) {
+                    throw;
+                }
+            }
+            return result;
+        };
+        QFuture<Signed> odd = QtConcurrent::run([&] { return signedHalf(*searchDatabase, 1); });
+        Signed even;
+        try {
+            even = signedHalf(database, 0);
+        } catch (...) {
+            odd.waitForFinished();
+            throw;
+        }
+        even.append(odd.result());
+        if (stop.stop_requested()) {
+            return false;
+        }
+        for (const auto& [id, signature] : std::as_const(even)) {
+            signatures.insert(id, signature);
+        }
         return true;
     }
 
@@ -764,7 +841,10 @@ private:
                 candidates.emplace_back(entry.id, true);
                 ++found;
             } else if (entry.cut) {
-                candidates.emplace_back(entry.id, false);
+                const auto signature = signatures.constFind(entry.id);
+                if (signature == signatures.cend() || TextFolding::mayHold(*signature, folded)) {
+                    candidates.emplace_back(entry.id, false);
+                }
             }
         }
         if (qsizetype(candidates.size()) > kNarrowedMatches) {
@@ -908,20 +988,10 @@ private:
         QList<Clip> clips;
     };
     std::optional<WholeListing> lastWhole;
-    // Every row's beginning folded, in list order, for the history as it was when read. Rows that
-    // hold their whole value there are searched in memory, a few bytes each, instead of walking
-    // the table row by row; only the rest are read whole.
-    struct SearchIndex {
-        struct Entry {
-            qint64 id = 0;
-            QByteArray folded;
-            // Only the beginning of the value is here.
-            bool cut = false;
-        };
-        Version version;
-        std::vector<Entry> entries;
-    };
     std::optional<SearchIndex> searchIndex;
+    // For each row longer than its beginning, and the commits of others they were made under.
+    QHash<qint64, TextFolding::PairSignature> signatures;
+    qint64 signaturesOthers = -1;
     const QString databasePath;
     const bool readOnly = false;
     // Opened by the first search that reads every value.

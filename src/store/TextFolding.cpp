@@ -593,6 +593,49 @@ bool holdsFolded(QByteArrayView foldedText, QByteArrayView foldedNeedle) {
                  size_t(foldedNeedle.size()));
 }
 
+namespace {
+
+size_t pairBucket(unsigned char first, unsigned char second) {
+    return ((size_t(first) * 31) ^ (size_t(second) * 131)) & 4095;
+}
+
+}  // namespace
+
+PairSignature pairSignature(QByteArrayView utf8) {
+    PairSignature signature;
+    constexpr size_t kPiece = 16 * 1024;
+    std::array<unsigned char, kPiece + 1> buffer;
+    const auto* in = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto length = size_t(utf8.size());
+    size_t i = 0;
+    size_t kept = 0;
+    while (i < length) {
+        size_t o = kept;
+        foldInto(in, length, i, buffer.data(), buffer.size(), o);
+        for (size_t k = 1; k < o; ++k) {
+            const size_t bucket = pairBucket(buffer[k - 1], buffer[k]);
+            signature.bits[bucket / 64] |= quint64(1) << (bucket % 64);
+        }
+        // The last byte pairs with the first of the next piece.
+        kept = o > 0 ? 1 : 0;
+        if (o > 0) {
+            buffer[0] = buffer[o - 1];
+        }
+    }
+    return signature;
+}
+
+bool mayHold(const PairSignature& signature, QByteArrayView foldedNeedle) {
+    const auto* needle = reinterpret_cast<const unsigned char*>(foldedNeedle.data());
+    for (qsizetype k = 1; k < foldedNeedle.size(); ++k) {
+        const size_t bucket = pairBucket(needle[k - 1], needle[k]);
+        if ((signature.bits[bucket / 64] & (quint64(1) << (bucket % 64))) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool containsFolded(QByteArrayView utf8, QByteArrayView foldedNeedle) {
     const auto needleSize = size_t(foldedNeedle.size());
     if (needleSize == 0) {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QtGlobal>
+
 #include <QList>
 #include <QString>
 #include <QStringView>
+#include <array>
 
 struct sqlite3;
 
@@ -35,6 +38,17 @@ QByteArray folded(QByteArrayView utf8);
 // Whether `foldedText` (as folded() gives it) holds `foldedNeedle`: containsFolded() for a text
 // folded beforehand.
 bool holdsFolded(QByteArrayView foldedText, QByteArrayView foldedNeedle);
+
+// Which pairs of adjacent bytes a folded text holds, 4096 buckets of them: a text lacking one of
+// a needle's pairs cannot hold the needle. Cheap to test for values too long to keep folded.
+struct PairSignature {
+    std::array<quint64, 64> bits{};
+    friend bool operator==(const PairSignature&, const PairSignature&) = default;
+};
+// The signature of `utf8` folded whole, made a piece at a time.
+PairSignature pairSignature(QByteArrayView utf8);
+// False only when a text of this signature cannot hold `foldedNeedle`.
+bool mayHold(const PairSignature& signature, QByteArrayView foldedNeedle);
 
 // A piece of a text, in UTF-16 units.
 struct Span {

@@ -205,6 +205,10 @@ TEST_F(HistoryStoreTest, TheListingReadsWhatRowsDrawInTheSameOrderAndMatches) {
     EXPECT_TRUE(all[2].partial);
     EXPECT_EQ(all[2].html, std::nullopt);
     EXPECT_EQ(listing(QStringLiteral("aguja")).size(), 1) << "matched beyond what is read";
+    RawDatabase::execute(databasePath(),
+                         "UPDATE clips SET value = value || ' zafiro' WHERE value LIKE 'xxx%';");
+    EXPECT_EQ(listing(QStringLiteral("zafiro")).size(), 1) << "changed by another program";
+    RawDatabase::execute(databasePath(), "UPDATE clips SET value = replace(value, ' zafiro', '');");
     EXPECT_EQ(listing({}, 2).size(), 2);
     text("aguja corta", 45);
     EXPECT_EQ(listing(QStringLiteral("aguja"), 1).first().id, all[2].id)

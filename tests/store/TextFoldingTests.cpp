@@ -200,6 +200,10 @@ TEST(TextFolding, ContainsFoldedAnswersAsInstrOfLower) {
                     filler(piece + shift, shift % 4 == 0) + original + filler(100, false);
                 const auto [contains, instr] = search(value, needle);
                 EXPECT_EQ(contains, instr) << needle << " at " << piece + shift;
+                // A signature never rules out a value that holds the needle.
+                const bool may = TextFolding::mayHold(
+                    TextFolding::pairSignature(QByteArrayView(value)), QByteArrayView(needle));
+                EXPECT_TRUE(contains != 1 || may) << needle << " at " << piece + shift;
                 if (contains == 1) {
                     ++found;
                 } else {
@@ -210,6 +214,9 @@ TEST(TextFolding, ContainsFoldedAnswersAsInstrOfLower) {
     }
     EXPECT_GT(found, 100);
     EXPECT_GT(missed, 20);
+    const auto signature = TextFolding::pairSignature("Lorem IPSUM dolor");
+    EXPECT_TRUE(TextFolding::mayHold(signature, "ipsum d"));
+    EXPECT_FALSE(TextFolding::mayHold(signature, "aguja"));
 }
 
 TEST(TextFolding, AMatchIsFoundWhereverItStandsAmongLookalikes) {
