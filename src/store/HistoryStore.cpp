@@ -706,18 +706,44 @@ private:
         if (half) {
             statement.bind(3, qint64(*half));
         }
+        stepped(connection, statement, stop, [&] {
+            result.append(read(statement));
+            result.last().partial = statement.int64At(8) != 0;
+        });
+        return result;
+    }
+
+    // Runs `half(connection, parity)` for the even ids here and the odd ones on the second
+    // connection at once; both answers, even first.
+    template <typename Half>
+    auto inHalves(const Half& half) {
+        openSearchDatabase();
+        auto odd = QtConcurrent::run([&] { return half(*searchDatabase, 1); });
+        decltype(half(database, 0)) even;
+        try {
+            even = half(database, 0);
+        } catch (...) {
+            // The other half reads what this frame holds.
+            odd.waitForFinished();
+            throw;
+        }
+        return std::pair(std::move(even), odd.result());
+    }
+
+    // Steps `statement` to its end, or until `stop`, handing each row to `row`.
+    template <typename Row>
+    static void stepped(const SqliteDatabase& connection, SqliteStatement& statement,
+                        const std::stop_token& stop, const Row& row) {
         const StopCheck check(connection.handle(), stop);
         try {
             while (statement.step() && !stop.stop_requested()) {
-                result.append(read(statement));
-                result.last().partial = statement.int64At(8) != 0;
+                row();
             }
         } catch (const Error&) {
             if (!stop.stop_requested()) {
                 throw;
             }
         }
-        return result;
     }
 
     // False when stopped first.
@@ -731,18 +757,10 @@ private:
         SqliteStatement statement = database.prepare(
             "SELECT c.id, h.head, h.cut FROM clips AS c JOIN clip_heads AS h ON h.id = c.id\n"
             "ORDER BY c.pinned DESC, c.created_at DESC");
-        const StopCheck check(database.handle(), stop);
-        try {
-            while (statement.step()) {
-                index.entries.push_back({statement.int64At(0),
-                                         TextFolding::folded(statement.utf8At(1)),
-                                         statement.int64At(2) != 0});
-            }
-        } catch (const Error&) {
-            if (!stop.stop_requested()) {
-                throw;
-            }
-        }
+        stepped(database, statement, stop, [&] {
+            index.entries.push_back({statement.int64At(0), TextFolding::folded(statement.utf8At(1)),
+                                     statement.int64At(2) != 0});
+        });
         if (stop.stop_requested() || !signaturesCurrent(index, version, stop)) {
             return false;
         }
@@ -774,39 +792,23 @@ private:
         if (notSigned.isEmpty()) {
             return true;
         }
-        openSearchDatabase();
         const QByteArray sql =
             "SELECT id, value FROM clips WHERE id IN (" + notSigned.join(',') + ") AND id % 2 = ?1";
         using Signed = QList<std::pair<qint64, TextFolding::PairSignature>>;
-        const auto signedHalf = [&](const SqliteDatabase& connection, int half) {
+        auto [even, odd] = inHalves([&](const SqliteDatabase& connection, int half) {
             Signed result;
             SqliteStatement statement = connection.prepare(sql);
             statement.bind(1, qint64(half));
-            const StopCheck check(connection.handle(), stop);
-            try {
-                while (statement.step() && !stop.stop_requested()) {
-                    result.append(
-                        {statement.int64At(0), TextFolding::pairSignature(statement.utf8At(1))});
-                }
-            } catch (const Error&) {
-                if (!stop.stop_requested()) {
-                    throw;
-                }
-            }
+            stepped(connection, statement, stop, [&] {
+                result.append(
+                    {statement.int64At(0), TextFolding::pairSignature(statement.utf8At(1))});
+            });
             return result;
-        };
-        QFuture<Signed> odd = QtConcurrent::run([&] { return signedHalf(*searchDatabase, 1); });
-        Signed even;
-        try {
-            even = signedHalf(database, 0);
-        } catch (...) {
-            odd.waitForFinished();
-            throw;
-        }
-        even.append(odd.result());
+        });
         if (stop.stop_requested()) {
             return false;
         }
+        even.append(odd);
         for (const auto& [id, signature] : std::as_const(even)) {
             signatures.insert(id, signature);
         }
@@ -888,36 +890,17 @@ private:
     // the second connection, the even ones on this.
     QSet<qint64> matchingInHalves(const QByteArray& ids, const QString& needle,
                                   const std::stop_token& stop) {
-        openSearchDatabase();
         const QByteArray sql = "SELECT c.id FROM clips AS c WHERE c.id IN (" + ids +
                                ") AND c.id % 2 = ?2 AND contains_folded(c.value, ?1)";
-        const auto matching = [&](const SqliteDatabase& connection, int half) {
+        auto [even, odd] = inHalves([&](const SqliteDatabase& connection, int half) {
             QSet<qint64> result;
             SqliteStatement statement = connection.prepare(sql);
             statement.bind(1, needle);
             statement.bind(2, qint64(half));
-            const StopCheck check(connection.handle(), stop);
-            try {
-                while (statement.step() && !stop.stop_requested()) {
-                    result.insert(statement.int64At(0));
-                }
-            } catch (const Error&) {
-                if (!stop.stop_requested()) {
-                    throw;
-                }
-            }
+            stepped(connection, statement, stop, [&] { result.insert(statement.int64At(0)); });
             return result;
-        };
-        QFuture<QSet<qint64>> odd = QtConcurrent::run([&] { return matching(*searchDatabase, 1); });
-        QSet<qint64> result;
-        try {
-            result = matching(database, 0);
-        } catch (...) {
-            odd.waitForFinished();
-            throw;
-        }
-        result.unite(odd.result());
-        return result;
+        });
+        return even.unite(odd);
     }
 
     void openSearchDatabase() {
@@ -936,23 +919,14 @@ private:
     // A search through every value whole is most of what a keystroke costs: the rows with odd ids
     // are looked through on a second connection beside this one, and the two lists merged.
     QList<Clip> searchedInHalves(const QString& needle, int limit, const std::stop_token& stop) {
-        openSearchDatabase();
         const QByteArray sql =
             QByteArray(kListingColumns) +
             QByteArray(
                 "WHERE CASE WHEN c.id % 2 = ?3 THEN contains_folded(c.value, ?1) ELSE 0 END\n") +
             kListingOrder;
-        QFuture<QList<Clip>> odd =
-            QtConcurrent::run([&] { return listed(*searchDatabase, sql, needle, limit, 1, stop); });
-        QList<Clip> even;
-        try {
-            even = listed(database, sql, needle, limit, 0, stop);
-        } catch (...) {
-            // The other half reads what this frame holds.
-            odd.waitForFinished();
-            throw;
-        }
-        const QList<Clip> other = odd.result();
+        const auto [even, other] = inHalves([&](const SqliteDatabase& connection, int half) {
+            return listed(connection, sql, needle, limit, half, stop);
+        });
         QList<Clip> merged;
         merged.reserve(even.size() + other.size());
         std::merge(even.cbegin(), even.cend(), other.cbegin(), other.cend(),
