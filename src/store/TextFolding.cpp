@@ -599,29 +599,42 @@ size_t pairBucket(unsigned char first, unsigned char second) {
     return ((size_t(first) * 31) ^ (size_t(second) * 131)) & 4095;
 }
 
-}  // namespace
-
-PairSignature pairSignature(QByteArrayView utf8) {
-    PairSignature signature;
-    constexpr size_t kPiece = 16 * 1024;
-    std::array<unsigned char, kPiece + 1> buffer;
+// Folds `utf8` a piece at a time into `buffer`, each piece after the last `overlap` bytes of the
+// one before; `piece(size)` looks at the folded bytes and ends it by returning true. Whether one
+// did.
+template <typename Piece>
+bool foldedInPieces(QByteArrayView utf8, unsigned char* buffer, size_t capacity, size_t overlap,
+                    const Piece& piece) {
     const auto* in = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto length = size_t(utf8.size());
     size_t i = 0;
     size_t kept = 0;
     while (i < length) {
         size_t o = kept;
-        foldInto(in, length, i, buffer.data(), buffer.size(), o);
-        for (size_t k = 1; k < o; ++k) {
+        // Stops at a whole character: the next piece starts where one does.
+        foldInto(in, length, i, buffer, capacity, o);
+        if (piece(o)) {
+            return true;
+        }
+        kept = std::min(o, overlap);
+        std::memmove(buffer, buffer + o - kept, kept);
+    }
+    return false;
+}
+
+}  // namespace
+
+PairSignature pairSignature(QByteArrayView utf8) {
+    PairSignature signature;
+    std::array<unsigned char, 16 * 1024> buffer;
+    // The last byte of a piece pairs with the first of the next.
+    foldedInPieces(utf8, buffer.data(), buffer.size(), 1, [&](size_t size) {
+        for (size_t k = 1; k < size; ++k) {
             const size_t bucket = pairBucket(buffer[k - 1], buffer[k]);
             signature.bits[bucket / 64] |= quint64(1) << (bucket % 64);
         }
-        // The last byte pairs with the first of the next piece.
-        kept = o > 0 ? 1 : 0;
-        if (o > 0) {
-            buffer[0] = buffer[o - 1];
-        }
-    }
+        return false;
+    });
     return signature;
 }
 
@@ -652,22 +665,10 @@ bool containsFolded(QByteArrayView utf8, QByteArrayView foldedNeedle) {
         large = std::make_unique_for_overwrite<unsigned char[]>(capacity);
         buffer = large.get();
     }
-    const auto* in = reinterpret_cast<const unsigned char*>(utf8.data());
-    const auto length = size_t(utf8.size());
-    size_t i = 0;
-    size_t kept = 0;
-    while (i < length) {
-        size_t o = kept;
-        // Stops at a whole character: the next piece starts where one does.
-        foldInto(in, length, i, buffer, capacity, o);
-        if (holds(buffer, o, reinterpret_cast<const unsigned char*>(foldedNeedle.data()),
-                  needleSize)) {
-            return true;
-        }
-        kept = std::min(o, needleSize - 1);
-        std::memmove(buffer, buffer + o - kept, kept);
-    }
-    return false;
+    return foldedInPieces(utf8, buffer, capacity, needleSize - 1, [&](size_t size) {
+        return holds(buffer, size, reinterpret_cast<const unsigned char*>(foldedNeedle.data()),
+                     needleSize);
+    });
 }
 
 QList<Span> matchedSpans(QStringView text, QStringView search) {
