@@ -1,8 +1,10 @@
-// The palette, offscreen, over three histories: 2000 mixed clips (texts, colours, files and 200
-// images with thumbnails); 2000 texts of 100 000 characters; 50 000 texts of 200 characters. For
-// each: from the toggle to the list of the current history on screen, and from a keystroke in
-// the search field to the list for the new text on screen. On the largest history also the start
-// of the program until its first list has loaded. Real time, on the main thread, with the store
+// The palette, offscreen, over these histories: 2000 mixed clips (texts, colours, files and 200
+// images with thumbnails); texts of 200 characters (2000, 10 000, and 50 000 with colours and
+// pinned clips among them), of 1000 and of 100 000 characters (2000 each). From the toggle to the
+// list of the current history on screen; the very first opening of a fresh process, prepared in
+// idle time or not; from a keystroke in the search field to its text painted and to the list for
+// it on screen, and the CPU time of the whole search. On the largest history also the start of
+// the program until its first list has loaded. Real time, on the main thread, with the store
 // working on its own thread. Also the preview of a 4000 x 3000 PNG: how long setClip holds the
 // main thread, and how long until the picture is painted.
 #include "model/AppModel.h"
@@ -23,6 +25,7 @@
 #include <QImageWriter>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,11 +39,14 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <numeric>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <time.h>
 
 using namespace orv;
 
@@ -58,6 +64,19 @@ double residentMiB() {
         }
     }
     return 0;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// CPU time of every thread of the process: the store searches on its own.
+double processCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 // Runs events until `done` holds; false when the limit passed first. Sleeps while nothing
@@ -116,6 +135,36 @@ private:
     bool m_settled = false;
     bool m_painted = false;
     bool m_current = true;
+};
+
+// When the search field first paints after its text changed, since arm(): the echo of a key.
+class EchoWatch : public QObject {
+public:
+    explicit EchoWatch(QLineEdit* field) : m_field(field) {
+        field->installEventFilter(this);
+        connect(field, &QLineEdit::textChanged, this, [this] { m_changed = true; });
+    }
+    void arm() {
+        m_changed = false;
+        m_echoMs = -1;
+        m_timer.start();
+    }
+    bool echoed() const { return m_echoMs >= 0; }
+    double echoMs() const { return m_echoMs; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_field && event->type() == QEvent::Paint && m_changed && !echoed()) {
+            m_echoMs = double(m_timer.nsecsElapsed()) / 1e6;
+        }
+        return false;
+    }
+
+private:
+    QLineEdit* m_field;
+    QElapsedTimer m_timer;
+    bool m_changed = false;
+    double m_echoMs = -1;
 };
 
 // Numbered random words, the same ones as the store benchmarks, up to `length` characters (UTF-8).
@@ -222,13 +271,14 @@ private:
     sqlite3_stmt* m_insert = nullptr;
 };
 
-// 2000 texts of 100 000 characters, one in a hundred holding "aguja".
-void writeLongTexts(const QString& databasePath, const QString& imageDirectory) {
+// `count` texts of `length` characters, one in a hundred holding "aguja".
+void writeTexts(const QString& databasePath, const QString& imageDirectory, int count,
+                qsizetype length) {
     DirectWriter writer(databasePath, imageDirectory);
     WordSource words;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    for (int i = 0; i < 2000; ++i) {
-        writer.add("text", words.value(i, 100'000, i % 100 == 0), now - i * 1000, false);
+    for (int i = 0; i < count; ++i) {
+        writer.add("text", words.value(i, length, i % 100 == 0), now - qint64(i) * 1000, false);
     }
     writer.commit();
 }
@@ -251,17 +301,6 @@ void writeLargeHistory(const QString& databasePath, const QString& imageDirector
         }
     }
     writer.commit();
-}
-
-// The 50 000-clip history file, written once; whoever uses it works on a copy.
-const QString& largeHistoryFile() {
-    static QTemporaryDir folder;
-    static const QString path = [] {
-        const QString file = folder.filePath(QStringLiteral("history.db"));
-        writeLargeHistory(file, folder.filePath(QStringLiteral("images")));
-        return file;
-    }();
-    return path;
 }
 
 void writeMixed(HistoryStore& store) {
@@ -295,23 +334,59 @@ void writeMixed(HistoryStore& store) {
     }
 }
 
-enum class History { mixed, longTexts, large };
+enum class History { mixed, texts200, texts1000, longTexts, tenThousand, large };
+
+// Each history but the mixed one in a file, written once; whoever changes it works on a copy.
+const QString& historyFile(History history) {
+    struct File {
+        QTemporaryDir folder;
+        QString path = folder.filePath(QStringLiteral("history.db"));
+    };
+    static std::map<History, File> files;
+    if (auto known = files.find(history); known != files.end()) {
+        return known->second.path;
+    }
+    File& file = files[history];
+    const QString images = file.folder.filePath(QStringLiteral("images"));
+    switch (history) {
+        case History::texts200:
+            writeTexts(file.path, images, 2000, 200);
+            break;
+        case History::texts1000:
+            writeTexts(file.path, images, 2000, 1000);
+            break;
+        case History::longTexts:
+            writeTexts(file.path, images, 2000, 100'000);
+            break;
+        case History::tenThousand:
+            writeTexts(file.path, images, 10'000, 200);
+            break;
+        case History::large:
+            writeLargeHistory(file.path, images);
+            break;
+        case History::mixed:
+            throw std::logic_error("the mixed history is written through the store");
+    }
+    return file.path;
+}
 
 struct Palette {
     explicit Palette(History history) {
-        const QString database = temp.filePath(QStringLiteral("history.db"));
-        const QString images = temp.filePath(QStringLiteral("images"));
-        if (history == History::longTexts) {
-            writeLongTexts(database, images);
-        } else if (history == History::large) {
-            if (!QFile::copy(largeHistoryFile(), database)) {
-                throw std::runtime_error("copying the 50 000-clip history failed");
-            }
+        if (history != History::mixed && !QFile::copy(historyFile(history), database)) {
+            throw std::runtime_error("copying the history file failed");
         }
         store = std::make_unique<HistoryStore>(database, images);
         if (history == History::mixed) {
             writeMixed(*store);
         }
+        openPalette();
+    }
+    // Over a history file as it is, read only.
+    explicit Palette(const QString& file) : database(file) {
+        store = std::make_unique<HistoryStore>(database, images);
+        openPalette();
+    }
+    void openPalette() {
         model = std::make_unique<AppModel>(*store, preferences, scheduler);
         controller = std::make_unique<PalettePanelController>(*model, workspace);
         watch = std::make_unique<ListWatch>(*model, controller->view()->list()->viewport());
@@ -333,6 +408,8 @@ struct Palette {
     }
 
     QTemporaryDir temp;
+    QString database = temp.filePath(QStringLiteral("history.db"));
+    QString images = temp.filePath(QStringLiteral("images"));
     std::unique_ptr<HistoryStore> store;
     InMemoryUserDefaults defaults{QJsonObject{{"maxItems", 2000}}};
     FakeLoginItemService loginItem;
@@ -383,31 +460,43 @@ void openings(benchmark::State& state, Palette& p) {
 
 // From a key in the search field until the list for the new text is on screen: its load has
 // landed and the list has painted since the text changed. `keys` are typed one per round; after
-// the last the field is cleared, untimed, and typing starts again. Counters: the mean and median
-// of the keystrokes, and the resident memory after them.
+// the last the field is cleared, untimed, and typing starts again. Counters: the mean, median and
+// slowest keystroke; the median echo (key until the field painted its new text); the CPU time of
+// all threads from the first key of the keys until the list for the last is on screen, per time
+// typed; and the resident memory after them.
 void typing(benchmark::State& state, Palette& p, const QList<Qt::Key>& keys) {
     p.watch->arm();
     p.controller->show();
     waitUntil([&] { return p.watch->onScreen(); });
     QLineEdit* field = p.controller->view()->searchField();
+    EchoWatch echo(field);
     std::vector<double> times;
+    std::vector<double> echoes;
+    std::vector<double> searches;
+    double searchStartedMs = 0;
     qsizetype typed = 0;
     for (auto _ : state) {
+        if (typed == 0) {
+            searchStartedMs = processCpuMs();
+        }
         const Qt::Key key = keys.at(typed++);
         p.watch->arm();
+        echo.arm();
         QElapsedTimer timer;
         timer.start();
         QTest::keyClick(field, key);
         const QString text = field->text();
-        const bool shown =
-            waitUntil([&] { return p.watch->onScreen() && p.model->query() == text; });
+        const bool shown = waitUntil(
+            [&] { return p.watch->onScreen() && p.model->query() == text && echo.echoed(); });
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
         if (!shown) {
-            state.SkipWithError("the list for the typed text never reached the screen");
+            state.SkipWithError("the typed text or the list for it never reached the screen");
             break;
         }
+        echoes.push_back(echo.echoMs());
         if (typed == keys.size()) {
             state.PauseTiming();
+            searches.push_back(processCpuMs() - searchStartedMs);
             typed = 0;
             if (!field->text().isEmpty()) {
                 p.watch->arm();
@@ -420,16 +509,79 @@ void typing(benchmark::State& state, Palette& p, const QList<Qt::Key>& keys) {
     if (!times.empty()) {
         state.counters["key_mean_ms"] =
             std::accumulate(times.begin(), times.end(), 0.0) / double(times.size());
-        std::sort(times.begin(), times.end());
-        state.counters["key_max_ms"] = times.back();
-        const size_t middle = times.size() / 2;
-        state.counters["key_median_ms"] =
-            times.size() % 2 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
+        state.counters["key_max_ms"] = *std::max_element(times.begin(), times.end());
+        state.counters["key_median_ms"] = median(times);
+    }
+    if (!echoes.empty()) {
+        state.counters["echo_median_ms"] = median(echoes);
+    }
+    if (!searches.empty()) {
+        state.counters["cpu_per_search_ms"] =
+            std::accumulate(searches.begin(), searches.end(), 0.0) / double(searches.size());
     }
     state.counters["rss_MiB"] = residentMiB();
     state.counters["rows"] = double(p.model->clips().size());
     p.controller->close();
     QCoreApplication::processEvents();
+}
+
+// The very first opening of a fresh process, over the history's file: this program run again as
+// a child (firstOpening()), which prints the milliseconds from its toggle to the list on
+// screen. `prepared`: as the program does in idle time after start-up.
+void BM_FirstOpen(benchmark::State& state, History history, bool prepared) {
+    const QString& file = historyFile(history);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (auto _ : state) {
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {prepared ? QStringLiteral("--first-open=prepared")
+                              : QStringLiteral("--first-open=unprepared"),
+                     QStringLiteral("--history=") + file});
+        const bool finished = child.waitForFinished(int(kWaitLimitMs));
+        bool measured = false;
+        const double ms =
+            QString::fromUtf8(child.readAllStandardOutput()).trimmed().toDouble(&measured);
+        if (!finished || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 ||
+            !measured) {
+            const std::string why = "the first opening failed: " +
+                                    QString::fromUtf8(child.readAllStandardError()).toStdString();
+            state.SkipWithError(why.c_str());
+            break;
+        }
+        state.SetIterationTime(ms / 1000);
+    }
+}
+
+// The child's side: store, model and palette over `file`, idle time (with prepare() when
+// `prepared`), then the toggle, timed until the list of the history is on screen.
+int firstOpening(bool prepared, const QString& file) {
+    try {
+        Palette p(file);
+        if (prepared) {
+            QCoro::waitFor(p.controller->prepare());
+        }
+        // The rest of the idle time before the user's first hot key: what start-up left queued.
+        QTest::qWait(300);
+        p.watch->arm();
+        QElapsedTimer timer;
+        timer.start();
+        p.controller->toggle();
+        const bool shown =
+            waitUntil([&] { return p.watch->onScreen() && !p.model->clips().isEmpty(); });
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        p.controller->close();
+        if (!shown) {
+            std::fprintf(stderr, "the list never reached the screen\n");
+            return 1;
+        }
+        std::printf("%.3f\n", ms);
+        return 0;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
 }
 
 const QList<Qt::Key> kNeedle{Qt::Key_A, Qt::Key_G, Qt::Key_U, Qt::Key_J, Qt::Key_A};
@@ -465,11 +617,51 @@ void BM_LargeHistoryKeystroke(benchmark::State& state) {
 }
 BENCHMARK(BM_LargeHistoryKeystroke)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 
+void BM_ShortTextsKeystroke(benchmark::State& state) {
+    typing(state, palette(History::texts200), kNeedle);
+}
+BENCHMARK(BM_ShortTextsKeystroke)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+
+void BM_TenThousandPaletteOpen(benchmark::State& state) {
+    openings(state, palette(History::tenThousand));
+}
+BENCHMARK(BM_TenThousandPaletteOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+
+void BM_TenThousandKeystroke(benchmark::State& state) {
+    typing(state, palette(History::tenThousand), kNeedle);
+}
+BENCHMARK(BM_TenThousandKeystroke)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+
+BENCHMARK_CAPTURE(BM_FirstOpen, texts_200_prepared, History::texts200, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_FirstOpen, texts_1000_prepared, History::texts1000, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_FirstOpen, texts_100000_prepared, History::longTexts, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_FirstOpen, texts_200_unprepared, History::texts200, false)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_FirstOpen, texts_1000_unprepared, History::texts1000, false)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_FirstOpen, texts_100000_unprepared, History::longTexts, false)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
+
 // What the program does at start before the palette can open at once: open the store, clear
 // orphan images, read the preferences, build the model and load its first list. Each round on a
 // fresh copy of the 50 000-clip file (the copy and the teardown untimed).
 void BM_LargeHistoryStartToReady(benchmark::State& state) {
-    const QString& source = largeHistoryFile();
+    const QString& source = historyFile(History::large);
     qsizetype rows = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -584,6 +776,13 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
+    // Run again by BM_FirstOpen(): --first-open=prepared|unprepared --history=<file>
+    const QStringList arguments = app.arguments();
+    if (arguments.size() == 3 && arguments[1].startsWith(QStringLiteral("--first-open=")) &&
+        arguments[2].startsWith(QStringLiteral("--history="))) {
+        return firstOpening(arguments[1].endsWith(QStringLiteral("=prepared")),
+                            arguments[2].section(u'=', 1));
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

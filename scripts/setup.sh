@@ -16,7 +16,7 @@ packages=(
     libwayland-dev libxkbcommon-dev sway xwayland wl-clipboard x11-xserver-utils
     dbus-daemon libglib2.0-bin gnome-settings-daemon-common qt6-wayland dpkg-dev file appstream
     kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin qtwayland5 mutter weston
-    python3-gi gir1.2-glib-2.0 clang-format at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+    python3-xlib python3-gi gir1.2-glib-2.0 clang-format at-spi2-core python3-pyatspi gir1.2-atspi-2.0
     bash-completion fish zsh lintian man-db
 )
 read -r -a extra <<<"${EXTRA_PACKAGES:-}"
