@@ -6,11 +6,14 @@
 #include "platform/xdg/TimerScheduler.h"
 #include "store/HistoryStore.h"
 
+#include <QCoreApplication>
 #include <QCoro/QCoroTask>
 #include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+
+#include <memory>
 
 using namespace orv;
 
@@ -43,9 +46,15 @@ struct Setup {
     AppModel model{store, preferences, scheduler};
 };
 
+std::unique_ptr<Setup> instance;
+
 Setup& setup() {
-    static Setup instance;
-    return instance;
+    if (!instance) {
+        instance = std::make_unique<Setup>();
+        // The store's thread ends while the application object is still there.
+        qAddPostRoutine([] { instance.reset(); });
+    }
+    return *instance;
 }
 
 void BM_ReloadWithKindFilter(benchmark::State& state) {

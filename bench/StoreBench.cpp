@@ -7,6 +7,7 @@
 #include "support/TestImages.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QImage>
 #include <QImageWriter>
@@ -15,6 +16,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <map>
 #include <memory>
 
 using namespace orv;
@@ -54,8 +56,12 @@ struct History {
     std::unique_ptr<HistoryStore> store;
 };
 
+std::map<qsizetype, std::unique_ptr<History>> histories;
+
 History& history(qsizetype valueLength) {
-    static std::map<qsizetype, std::unique_ptr<History>> histories;
+    // The stores' threads end while the application object is still there.
+    static const bool cleared = (qAddPostRoutine([] { histories.clear(); }), true);
+    Q_UNUSED(cleared);
     auto& slot = histories[valueLength];
     if (!slot) {
         slot = std::make_unique<History>(valueLength);
