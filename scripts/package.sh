@@ -19,6 +19,7 @@ cflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)"
 cmake -S . -B "$build" "${options[@]}" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_C_FLAGS="$cflags" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+    -DCMAKE_SHARED_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
     -DORV_BUILD_TESTS=OFF -DORV_BUILD_BENCHMARKS=OFF -DORV_BUILD_FUZZERS=OFF -DORV_SANITIZE=OFF
 cmake --build "$build"
 # An earlier package of another version would otherwise be printed too.
