@@ -39,8 +39,8 @@ done
 share=$root/usr/share
 [ -x "$root/usr/bin/orvantide" ] || fail "no executable usr/bin/orvantide"
 # The program itself, a private library the executable loads (and links nothing of Qt itself).
-[ -f "$root/usr/lib/orvantide/liborvantide-program.so" ] ||
-    fail "no usr/lib/orvantide/liborvantide-program.so"
+library=usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/orvantide/liborvantide-program.so
+[ -f "$root/$library" ] || fail "no $library"
 if readelf --dynamic "$root/usr/bin/orvantide" | grep -q 'NEEDED.*libQt'; then
     fail "usr/bin/orvantide links Qt itself"
 fi
