@@ -1,4 +1,4 @@
-// Orvantide: the clipboard history in the tray.
+// Orvantide: the clipboard history in the tray. The executable (src/launcher) loads it.
 #include "app/AppDelegate.h"
 #include "app/AppIcon.h"
 #include "app/Localization.h"
@@ -122,7 +122,7 @@ QByteArray readStandardInput(QString& error) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+extern "C" __attribute__((visibility("default"))) int orvantide_main(int argc, char** argv) {
     // A hosted test run starts nothing at all.
     if (qEnvironmentVariableIsSet("XCTestConfigurationFilePath")) {
         return 0;

@@ -38,6 +38,12 @@ done
 
 share=$root/usr/share
 [ -x "$root/usr/bin/orvantide" ] || fail "no executable usr/bin/orvantide"
+# The program itself, a private library the executable loads (and links nothing of Qt itself).
+library=usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/orvantide/liborvantide-program.so
+[ -f "$root/$library" ] || fail "no $library"
+if readelf --dynamic "$root/usr/bin/orvantide" | grep -q 'NEEDED.*libQt'; then
+    fail "usr/bin/orvantide links Qt itself"
+fi
 desktop=$share/applications/com.quarnelbrisk.orvantide.desktop
 metainfo=$share/metainfo/com.quarnelbrisk.orvantide.metainfo.xml
 [ -f "$desktop" ] || fail "no desktop entry"
@@ -108,6 +114,8 @@ grep -qx 'Exec=/opt/orvantide/bin/orvantide --service' \
     "$elsewhere/opt/orvantide/share/dbus-1/services/com.quarnelbrisk.orvantide.service" ||
     fail "installed under /opt/orvantide, the service file does not run /opt/orvantide/bin/orvantide"
 [ -x "$elsewhere/opt/orvantide/bin/orvantide" ] || fail "no /opt/orvantide/bin/orvantide"
+[ "$("$elsewhere/opt/orvantide/bin/orvantide" --version)" = "Orvantide $version" ] ||
+    fail "installed under /opt/orvantide, the program does not find its library"
 
 # The unpacked program runs against the system's libraries.
 printed=$("$root/usr/bin/orvantide" --version) || fail "--version failed"
