@@ -514,8 +514,16 @@ public:
                                 ") AND contains_folded(c.value, ?1)\n" + kListingOrder,
                             needle, limit, std::nullopt, stop);
         } else if (needle.isEmpty()) {
+            // The whole list comes after the rows an opening shows first and reads every row's
+            // beginning: the index for the keys that follow is made from it, not on the first
+            // of them.
+            const bool indexing = version && limit < 0 && !indexFor(*version);
+            std::vector<SearchIndex::Entry> entries;
             result = listed(database, QByteArray(kListingColumns) + kListingMatch + kListingOrder,
-                            needle, limit, std::nullopt, stop);
+                            needle, limit, std::nullopt, stop, indexing ? &entries : nullptr);
+            if (indexing && !stop.stop_requested()) {
+                adoptIndex(SearchIndex{*version, std::move(entries)}, std::stop_token());
+            }
         } else {
             result = searchedInHalves(needle, limit, stop);
         }
@@ -528,11 +536,6 @@ public:
             // The list it replaces is let go here, off the main thread, once the palette has
             // let go of it too.
             lastWhole = WholeListing{needle, *version, result};
-            // The whole list comes after the rows an opening shows first: the index for the
-            // keys that follow is made now rather than on the first of them, and made whole.
-            if (needle.isEmpty()) {
-                indexCurrent(*version, std::stop_token());
-            }
         }
         if (version && !needle.isEmpty() && (limit < 0 || result.size() < limit) &&
             result.size() <= kNarrowedMatches) {
@@ -698,7 +701,8 @@ private:
     // takes `half` when given.
     QList<Clip> listed(const SqliteDatabase& connection, const QByteArray& sql,
                        const QString& needle, int limit, std::optional<int> half,
-                       const std::stop_token& stop) const {
+                       const std::stop_token& stop,
+                       std::vector<SearchIndex::Entry>* folded = nullptr) const {
         QList<Clip> result;
         SqliteStatement statement = connection.prepare(sql);
         statement.bind(1, needle);
@@ -709,6 +713,11 @@ private:
         stepped(connection, statement, stop, [&] {
             result.append(read(statement));
             result.last().partial = statement.int64At(8) != 0;
+            if (folded != nullptr) {
+                // The bytes as stored: text that is not UTF-8 folds as the search sees it.
+                folded->push_back({result.last().id, TextFolding::folded(statement.utf8At(2)),
+                                   result.last().partial});
+            }
         });
         return result;
     }
@@ -748,12 +757,11 @@ private:
 
     // False when stopped first.
     bool indexCurrent(const Version& version, const std::stop_token& stop) {
-        if (searchIndex && searchIndex->version == version) {
+        if (indexFor(version)) {
             return true;
         }
         searchIndex.reset();
-        SearchIndex index;
-        index.version = version;
+        SearchIndex index{version, {}};
         SqliteStatement statement = database.prepare(
             "SELECT c.id, h.head, h.cut FROM clips AS c JOIN clip_heads AS h ON h.id = c.id\n"
             "ORDER BY c.pinned DESC, c.created_at DESC");
@@ -761,7 +769,16 @@ private:
             index.entries.push_back({statement.int64At(0), TextFolding::folded(statement.utf8At(1)),
                                      statement.int64At(2) != 0});
         });
-        if (stop.stop_requested() || !signaturesCurrent(index, version, stop)) {
+        return !stop.stop_requested() && adoptIndex(std::move(index), stop);
+    }
+
+    bool indexFor(const Version& version) const {
+        return searchIndex && searchIndex->version == version;
+    }
+
+    // False when stopped before the long rows had their signatures.
+    bool adoptIndex(SearchIndex index, const std::stop_token& stop) {
+        if (!signaturesCurrent(index, index.version, stop)) {
             return false;
         }
         searchIndex = std::move(index);
