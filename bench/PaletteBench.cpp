@@ -380,6 +380,8 @@ struct Palette {
             writeMixed(*store);
         }
         openPalette();
+        // A program that has been running: what its start-up prepares in idle time is there.
+        QCoro::waitFor(controller->prepare());
     }
     // Over a history file as it is, read only.
     explicit Palette(const QString& file) : database(file) {
