@@ -1,5 +1,6 @@
 #include "store/ImageFiles.h"
 
+#include "platform/xdg/FileDescriptor.h"
 #include "store/Error.h"
 #include "store/ImageThumbnail.h"
 
@@ -33,22 +34,6 @@ bool isUpperUuid(QStringView text) {
     return true;
 }
 
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 }  // namespace
 
 namespace ImageFiles {
@@ -74,8 +59,8 @@ int removeFromFolder(const QString& folder, const QStringList& names) {
     if (names.isEmpty()) {
         return 0;
     }
-    const UniqueFd directory(::open(QFile::encodeName(folder).constData(),
-                                    O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const FileDescriptor directory(::open(QFile::encodeName(folder).constData(),
+                                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (directory.get() < 0) {
         return 0;
     }
