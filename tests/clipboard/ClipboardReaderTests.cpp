@@ -27,14 +27,6 @@ protected:
         EXPECT_TRUE(clip);
         return clip ? clip->payload : CapturedClip::Payload{};
     }
-    static QByteArray color16(quint16 r, quint16 g, quint16 b, quint16 a) {
-        QByteArray bytes(8, '\0');
-        const quint16 values[] = {r, g, b, a};
-        for (int i = 0; i < 4; ++i) {
-            qToUnaligned(values[i], bytes.data() + 2 * i);
-        }
-        return bytes;
-    }
     static QByteArray tiff(int width, int height) {
         QImage image(width, height, QImage::Format_RGB32);
         image.fill(Qt::darkGreen);
@@ -145,8 +137,8 @@ TEST_F(ReaderTest, ImagesComeBeforeColoursAndText) {
     // A TIFF that does not decode lets colour and text have their turn.
     EXPECT_EQ(payloadOf(read({{"image/tiff", "II*\0garbage"}, {"text/plain", hello}})),
               CapturedClip::Payload(Text{"hello", std::nullopt}));
-    EXPECT_EQ(payloadOf(read(
-                  {{"image/tiff", "MM\0*"}, {"application/x-color", color16(0, 0, 65535, 65535)}})),
+    EXPECT_EQ(payloadOf(read({{"image/tiff", "MM\0*"},
+                              {"application/x-color", TestImages::color16(0, 0, 65535, 65535)}})),
               CapturedClip::Payload(Color{"#0000FF"}));
 }
 
@@ -162,12 +154,13 @@ TEST_F(ReaderTest, ImageBytesWithoutTheirFormatsSignatureAreNoImage) {
 }
 
 TEST_F(ReaderTest, ColoursAreHexWithAlphaOnlyWhenTranslucent) {
-    EXPECT_EQ(payloadOf(read(
-                  {{"application/x-color", color16(65535, 0, 0, 65535)}, {"text/plain", hello}})),
+    EXPECT_EQ(payloadOf(read({{"application/x-color", TestImages::color16(65535, 0, 0, 65535)},
+                              {"text/plain", hello}})),
               CapturedClip::Payload(Color{"#FF0000"}));
-    EXPECT_EQ(payloadOf(read({{"application/x-color", color16(65535, 0, 0, 32768)}})),
+    EXPECT_EQ(payloadOf(read({{"application/x-color", TestImages::color16(65535, 0, 0, 32768)}})),
               CapturedClip::Payload(Color{"#FF000080"}));
-    EXPECT_EQ(payloadOf(read({{"application/x-color", color16(0x1212, 0x3434, 0x5656, 0xFEFE)}})),
+    EXPECT_EQ(payloadOf(read(
+                  {{"application/x-color", TestImages::color16(0x1212, 0x3434, 0x5656, 0xFEFE)}})),
               CapturedClip::Payload(Color{"#123456FE"}));
 
     EXPECT_EQ(ClipboardReader::hexOf(1, 0, 0, 0.5), "#FF000080") << "127.5 rounds up";

@@ -145,14 +145,6 @@ protected:
         file.write(bytes);
         return file.fileName();
     }
-    static QByteArray color16(quint16 r, quint16 g, quint16 b, quint16 a) {
-        QByteArray bytes(8, '\0');
-        const quint16 values[] = {r, g, b, a};
-        for (int i = 0; i < 4; ++i) {
-            qToUnaligned(values[i], bytes.data() + 2 * i);
-        }
-        return bytes;
-    }
 
     Backend backend;
     std::unique_ptr<ClipboardMonitor> monitor;
@@ -183,7 +175,7 @@ TYPED_TEST_P(ClipboardSuite, WhatOtherApplicationsCopyIsCaptured) {
     EXPECT_EQ(this->nextCapture().payload,
               CapturedClip::Payload(CapturedClip::Files{{"/tmp/a b.txt", "/tmp/árbol"}}));
 
-    this->copy(this->color16(65535, 0, 0, 32768), "application/x-color");
+    this->copy(TestImages::color16(65535, 0, 0, 32768), "application/x-color");
     EXPECT_EQ(this->nextCapture().payload, CapturedClip::Payload(CapturedClip::Color{"#FF000080"}));
 
     // Not UTF-8, or with a NUL inside: no text (a bridge offers an image's bytes so).
@@ -330,7 +322,7 @@ TYPED_TEST_P(ClipboardSuite, ClipsGoBackInEveryFormatAndTheirEchoIsNotCaptured) 
 
     roundTrip(Clip{3, ClipKind::color, "#FF000080", {}, {}, {}, {}, false});
     // Written from the hex text: alpha 0x80 is 0x8080 in sixteen bits.
-    EXPECT_EQ(this->paste("application/x-color"), this->color16(65535, 0, 0, 0x8080));
+    EXPECT_EQ(this->paste("application/x-color"), TestImages::color16(65535, 0, 0, 0x8080));
     EXPECT_EQ(this->paste("UTF8_STRING"), "#FF000080");
 
     const QString a = this->writeFile("uno.txt", "1");

@@ -114,6 +114,15 @@ QImage photo(int width, int height) {
     return image;
 }
 
+QByteArray color16(quint16 r, quint16 g, quint16 b, quint16 a) {
+    QByteArray bytes(8, '\0');
+    const quint16 values[] = {r, g, b, a};
+    for (int i = 0; i < 4; ++i) {
+        qToUnaligned(values[i], bytes.data() + 2 * i);
+    }
+    return bytes;
+}
+
 }  // namespace TestImages
 
 }  // namespace orv

@@ -19,6 +19,8 @@ QByteArray withText(const QByteArray& png, const QByteArray& text);
 QImage decode(const QByteArray& bytes);
 // A picture with smooth light and fine grain, which compresses about like a photo.
 QImage photo(int width, int height);
+// A colour as "application/x-color" carries it: four 16-bit channels in the host's order.
+QByteArray color16(quint16 r, quint16 g, quint16 b, quint16 a);
 
 }  // namespace TestImages
 
